@@ -1,0 +1,81 @@
+#pragma once
+
+#include "net/tlssession.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace vantrel {
+
+class WorkerStop;
+
+// The listening side's context: server certificate and key. Opaque.
+class ServerContext
+{
+public:
+    struct Impl;
+    explicit ServerContext(std::unique_ptr<Impl> impl);
+    ~ServerContext();
+    Impl* impl() const { return m_impl.get(); }
+
+private:
+    std::unique_ptr<Impl> m_impl;
+};
+
+// One outgoing attempt's context. Opaque.
+class ClientContext
+{
+public:
+    struct Impl;
+    explicit ClientContext(std::unique_ptr<Impl> impl);
+    ~ClientContext();
+    Impl* impl() const { return m_impl.get(); }
+
+private:
+    std::unique_ptr<Impl> m_impl;
+};
+
+// The program's thin layer over the TLS library.
+namespace SecureChannel {
+
+// Initialises the library and the socket layer (SIGPIPE ignored). False ends start-up.
+bool Bind();
+void Unbind();
+
+// Server certificate and key in PEM; nothing when either is missing or they do not match.
+std::unique_ptr<ServerContext> CreateServerContext(const QString& certFile, const QString& keyFile);
+
+// Server handshake on an accepted socket. Takes the socket: on failure it is closed.
+// The stop, when given, lets another thread cut a stalled handshake short.
+std::unique_ptr<TlsSession> AcceptSession(ServerContext& context, int socketFd,
+                                          WorkerStop* stop = nullptr);
+
+std::unique_ptr<ClientContext> CreateClientContext();
+
+struct ConnectResult
+{
+    std::unique_ptr<TlsSession> session; // set on success
+    QString failureText;                 // the failure's status text otherwise
+};
+
+// The client handshake: trust list, TCP connection, TLS handshake, certificate check
+// (a verification result of 0 or 10 passes). `status` receives the progress texts
+// ("Status: SSL HandShake with '...'", "Status: SSL HandShake and Certificate Verification
+// passed"); a failure returns its status text. `stop` may cut a blocked connect short.
+ConnectResult ConnectSession(ClientContext& context, const QString& trustListFile,
+                             std::uint32_t ipv4HostOrder, std::uint16_t port,
+                             const std::function<void(const QString&)>& status,
+                             WorkerStop* stop = nullptr);
+
+// Text of an IPv4 address in host byte order, as "a.b.c.d".
+QString DottedAddress(std::uint32_t ipv4HostOrder);
+
+// The cipher-text rule on a raw description (exposed for testing).
+QString CipherTextFromDescription(const QByteArray& description);
+
+} // namespace SecureChannel
+
+} // namespace vantrel

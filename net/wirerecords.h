@@ -1,0 +1,107 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+namespace vantrel {
+
+class TlsSession;
+
+enum class MessageKind : std::int32_t {
+    TransferRequest = 0,
+    Reply = 1,
+    Data = 2,
+    TunnelRegistration = 3,
+};
+
+constexpr std::uint16_t ProtocolVersionA = 1;
+constexpr std::uint16_t ProtocolVersionB = 4;
+
+// Text fields hold the raw bytes of the field up to its first NUL (UTF-8 on this platform).
+
+// The record that opens every conversation: a transfer request or a tunnel registration.
+struct RequestHeader
+{
+    static constexpr int Size = 572;
+
+    std::int32_t kind = static_cast<std::int32_t>(MessageKind::TransferRequest);
+    std::uint16_t versionA = ProtocolVersionA;
+    std::uint16_t versionB = ProtocolVersionB;
+    QByteArray nickName;  // at most 31 bytes travel
+    QByteArray fileName;  // at most 255 bytes; a longer base name is refused by the writer
+    QByteArray comment;   // at most 255 bytes travel
+    std::uint32_t dirCount = 0;
+    std::uint32_t fileCount = 0;
+    std::uint32_t totalSize = 0;
+    std::int32_t senderPort = 0;
+    std::int32_t rawFlag = 0;
+
+    bool VersionMatches() const
+    {
+        return versionA == ProtocolVersionA && versionB == ProtocolVersionB;
+    }
+    bool IsTunnelRegistration() const
+    {
+        return kind == static_cast<std::int32_t>(MessageKind::TunnelRegistration);
+    }
+
+    std::array<std::uint8_t, Size> Encode() const;
+    static RequestHeader Decode(const std::uint8_t* bytes); // exactly Size bytes
+};
+
+// The answer to a transfer request, in one of four forms.
+struct ReplyHeader
+{
+    static constexpr int Size = 304;
+
+    std::int32_t kind = static_cast<std::int32_t>(MessageKind::Reply);
+    std::int32_t accepted = 0;
+    std::int32_t reason = 0; // 0 accepted, 1 version mismatch, 2 refused by the user
+    std::uint32_t resumeOffset = 0;
+    QByteArray nickName;
+    QByteArray comment;
+
+    static ReplyHeader Accept(const QByteArray& ownNick);
+    static ReplyHeader Resume(const QByteArray& ownNick, std::uint32_t offset);
+    static ReplyHeader Refuse(const QByteArray& ownNick, const QByteArray& comment);
+    static ReplyHeader VersionMismatch(const QByteArray& ownNick);
+
+    bool IsAccepted() const { return accepted != 0; }
+    bool IsVersionMismatch() const { return accepted == 0 && reason == 1; }
+
+    std::array<std::uint8_t, Size> Encode() const;
+    static ReplyHeader Decode(const std::uint8_t* bytes, int available); // missing bytes read as 0
+};
+
+// Precedes the data stream.
+struct DataHeader
+{
+    static constexpr int Size = 12;
+
+    std::int32_t kind = static_cast<std::int32_t>(MessageKind::Data);
+    std::int32_t rawFlag = 0;      // 1 = the file itself; anything else = a zip archive
+    std::uint32_t streamSize = 0;  // whole stream length, not reduced by a resume offset
+
+    bool IsRaw() const { return rawFlag == 1; }
+
+    std::array<std::uint8_t, Size> Encode() const;
+    static DataHeader Decode(const std::uint8_t* bytes);
+};
+
+// Cuts text to at most maxBytes without splitting a UTF-8 character.
+QByteArray CutUtf8(const QByteArray& text, int maxBytes);
+
+// Record exchange over a session. Reads collect exactly the record's size (a record is
+// written with one call, but a reader does not rely on it arriving in one piece); any
+// shortfall is a failure of that connection only.
+bool WriteRequest(TlsSession& session, const RequestHeader& header);
+std::optional<RequestHeader> ReadRequest(TlsSession& session);
+bool WriteReply(TlsSession& session, const ReplyHeader& reply);  // false unless all 304 bytes went
+std::optional<ReplyHeader> ReadReply(TlsSession& session);        // nothing when no data arrived
+bool WriteDataHeader(TlsSession& session, const DataHeader& header);
+std::optional<DataHeader> ReadDataHeader(TlsSession& session);
+
+} // namespace vantrel

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Vantrel needs to build, run and test.
+# Idempotent: only missing packages are installed, after a single apt-get update.
+set -euo pipefail
+
+packages=(
+  qt6-base-dev qt6-charts-dev qt6-multimedia-dev libqt6svg6
+  qt6-qpa-plugins libgl-dev libqt6opengl6-dev libxkbcommon-dev libvulkan-dev
+  libarchive-dev libssl-dev zlib1g-dev
+  cmake ninja-build g++ pkg-config
+  libgtest-dev libgmock-dev
+  xvfb xauth
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+echo "Installing: ${missing[*]}"
+$SUDO env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+$SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"

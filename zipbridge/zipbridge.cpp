@@ -1,0 +1,1 @@
+#include "zipbridge/zipbridge.h"

@@ -1,0 +1,58 @@
+#pragma once
+
+// The compression component: a separately built shared library (libzipbridge.so) with
+// five operations of C linkage. Counters are 32-bit words owned by the caller and shared
+// across threads: the component updates `progress` atomically and polls `cancel`
+// (1 = stop). Results are 0 on success; callers may ignore them.
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define ZIPBRIDGE_EXPORT __attribute__((visibility("default")))
+
+enum ZipBridgeResult {
+    ZB_OK = 0,
+    ZB_CANCELLED = 1,
+    ZB_SOURCE_ERROR = 2,      /* source missing or unreadable */
+    ZB_ARCHIVE_ERROR = 3,     /* archive cannot be written, or is damaged */
+    ZB_DESTINATION_ERROR = 4, /* the destination cannot be written (disk full, no rights) */
+    ZB_LIMIT_EXCEEDED = 5,    /* extraction went past the caller's limit */
+    ZB_UNSAFE_ENTRIES = 6     /* some entries were refused (outside the target, links); the rest were extracted */
+};
+
+/* Total size in bytes, directory count (at least 1, the directory itself) and file count. */
+ZIPBRIDGE_EXPORT int FolderProperties(const char* directory, uint32_t* totalSize,
+                                      uint32_t* dirCount, uint32_t* fileCount);
+
+/* `progress` reaches the file size only once the archive is complete and closed. */
+ZIPBRIDGE_EXPORT int OrvakZipSingleFile(const char* archivePath, const char* filePath,
+                                        uint32_t* progress, uint32_t* unusedOut,
+                                        uint32_t* cancel);
+
+/* `progress` reaches the FolderProperties total only once the archive is complete and closed. */
+ZIPBRIDGE_EXPORT int OrvakZipFolderRecursive(const char* archivePath, const char* directory,
+                                             uint32_t* progress, uint32_t* cancel);
+
+ZIPBRIDGE_EXPORT int OrvakUnzipSingleFile(const char* archivePath, const char* destinationFile,
+                                          uint32_t* progress, uint32_t* cancel);
+
+ZIPBRIDGE_EXPORT int OrvakUnzipAllFolder(const char* archivePath, const char* destinationDir,
+                                         uint32_t* progress, uint32_t* cancel);
+
+/* Extraction bounded by `limitBytes` of output (the request's declared size): going past it
+   stops with ZB_LIMIT_EXCEEDED and removes what this call wrote. */
+ZIPBRIDGE_EXPORT int ZipBridgeUnzipSingleFileBounded(const char* archivePath,
+                                                     const char* destinationFile,
+                                                     uint32_t* progress, uint32_t* cancel,
+                                                     uint64_t limitBytes);
+ZIPBRIDGE_EXPORT int ZipBridgeUnzipAllFolderBounded(const char* archivePath,
+                                                    const char* destinationDir,
+                                                    uint32_t* progress, uint32_t* cancel,
+                                                    uint64_t limitBytes);
+
+#ifdef __cplusplus
+}
+#endif
