@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+
+namespace vantrel {
+
+class SettingsStore;
+
+// The general settings as the Options page holds them (its live copies), with Load and
+// Save over the store. Texts are kept as typed; the numeric views apply the defaults.
+struct Settings
+{
+    QString nickName = QStringLiteral("Anonymous"); // field text, at most 31 characters
+    QString serverPortText = QStringLiteral("12666"); // field text, at most 31 characters
+    bool autoUpdateCheck = true;
+    bool startWithDesktop = false;
+    QString programFolder; // SProgramPath, written only by the installation
+
+    static constexpr int DefaultPort = 12666;
+
+    // The field's text as a port number: 12666 when it is not a decimal number.
+    int ServerPort() const;
+    // The nickname to send: "Anonymous" when the field is empty.
+    QString EffectiveNickName() const;
+};
+
+// Where the autostart entry goes, and the command it starts.
+struct AutostartEntry
+{
+    QString desktopFile; // $XDG_CONFIG_HOME/autostart/vantrel.desktop
+    QString command;     // this executable, with the profile it ran with
+};
+
+// Load: defaults for missing or unusable values; never fails.
+Settings LoadSettings(const SettingsStore& store, const AutostartEntry& autostart);
+// Save: ServerPort, NickName, AutoUpdateCheck in that order, then the autostart entry.
+void SaveSettings(SettingsStore& store, const Settings& settings, const AutostartEntry& autostart);
+
+} // namespace vantrel

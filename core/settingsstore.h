@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+#include <mutex>
+#include <optional>
+
+class QSettings;
+
+namespace vantrel {
+
+// A registry-like store of string values over one INI file. Keys are named as in the
+// registry ("SOFTWARE\\Vantrel", "SOFTWARE\\Vantrel\\MRUHosts"); the main key maps to the
+// file's [General] section and each subkey to a section of its own name. Thread-safe:
+// every call takes one lock, and writes reach the file at once.
+class SettingsStore
+{
+public:
+    static inline const QString MainKey = QStringLiteral("SOFTWARE\\Vantrel");
+    static inline const QString PolicyKey = QStringLiteral("SOFTWARE\\Vantrel\\TunnelPolicies");
+    static inline const QString DynDnsKey = QStringLiteral("SOFTWARE\\Vantrel\\DynDNS");
+    static inline const QString RecentHostsKey = QStringLiteral("SOFTWARE\\Vantrel\\MRUHosts");
+
+    explicit SettingsStore(const QString& iniFile);
+    ~SettingsStore();
+
+    const QString& fileName() const { return m_fileName; }
+
+    // Creates the key when missing (a key with no values leaves no trace in the file).
+    void OpenKey(const QString& key);
+    // Nothing when the value is missing. A value is always read as one string.
+    std::optional<QString> Read(const QString& key, const QString& value) const;
+    // Missing or empty reads as "".
+    QString ReadString(const QString& key, const QString& value) const;
+    void Write(const QString& key, const QString& value, const QString& data);
+    void Delete(const QString& key, const QString& value);
+    bool Contains(const QString& key, const QString& value) const;
+
+    // Serialises a read-modify-write over several calls (the recent hosts update).
+    std::recursive_mutex& UpdateLock() const { return m_mutex; }
+
+private:
+    QString SectionKey(const QString& key, const QString& value) const;
+
+    QString m_fileName;
+    std::unique_ptr<QSettings> m_settings;
+    mutable std::recursive_mutex m_mutex;
+};
+
+} // namespace vantrel
