@@ -27,6 +27,10 @@ enum ZipBridgeResult {
 ZIPBRIDGE_EXPORT int FolderProperties(const char* directory, uint32_t* totalSize,
                                       uint32_t* dirCount, uint32_t* fileCount);
 
+/* The same, with a 64-bit total, so that callers can refuse trees of 4 GiB or more. */
+ZIPBRIDGE_EXPORT int ZipBridgeFolderProperties64(const char* directory, uint64_t* totalSize,
+                                                 uint32_t* dirCount, uint32_t* fileCount);
+
 /* `progress` reaches the file size only once the archive is complete and closed. */
 ZIPBRIDGE_EXPORT int OrvakZipSingleFile(const char* archivePath, const char* filePath,
                                         uint32_t* progress, uint32_t* unusedOut,

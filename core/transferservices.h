@@ -1,0 +1,41 @@
+#pragma once
+
+#include "core/programfolder.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class QObject;
+
+namespace vantrel {
+
+class DynDnsBook;
+class RateCounters;
+class RecentHosts;
+class ResumeCache;
+class SoundPlayer;
+class TlsSession;
+class ZipBridge;
+
+// What one running copy lends each of its transfers. Everything here outlives the transfers.
+struct TransferServices
+{
+    ProgramFolder folder;
+    RateCounters* counters = nullptr;
+    SoundPlayer* sounds = nullptr;
+    ZipBridge* zip = nullptr;
+    ResumeCache* resumes = nullptr;      // receive side
+    RecentHosts* recentHosts = nullptr;  // send side
+    DynDnsBook* book = nullptr;          // send side
+    QObject* hub = nullptr;              // receives UM_RECEIVE_CLOSED, UM_SEND_CLOSED, UM_RESUMES_CHANGED
+    std::function<QByteArray()> ownNickName;  // the NickName setting now (UTF-8)
+    std::function<int()> ownServerPort;       // the port the listener took at start
+    // Takes the session of the newest open Incoming tunnel from `host` (tunnel send); none
+    // when there is no such tunnel. Called on the UI thread.
+    std::function<std::unique_ptr<TlsSession>(const QString& host)> takeTunnel;
+};
+
+} // namespace vantrel
