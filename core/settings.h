@@ -10,7 +10,7 @@ class SettingsStore;
 // Save over the store. Texts are kept as typed; the numeric views apply the defaults.
 struct Settings
 {
-    QString nickName = QStringLiteral("Anonymous"); // field text, at most 31 characters
+    QString nickName = QStringLiteral("Anonymous");   // field text, at most 31 characters
     QString serverPortText = QStringLiteral("12666"); // field text, at most 31 characters
     bool autoUpdateCheck = true;
     bool startWithDesktop = false;
@@ -30,6 +30,11 @@ struct AutostartEntry
     QString desktopFile; // $XDG_CONFIG_HOME/autostart/vantrel.desktop
     QString command;     // this executable, with the profile it ran with
 };
+
+// The entry for this executable: the desktop file below $XDG_CONFIG_HOME (default ~/.config),
+// and an Exec command line that starts `executable` with VANTREL_HOME set to `profileHome`
+// when one is given (a portable profile), quoted as desktop entries require.
+AutostartEntry DefaultAutostartEntry(const QString& executable, const QString& profileHome = {});
 
 // Load: defaults for missing or unusable values; never fails.
 Settings LoadSettings(const SettingsStore& store, const AutostartEntry& autostart);

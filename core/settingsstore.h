@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QList>
+#include <QPair>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <mutex>
@@ -34,7 +37,11 @@ public:
     // Missing or empty reads as "".
     QString ReadString(const QString& key, const QString& value) const;
     void Write(const QString& key, const QString& value, const QString& data);
+    // Several values of one key, reaching the file once (each write rewrites the whole file).
+    void WriteValues(const QString& key, const QList<QPair<QString, QString>>& values);
     void Delete(const QString& key, const QString& value);
+    // Missing values are skipped; the file is rewritten once.
+    void DeleteValues(const QString& key, const QStringList& values);
     bool Contains(const QString& key, const QString& value) const;
 
     // Serialises a read-modify-write over several calls (the recent hosts update).

@@ -1,0 +1,105 @@
+#include "core/settingsstore.h"
+
+#include <QSettings>
+#include <QStringList>
+#include <QVariant>
+
+namespace vantrel {
+
+SettingsStore::SettingsStore(const QString& iniFile)
+    : m_fileName(iniFile), m_settings(std::make_unique<QSettings>(iniFile, QSettings::IniFormat))
+{
+}
+
+SettingsStore::~SettingsStore() = default;
+
+// The main key's values live at the top level, which QSettings writes as [General]; a subkey
+// becomes a group of its own name.
+QString SettingsStore::SectionKey(const QString& key, const QString& value) const
+{
+    QString section;
+    if (key.compare(MainKey, Qt::CaseInsensitive) == 0) {
+        section.clear();
+    } else if (key.startsWith(MainKey + QLatin1Char('\\'), Qt::CaseInsensitive)) {
+        section = key.mid(MainKey.size() + 1);
+    } else {
+        section = key;
+    }
+    section.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return section.isEmpty() ? value : section + QLatin1Char('/') + value;
+}
+
+void SettingsStore::OpenKey(const QString&)
+{
+    // Keys exist implicitly in an INI file: a group appears with its first value.
+    std::lock_guard lock(m_mutex);
+}
+
+std::optional<QString> SettingsStore::Read(const QString& key, const QString& value) const
+{
+    std::lock_guard lock(m_mutex);
+    const QString name = SectionKey(key, value);
+    if (!m_settings->contains(name))
+        return std::nullopt;
+    const QVariant data = m_settings->value(name);
+    // An unquoted "a, b" in a hand-edited file comes back as a list; the store only knows
+    // strings, so it is joined back the way it was written.
+    if (data.typeId() == QMetaType::QStringList)
+        return data.toStringList().join(QStringLiteral(", "));
+    return data.toString();
+}
+
+QString SettingsStore::ReadString(const QString& key, const QString& value) const
+{
+    return Read(key, value).value_or(QString());
+}
+
+void SettingsStore::Write(const QString& key, const QString& value, const QString& data)
+{
+    std::lock_guard lock(m_mutex);
+    m_settings->setValue(SectionKey(key, value), data);
+    m_settings->sync();
+}
+
+void SettingsStore::WriteValues(const QString& key, const QList<QPair<QString, QString>>& values)
+{
+    if (values.isEmpty())
+        return;
+    std::lock_guard lock(m_mutex);
+    for (const auto& [value, data] : values)
+        m_settings->setValue(SectionKey(key, value), data);
+    m_settings->sync();
+}
+
+void SettingsStore::Delete(const QString& key, const QString& value)
+{
+    std::lock_guard lock(m_mutex);
+    const QString name = SectionKey(key, value);
+    if (!m_settings->contains(name))
+        return;
+    m_settings->remove(name);
+    m_settings->sync();
+}
+
+void SettingsStore::DeleteValues(const QString& key, const QStringList& values)
+{
+    std::lock_guard lock(m_mutex);
+    bool removed = false;
+    for (const QString& value : values) {
+        const QString name = SectionKey(key, value);
+        if (m_settings->contains(name)) {
+            m_settings->remove(name);
+            removed = true;
+        }
+    }
+    if (removed)
+        m_settings->sync();
+}
+
+bool SettingsStore::Contains(const QString& key, const QString& value) const
+{
+    std::lock_guard lock(m_mutex);
+    return m_settings->contains(SectionKey(key, value));
+}
+
+} // namespace vantrel
