@@ -1,1 +1,140 @@
-int main() { return 0; }
+// The process entry: maintenance commands, the hand-off of a path to the running copy, or the
+// program itself (one copy per profile; headless when there is no display).
+#include "core/commandline.h"
+#include "core/handoff.h"
+#include "core/handoffreceiver.h"
+#include "core/handoffstart.h"
+#include "core/installation.h"
+#include "core/mainunit.h"
+#include "core/profile.h"
+#include "core/programcore.h"
+#include "core/quitonsignals.h"
+#include "core/singleinstance.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QMessageBox>
+#include <QTextStream>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+
+using namespace vantrel;
+
+namespace {
+
+QList<QByteArray> ArgumentsAfterProgram(int argc, char** argv)
+{
+    QList<QByteArray> arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QByteArray(argv[i]);
+    return arguments;
+}
+
+bool HasDisplay()
+{
+    return qEnvironmentVariableIsSet("DISPLAY") || qEnvironmentVariableIsSet("WAYLAND_DISPLAY") ||
+           qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
+}
+
+void ShowError(bool headless, const QString& caption, const QString& text)
+{
+    if (headless) {
+        QTextStream(stderr) << caption << ' ' << text << Qt::endl;
+        return;
+    }
+    QMessageBox::critical(nullptr, caption, text, QMessageBox::Ok);
+}
+
+int RunProgram(int argc, char** argv)
+{
+    bool headless = !HasDisplay();
+    if (headless)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Vantrel"));
+    const QString platform = QGuiApplication::platformName();
+    headless =
+        headless || platform == QLatin1String("offscreen") || platform == QLatin1String("minimal");
+
+    try {
+        const Profile profile = Profile::FromEnvironment();
+        SingleInstance instance(profile);
+        switch (instance.TryBecomeInstance()) {
+        case SingleInstance::Outcome::Became:
+            break;
+        case SingleInstance::Outcome::AlreadyRunning:
+            return 0;
+        case SingleInstance::Outcome::Failed:
+            ShowError(headless, QStringLiteral("Init Error!"), instance.errorText());
+            return 1;
+        }
+        QuitOnSignals quitOnSignals;
+
+        auto core = std::make_unique<ProgramCore>(profile);
+        if (!installation::IsInstalled(core->store())) {
+            const installation::Result installed = installation::Install(profile, core->store());
+            if (!installed.ok) {
+                ShowError(headless, QStringLiteral("Init Error!"), installed.message);
+                return 1;
+            }
+            if (headless)
+                QTextStream(stdout) << installed.message << Qt::endl;
+        }
+
+        TMainForm::Options options;
+        options.core.makeProgramFolderCurrent = true;
+        if (headless)
+            options.showError = [](const QString& caption, const QString& text) {
+                ShowError(true, caption, text);
+            };
+        TMainForm form(std::move(core), options);
+        if (!form.initialised())
+            return 1;
+        instance.SetNotifyTarget(form.core().handOff());
+        form.show();
+
+        if (headless) {
+            QTextStream(stdout) << "Vantrel runs headless (no display).\n"
+                                << "Profile: " << profile.configFolder() << '\n'
+                                << "Program folder: " << form.core().folder().path() << '\n'
+                                << "Listening on port " << form.core().settings().ServerPort()
+                                << ".\n"
+                                << "Stop it with Ctrl+C or SIGTERM." << Qt::endl;
+        }
+        return app.exec();
+    } catch (const std::exception& e) {
+        ShowError(headless, QStringLiteral("Vantrel"), QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        ShowError(headless, QStringLiteral("Vantrel"), QString());
+    }
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // A peer that goes away must end a write with an error, not the process.
+    std::signal(SIGPIPE, SIG_IGN);
+
+    const QList<QByteArray> arguments = ArgumentsAfterProgram(argc, argv);
+    const commandline::Parsed command = commandline::Parse(arguments);
+    if (command.command != commandline::Command::None) {
+        QCoreApplication app(argc, argv);
+        QTextStream out(stdout);
+        QTextStream errors(stderr);
+        return commandline::Run(command, Profile::FromEnvironment(), out, errors);
+    }
+
+    const QByteArray tail = handoff::CommandLineTail(arguments);
+    if (!tail.isEmpty()) {
+        QCoreApplication app(argc, argv);
+        QTextStream errors(stderr);
+        return handoffstart::Run(Profile::FromEnvironment(), tail,
+                                 QCoreApplication::applicationFilePath(), errors);
+    }
+    return RunProgram(argc, argv);
+}

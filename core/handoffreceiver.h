@@ -1,0 +1,51 @@
+#pragma once
+
+#include "core/programfolder.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <thread>
+
+namespace vantrel {
+
+// The receiving end of hand-offs. hub::UM_HANDOFF_NOTIFY (from the local server, or from
+// HandOff below) starts a short worker that asks the UI thread to restore the program, waits
+// 50 ms and posts hub::UM_HANDOFF_OPEN; that event reads "filename.vnt" and asks for a send
+// window. The worker never touches a window: the restore runs as a call queued to this
+// object's thread.
+class HandOffReceiver : public QObject
+{
+    Q_OBJECT
+public:
+    explicit HandOffReceiver(ProgramFolder folder, QObject* parent = nullptr);
+    ~HandOffReceiver() override;
+
+    const ProgramFolder& folder() const { return m_folder; }
+
+    // Run on this object's thread before each UM_HANDOFF_OPEN (bring the program to the front).
+    void SetRestoreApplication(std::function<void()> restore);
+
+    // The in-process hand-off of the menu commands and drops: writes the hand-off file and
+    // posts UM_HANDOFF_NOTIFY to itself. False (nothing written) when the path does not fit
+    // the file whole or the file cannot be written.
+    bool HandOff(const QString& path);
+
+signals:
+    // A handed-off path is to be sent.
+    void openSendRequested(const QString& path);
+
+protected:
+    void customEvent(QEvent* event) override;
+
+private:
+    void StartRestoreWorker();
+    void OpenHandedOffPath();
+
+    ProgramFolder m_folder;
+    std::function<void()> m_restore;
+    std::thread m_worker;
+};
+
+} // namespace vantrel

@@ -1,0 +1,61 @@
+#include "core/handoffstart.h"
+
+#include "core/handoff.h"
+#include "core/instanceclient.h"
+#include "core/profile.h"
+#include "core/settingsstore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTextStream>
+#include <QThread>
+
+namespace vantrel::handoffstart {
+
+int Run(const Profile& profile, const QByteArray& path, const QString& executable,
+        QTextStream& errors, Timing timing)
+{
+    const QString shown = QFile::decodeName(path);
+    if (path.size() > handoff::MaxPathBytes) {
+        // Cut short it would name some other file or folder.
+        errors << "Vantrel: the path is longer than " << handoff::MaxPathBytes
+               << " bytes and cannot be sent: " << shown << Qt::endl;
+        return 1;
+    }
+
+    InstanceClient client(profile);
+    if (!client.Connect()) {
+        // Same environment, so the new copy runs on the same profile.
+        if (!QProcess::startDetached(executable, {})) {
+            errors << "Vantrel: cannot start " << executable << Qt::endl;
+            return 1;
+        }
+        bool found = false;
+        for (int i = 0; i < timing.polls && !found; ++i) {
+            QThread::msleep(static_cast<unsigned long>(timing.pollGapMs));
+            found = client.Connect(timing.pollGapMs);
+        }
+        if (!found) {
+            errors << "Vantrel: the program did not answer in time; " << shown
+                   << " was not handed to it." << Qt::endl;
+            return 1;
+        }
+    }
+
+    // Read only now: a copy that has just started may have installed the profile meanwhile.
+    const SettingsStore store(profile.iniFile());
+    const ProgramFolder folder = profile.ProgramFolderFrom(store);
+    QDir().mkpath(folder.path());
+    if (!handoff::WriteFile(handoff::FilePath(folder), path)) {
+        errors << "Vantrel: cannot write " << handoff::FilePath(folder) << Qt::endl;
+        return 1;
+    }
+    if (!client.Notify()) {
+        errors << "Vantrel: the running program did not take the path " << shown << Qt::endl;
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace vantrel::handoffstart

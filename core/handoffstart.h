@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class QTextStream;
+
+namespace vantrel {
+
+class Profile;
+
+// A start with a path: hands the path to the running copy of the profile (starting one when
+// none runs) through the hand-off file, and ends. Never becomes the instance itself.
+namespace handoffstart {
+
+struct Timing
+{
+    int polls = 10;      // looks for a freshly started copy this often...
+    int pollGapMs = 100; // ...this far apart
+};
+
+// The process's exit code: 0 when the path was handed off; otherwise `errors` says why.
+int Run(const Profile& profile, const QByteArray& path, const QString& executable,
+        QTextStream& errors, Timing timing = {});
+
+} // namespace handoffstart
+
+} // namespace vantrel

@@ -1,0 +1,47 @@
+#include "core/instanceclient.h"
+
+#include "core/singleinstance.h"
+
+#include <QDeadlineTimer>
+#include <QLocalSocket>
+
+namespace vantrel {
+
+InstanceClient::InstanceClient(Profile profile)
+    : m_profile(std::move(profile)), m_socket(std::make_unique<QLocalSocket>())
+{
+}
+
+InstanceClient::~InstanceClient() = default;
+
+bool InstanceClient::Connect(int timeoutMs)
+{
+    if (m_socket->state() == QLocalSocket::ConnectedState)
+        return true;
+    m_socket->abort();
+    m_socket->connectToServer(m_profile.InstanceName());
+    return m_socket->waitForConnected(timeoutMs);
+}
+
+bool InstanceClient::Notify(int timeoutMs)
+{
+    if (m_socket->state() != QLocalSocket::ConnectedState)
+        return false;
+    QDeadlineTimer deadline(timeoutMs);
+    if (m_socket->write(&SingleInstance::NotifyByte, 1) != 1)
+        return false;
+    m_socket->flush();
+    while (m_socket->bytesToWrite() > 0) {
+        if (!m_socket->waitForBytesWritten(int(deadline.remainingTime())))
+            return false;
+    }
+    while (m_socket->bytesAvailable() == 0) {
+        if (deadline.hasExpired() || !m_socket->waitForReadyRead(int(deadline.remainingTime())))
+            return false;
+    }
+    const bool taken = m_socket->read(1) == QByteArray(1, SingleInstance::NotifyByte);
+    m_socket->disconnectFromServer();
+    return taken;
+}
+
+} // namespace vantrel

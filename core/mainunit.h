@@ -1,0 +1,58 @@
+#pragma once
+
+#include "core/programcore.h"
+
+#include <QMainWindow>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class QLabel;
+
+namespace vantrel {
+
+// The main window: owns the running copy's engine state and initialises it when it is
+// built. Its pages, lists and tray arrive on top of this shell.
+class TMainForm : public QMainWindow
+{
+    Q_OBJECT
+public:
+    struct Options
+    {
+        ProgramCore::Options core;
+        // Shows a start-up failure (caption, text) and returns once it was seen; default: a
+        // critical message box with an OK button.
+        std::function<void(const QString&, const QString&)> showError;
+    };
+
+    // "Vantrel v %.2f" of ProgramVersion.
+    static QString VersionText();
+
+    TMainForm(std::unique_ptr<ProgramCore> core, Options options, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // False when the TLS library or the compression component failed: the failure was shown
+    // and the program is to end.
+    bool initialised() const { return m_initResult == ProgramCore::InitResult::Ok; }
+    ProgramCore::InitResult initResult() const { return m_initResult; }
+    ProgramCore& core() { return *m_core; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void FirstShow();
+    void RestoreApplication();
+    // Hook: the send window for a handed-off path (it arrives with the send window's work).
+    void OpenSendWindow(const QString& path);
+
+    std::unique_ptr<ProgramCore> m_core;
+    ProgramCore::InitResult m_initResult = ProgramCore::InitResult::Ok;
+    bool m_shown = false;
+    QLabel* m_versionPanel = nullptr;
+};
+
+} // namespace vantrel

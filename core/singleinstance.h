@@ -1,0 +1,58 @@
+#pragma once
+
+#include "core/profile.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <memory>
+
+class QLocalServer;
+class QLockFile;
+
+namespace vantrel {
+
+// One running copy per profile: a lock file in the profile's config folder, held for the
+// whole run, plus a local server named after the profile through which later starts deliver
+// their hand-off notification (see InstanceClient).
+class SingleInstance : public QObject
+{
+    Q_OBJECT
+public:
+    enum class Outcome
+    {
+        Became,
+        AlreadyRunning,
+        Failed
+    };
+
+    explicit SingleInstance(Profile profile, QObject* parent = nullptr);
+    ~SingleInstance() override;
+
+    // Takes the lock, then listens. AlreadyRunning when another copy holds the profile;
+    // Failed (see errorText) when the lock or the server cannot be set up at all.
+    Outcome TryBecomeInstance();
+    bool isInstance() const { return m_server != nullptr; }
+    const QString& errorText() const { return m_errorText; }
+
+    // Receives hub::UM_HANDOFF_NOTIFY (posted) for each notification delivered. Notifications
+    // that arrive before a target is set (the server listens before the main window exists)
+    // are posted to it when it is set.
+    void SetNotifyTarget(QObject* target);
+
+    // One byte asks for a notification; the same byte comes back once it has been posted.
+    static constexpr char NotifyByte = 'N';
+
+private:
+    void AcceptConnections();
+
+    Profile m_profile;
+    std::unique_ptr<QLockFile> m_lock;
+    QLocalServer* m_server = nullptr;
+    QPointer<QObject> m_target;
+    QString m_errorText;
+    int m_pending = 0;
+};
+
+} // namespace vantrel

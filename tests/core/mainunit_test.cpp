@@ -1,0 +1,112 @@
+#include "core/mainunit.h"
+
+#include "core/handoff.h"
+#include "core/handoffreceiver.h"
+#include "tests/support/tempprofile.h"
+#include "ui/qtsoundplayer.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDropEvent>
+#include <QLabel>
+#include <QMimeData>
+#include <QStatusBar>
+#include <QUrl>
+
+namespace vantrel {
+namespace {
+
+struct ShownError
+{
+    QString caption;
+    QString text;
+};
+
+class MainFormTest : public ::testing::Test
+{
+protected:
+    std::unique_ptr<TMainForm> MakeForm(const QString& executableFolder)
+    {
+        TMainForm::Options options;
+        options.core.executableFolder = executableFolder;
+        options.showError = [this](const QString& caption, const QString& text) {
+            m_errors.push_back({caption, text});
+        };
+        return std::make_unique<TMainForm>(
+            std::make_unique<ProgramCore>(Profile::Portable(m_temp.path())), options);
+    }
+
+    test::TempFolder m_temp;
+    std::vector<ShownError> m_errors;
+};
+
+TEST_F(MainFormTest, FirstShowPutsTheVersionInTheStatusBar)
+{
+    auto form = MakeForm(test::BuildFolder());
+    ASSERT_TRUE(form->initialised());
+    EXPECT_TRUE(m_errors.empty());
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Vantrel"));
+    EXPECT_EQ(TMainForm::VersionText(), QStringLiteral("Vantrel v 1.20"));
+
+    form->show();
+    const QList<QLabel*> labels = form->statusBar()->findChildren<QLabel*>();
+    const bool versionShown = std::any_of(labels.begin(), labels.end(), [](QLabel* label) {
+        return label->text() == QStringLiteral("Vantrel v 1.20");
+    });
+    EXPECT_TRUE(versionShown);
+    EXPECT_TRUE(form->acceptDrops());
+}
+
+TEST_F(MainFormTest, MissingCompressionComponentIsAnInitError)
+{
+    test::TempFolder empty;
+    auto form = MakeForm(empty.path());
+    if (form->initialised())
+        GTEST_SKIP() << "libzipbridge.so is on the library search path";
+    EXPECT_EQ(form->initResult(), ProgramCore::InitResult::ZipInitFailed);
+    ASSERT_EQ(m_errors.size(), 1u);
+    EXPECT_EQ(m_errors[0].caption, QStringLiteral("Init Error!"));
+    EXPECT_EQ(m_errors[0].text, QStringLiteral("Unable to initialize Zip DLL"));
+}
+
+TEST_F(MainFormTest, DropHandsOffTheFirstLocalFileOnly)
+{
+    auto form = MakeForm(test::BuildFolder());
+    ASSERT_TRUE(form->initialised());
+    QStringList opened;
+    QObject::connect(form->core().handOff(), &HandOffReceiver::openSendRequested, form.get(),
+                     [&](const QString& path) { opened << path; });
+
+    const QString first = m_temp.file(QStringLiteral("one file.txt"));
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(first),
+                  QUrl::fromLocalFile(m_temp.file(QStringLiteral("two"))),
+                  QUrl::fromLocalFile(m_temp.file(QStringLiteral("three")))});
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    // Straight to the window: the application routes drops only during a real drag.
+    static_cast<QObject*>(form.get())->event(&drop);
+    EXPECT_TRUE(drop.isAccepted());
+
+    ASSERT_TRUE(test::WaitUntil([&] { return !opened.isEmpty(); }));
+    EXPECT_EQ(opened, QStringList({first}));
+    EXPECT_EQ(handoff::ReadFile(form->core().folder().file(handoff::FileName)), first.toUtf8());
+    EXPECT_TRUE(form->statusBar()->currentMessage().contains(first));
+}
+
+TEST(QtSoundPlayerTest, PlaysWhatExistsAndIgnoresWhatIsMissing)
+{
+    test::TempFolder temp;
+    QtSoundPlayer player{ProgramFolder(temp.path())};
+    // Neither a missing file nor a missing audio device may stop or crash the caller.
+    for (Sound sound : {Sound::NewRequest, Sound::Complete, Sound::Error})
+        player.Play(sound);
+    temp.write(QStringLiteral("sounds/complete.wav"), QByteArray("RIFF....WAVEnot really"));
+    player.Play(Sound::Complete);
+    player.Play(Sound::Complete);
+    QCoreApplication::processEvents();
+    SUCCEED();
+}
+
+} // namespace
+} // namespace vantrel

@@ -1,0 +1,215 @@
+#include "core/singleinstance.h"
+
+#include "core/handoffreceiver.h"
+#include "core/instanceclient.h"
+#include "core/settingsstore.h"
+#include "tests/support/tempprofile.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QLockFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <atomic>
+#include <thread>
+
+namespace vantrel {
+namespace {
+
+QString ProgramFile()
+{
+    return test::BuildFolder() + QStringLiteral("/vantrel");
+}
+
+// The real program on a portable profile, without a display.
+std::unique_ptr<QProcess> StartProgram(const QString& home, const QStringList& arguments,
+                                       bool headlessDefaults = false)
+{
+    auto process = std::make_unique<QProcess>();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("VANTREL_HOME"), home);
+    if (headlessDefaults) {
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    } else {
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    }
+    process->setProcessEnvironment(env);
+    process->start(ProgramFile(), arguments);
+    return process;
+}
+
+bool Finished(QProcess& process)
+{
+    return test::WaitUntil([&] { return process.state() == QProcess::NotRunning; }, 30000);
+}
+
+TEST(SingleInstanceTest, OneInstancePerProfile)
+{
+    test::TempFolder first, second;
+    SingleInstance a(Profile::Portable(first.path()));
+    SingleInstance again(Profile::Portable(first.path() + QStringLiteral("/.")));
+    SingleInstance b(Profile::Portable(second.path()));
+
+    EXPECT_EQ(a.TryBecomeInstance(), SingleInstance::Outcome::Became);
+    EXPECT_EQ(again.TryBecomeInstance(), SingleInstance::Outcome::AlreadyRunning);
+    EXPECT_FALSE(again.isInstance());
+    EXPECT_EQ(b.TryBecomeInstance(), SingleInstance::Outcome::Became);
+}
+
+TEST(SingleInstanceTest, ReleasedProfileCanBeTakenAgain)
+{
+    test::TempFolder temp;
+    const Profile profile = Profile::Portable(temp.path());
+    {
+        SingleInstance first(profile);
+        ASSERT_EQ(first.TryBecomeInstance(), SingleInstance::Outcome::Became);
+    }
+    SingleInstance next(profile);
+    EXPECT_EQ(next.TryBecomeInstance(), SingleInstance::Outcome::Became);
+    InstanceClient client(profile);
+    EXPECT_TRUE(client.Connect());
+}
+
+TEST(SingleInstanceTest, NotificationsWaitForTheirTarget)
+{
+    test::TempFolder temp;
+    const Profile profile = Profile::Portable(temp.path());
+    SingleInstance instance(profile);
+    ASSERT_EQ(instance.TryBecomeInstance(), SingleInstance::Outcome::Became);
+
+    // Delivered before the receiver exists, as when a hand-off starts the program.
+    std::atomic<int> notified{-1};
+    std::thread notifier([&] {
+        InstanceClient client(profile);
+        notified = client.Connect() && client.Notify() ? 1 : 0;
+    });
+    test::WaitUntil([&] { return notified >= 0; });
+    notifier.join();
+    ASSERT_EQ(notified, 1);
+
+    HandOffReceiver receiver{ProgramFolder(temp.path())};
+    QStringList opened;
+    QObject::connect(&receiver, &HandOffReceiver::openSendRequested, &receiver,
+                     [&](const QString& path) { opened << path; });
+    temp.write(QStringLiteral("filename.vnt"), QByteArray("/tmp/early", 11));
+    instance.SetNotifyTarget(&receiver);
+    ASSERT_TRUE(test::WaitUntil([&] { return !opened.isEmpty(); }));
+    EXPECT_EQ(opened, QStringList({QStringLiteral("/tmp/early")}));
+}
+
+class HandOffProcessTest : public ::testing::Test
+{
+protected:
+    HandOffProcessTest()
+        : m_profile(Profile::Portable(m_temp.path())), m_instance(m_profile),
+          m_receiver(ProgramFolder(m_temp.path()))
+    {
+        QObject::connect(&m_receiver, &HandOffReceiver::openSendRequested, &m_receiver,
+                         [this](const QString& path) { m_opened << path; });
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(QFileInfo(ProgramFile()).isExecutable()) << ProgramFile().toStdString();
+        ASSERT_EQ(m_instance.TryBecomeInstance(), SingleInstance::Outcome::Became);
+        m_instance.SetNotifyTarget(&m_receiver);
+    }
+
+    test::TempFolder m_temp;
+    Profile m_profile;
+    SingleInstance m_instance;
+    HandOffReceiver m_receiver;
+    QStringList m_opened;
+};
+
+TEST_F(HandOffProcessTest, PathOnTheCommandLineReachesTheRunningInstance)
+{
+    const QString path = m_temp.path() + QStringLiteral("/My Files/Grüße – данные.txt");
+    struct Case
+    {
+        QStringList arguments;
+        QString expected;
+    };
+    const Case cases[] = {
+        {{path}, path},
+        // Split by a shell that was not told to quote: the words are joined back.
+        {path.split(QLatin1Char(' ')), path},
+        {{QLatin1Char('"') + path + QLatin1Char('"')}, path},
+    };
+    for (const Case& c : cases) {
+        m_opened.clear();
+        auto process = StartProgram(m_temp.path(), c.arguments);
+        ASSERT_TRUE(Finished(*process));
+        EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process->exitCode(), 0) << process->readAllStandardError().constData();
+        ASSERT_TRUE(test::WaitUntil([&] { return !m_opened.isEmpty(); }));
+        EXPECT_EQ(m_opened, QStringList({c.expected}));
+    }
+}
+
+TEST_F(HandOffProcessTest, SecondNormalStartEndsSilently)
+{
+    auto process = StartProgram(m_temp.path(), {});
+    ASSERT_TRUE(Finished(*process));
+    EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process->exitCode(), 0);
+    EXPECT_TRUE(process->readAllStandardOutput().isEmpty());
+    // It never got as far as installing the profile.
+    EXPECT_FALSE(QFileInfo::exists(m_temp.file(QStringLiteral("servercert.pem"))));
+    EXPECT_TRUE(m_opened.isEmpty());
+}
+
+TEST_F(HandOffProcessTest, TooLongPathIsRefusedWithoutHandingOff)
+{
+    auto process =
+        StartProgram(m_temp.path(), {QStringLiteral("/tmp/") + QString(600, QLatin1Char('y'))});
+    ASSERT_TRUE(Finished(*process));
+    EXPECT_EQ(process->exitCode(), 1);
+    EXPECT_TRUE(process->readAllStandardError().contains("longer than 511 bytes"));
+    EXPECT_FALSE(QFileInfo::exists(m_temp.file(QStringLiteral("filename.vnt"))));
+}
+
+TEST(ProgramProcessTest, StartsHeadlessOnAFreshProfileAndEndsOnSigterm)
+{
+    test::TempFolder temp;
+    const QString home = temp.file(QStringLiteral("fresh profile"));
+    auto process = StartProgram(home, {}, true);
+    QByteArray output;
+    ASSERT_TRUE(test::WaitUntil(
+        [&] {
+            output += process->readAllStandardOutput();
+            return output.contains("Stop it with Ctrl+C or SIGTERM.") ||
+                   process->state() == QProcess::NotRunning;
+        },
+        60000))
+        << output.constData();
+    ASSERT_EQ(process->state(), QProcess::Running)
+        << output.constData() << process->readAllStandardError().constData();
+    EXPECT_TRUE(output.contains("headless"));
+    EXPECT_TRUE(output.contains(home.toUtf8()));
+    EXPECT_TRUE(output.contains("port 12666"));
+
+    SettingsStore store(home + QStringLiteral("/Vantrel.ini"));
+    EXPECT_EQ(store.ReadString(SettingsStore::MainKey, QStringLiteral("SProgramPath")), home);
+    for (const char* name : {"servercert.pem", "serverkey.pem", "clientcalist.pem",
+                             "sounds/complete.wav", "CachedResumes", "Temp"})
+        EXPECT_TRUE(QFileInfo::exists(home + QLatin1Char('/') + QLatin1String(name))) << name;
+
+    // While it runs, the profile is taken.
+    SingleInstance other{Profile::Portable(home)};
+    EXPECT_EQ(other.TryBecomeInstance(), SingleInstance::Outcome::AlreadyRunning);
+
+    process->terminate(); // SIGTERM
+    ASSERT_TRUE(Finished(*process));
+    EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process->exitCode(), 0) << process->readAllStandardError().constData();
+    EXPECT_EQ(other.TryBecomeInstance(), SingleInstance::Outcome::Became);
+}
+
+} // namespace
+} // namespace vantrel
