@@ -49,7 +49,8 @@ void Unbind();
 std::unique_ptr<ServerContext> CreateServerContext(const QString& certFile, const QString& keyFile);
 
 // Server handshake on an accepted socket. Takes the socket: on failure it is closed.
-// The stop, when given, lets another thread cut a stalled handshake short.
+// The stop, when given, lets another thread cut a stalled handshake short; the socket is
+// attached to it only while the handshake runs.
 std::unique_ptr<TlsSession> AcceptSession(ServerContext& context, int socketFd,
                                           WorkerStop* stop = nullptr);
 
@@ -62,9 +63,12 @@ struct ConnectResult
 };
 
 // The client handshake: trust list, TCP connection, TLS handshake, certificate check
-// (a verification result of 0 or 10 passes). `status` receives the progress texts
-// ("Status: SSL HandShake with '...'", "Status: SSL HandShake and Certificate Verification
-// passed"); a failure returns its status text. `stop` may cut a blocked connect short.
+// (a verification result of 0 or 10 passes; no certificate fails). `status` receives the
+// progress texts ("Status: SSL HandShake with '...'", "Status: SSL HandShake and Certificate
+// Verification passed"); a failure returns its status text. `stop` may cut a blocked connect or
+// handshake short; the socket is attached to it only during the call (attach the session's
+// socket again to make later blocking reads stoppable). A server that fails verification
+// gets a TLS close and never a record.
 ConnectResult ConnectSession(ClientContext& context, const QString& trustListFile,
                              std::uint32_t ipv4HostOrder, std::uint16_t port,
                              const std::function<void(const QString&)>& status,

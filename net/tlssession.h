@@ -19,13 +19,16 @@ public:
     TlsSession& operator=(const TlsSession&) = delete;
 
     // One library read of at most n bytes; returns what the library returns (<= 0 on
-    // close or error). No loop.
+    // close or error). No loop. With buffered writes on, pending records go out first, so
+    // a request never waits behind its own buffer.
     int Read(void* buffer, int n);
     // One library write of n bytes; returns what the library returns. No loop.
     int Write(const void* buffer, int n);
 
     // With buffering on, written records gather in a user-space buffer under TLS and reach
-    // the socket in large writes; Flush() pushes them out. Off by default. Close() flushes.
+    // the socket in large writes; Flush() pushes them out. Off by default. Close() flushes,
+    // and so does turning buffering off. A write that cannot reach the socket surfaces as a
+    // Write() result <= 0 or a false Flush().
     void SetBufferedWrites(bool on);
     bool Flush();
 
@@ -33,7 +36,9 @@ public:
     // spaces cut to two.
     QString CipherText() const;
 
-    // TLS shutdown, socket closed, session freed. Idempotent.
+    // Buffered records flushed, TLS shutdown (our close_notify, no wait for the peer's),
+    // socket closed, session freed. Idempotent. It may block while a stalled peer's window
+    // is full: Interrupt() first to give up on such a peer.
     void Close();
     // Socket closed and session freed without a TLS shutdown. Idempotent.
     void Drop();

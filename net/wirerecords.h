@@ -10,7 +10,8 @@ namespace vantrel {
 
 class TlsSession;
 
-enum class MessageKind : std::int32_t {
+enum class MessageKind : std::int32_t
+{
     TransferRequest = 0,
     Reply = 1,
     Data = 2,
@@ -21,6 +22,10 @@ constexpr std::uint16_t ProtocolVersionA = 1;
 constexpr std::uint16_t ProtocolVersionB = 4;
 
 // Text fields hold the raw bytes of the field up to its first NUL (UTF-8 on this platform).
+// Longest texts that travel (each field keeps room for its NUL).
+constexpr int MaxNickNameBytes = 31;
+constexpr int MaxFileNameBytes = 255;
+constexpr int MaxCommentBytes = 255;
 
 // The record that opens every conversation: a transfer request or a tunnel registration.
 struct RequestHeader
@@ -30,9 +35,9 @@ struct RequestHeader
     std::int32_t kind = static_cast<std::int32_t>(MessageKind::TransferRequest);
     std::uint16_t versionA = ProtocolVersionA;
     std::uint16_t versionB = ProtocolVersionB;
-    QByteArray nickName;  // at most 31 bytes travel
-    QByteArray fileName;  // at most 255 bytes; a longer base name is refused by the writer
-    QByteArray comment;   // at most 255 bytes travel
+    QByteArray nickName; // at most 31 bytes travel
+    QByteArray fileName; // at most 255 bytes; a longer base name is refused by the writer
+    QByteArray comment;  // at most 255 bytes travel
     std::uint32_t dirCount = 0;
     std::uint32_t fileCount = 0;
     std::uint32_t totalSize = 0;
@@ -48,9 +53,15 @@ struct RequestHeader
         return kind == static_cast<std::int32_t>(MessageKind::TunnelRegistration);
     }
 
+    // Nick name and comment are cut to fit (never inside a UTF-8 character). A file name
+    // is never cut, which would name another file: one that does not fit (see
+    // FitsFileName) is left out, the field all zero, and WriteRequest refuses it.
     std::array<std::uint8_t, Size> Encode() const;
     static RequestHeader Decode(const std::uint8_t* bytes); // exactly Size bytes
 };
+
+// True when a base name fits the request's file name field whole (at most 255 bytes).
+bool FitsFileName(const QByteArray& fileName);
 
 // The answer to a transfer request, in one of four forms.
 struct ReplyHeader
@@ -82,8 +93,8 @@ struct DataHeader
     static constexpr int Size = 12;
 
     std::int32_t kind = static_cast<std::int32_t>(MessageKind::Data);
-    std::int32_t rawFlag = 0;      // 1 = the file itself; anything else = a zip archive
-    std::uint32_t streamSize = 0;  // whole stream length, not reduced by a resume offset
+    std::int32_t rawFlag = 0;     // 1 = the file itself; anything else = a zip archive
+    std::uint32_t streamSize = 0; // whole stream length, not reduced by a resume offset
 
     bool IsRaw() const { return rawFlag == 1; }
 
@@ -97,10 +108,14 @@ QByteArray CutUtf8(const QByteArray& text, int maxBytes);
 // Record exchange over a session. Reads collect exactly the record's size (a record is
 // written with one call, but a reader does not rely on it arriving in one piece); any
 // shortfall is a failure of that connection only.
+
+// One write of the whole record; false when it did not all go, or (without writing
+// anything) when the file name does not fit.
 bool WriteRequest(TlsSession& session, const RequestHeader& header);
 std::optional<RequestHeader> ReadRequest(TlsSession& session);
-bool WriteReply(TlsSession& session, const ReplyHeader& reply);  // false unless all 304 bytes went
-std::optional<ReplyHeader> ReadReply(TlsSession& session);        // nothing when no data arrived
+bool WriteReply(TlsSession& session, const ReplyHeader& reply); // false unless all 304 bytes went
+// Nothing when no byte arrived; a reply cut short by the peer reads its missing bytes as 0.
+std::optional<ReplyHeader> ReadReply(TlsSession& session);
 bool WriteDataHeader(TlsSession& session, const DataHeader& header);
 std::optional<DataHeader> ReadDataHeader(TlsSession& session);
 
