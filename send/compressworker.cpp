@@ -1,0 +1,104 @@
+#include "send/compressworker.h"
+
+#include "send/zipbridgeloader.h"
+#include "zipbridge/zipbridge.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace vantrel {
+
+namespace {
+
+// Archive numbers are shared by every transfer of the process; files already in the folder
+// (from another process or an earlier run) are skipped by the exclusive creation.
+std::atomic<std::uint32_t> g_nextArchiveNumber{1};
+
+QString CreateArchiveFile(const QString& tempFolder)
+{
+    QDir().mkpath(tempFolder);
+    for (int attempt = 0; attempt < 10000; ++attempt) {
+        const std::uint32_t n = g_nextArchiveNumber.fetch_add(1, std::memory_order_relaxed);
+        const QString path = tempFolder + QStringLiteral("/VN%1.zip").arg(n);
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            return path;
+        if (!file.exists())
+            return {}; // the folder cannot be written at all
+    }
+    return {};
+}
+
+} // namespace
+
+CompressWorker::CompressWorker(ZipBridge* zip, QString sourcePath, bool isDirectory)
+    : m_zip(zip), m_sourcePath(std::move(sourcePath)), m_isDirectory(isDirectory)
+{
+}
+
+CompressWorker::~CompressWorker()
+{
+    CancelAndJoin();
+}
+
+bool CompressWorker::Start(const QString& tempFolder)
+{
+    const bool available = m_zip && (m_isDirectory ? m_zip->OrvakZipFolderRecursive != nullptr
+                                                   : m_zip->OrvakZipSingleFile != nullptr);
+    if (!available) {
+        m_outcome.store(Outcome::Failed, std::memory_order_release);
+        return false;
+    }
+    m_archivePath = CreateArchiveFile(tempFolder);
+    if (m_archivePath.isEmpty()) {
+        m_outcome.store(Outcome::Failed, std::memory_order_release);
+        return false;
+    }
+    m_thread = std::thread([this] { Run(); });
+    return true;
+}
+
+void CompressWorker::Run()
+{
+    const QByteArray archive = QFile::encodeName(m_archivePath);
+    const QByteArray source = QFile::encodeName(m_sourcePath);
+    const int result = m_isDirectory
+                           ? m_zip->OrvakZipFolderRecursive(archive.constData(), source.constData(),
+                                                            &m_progress, &m_cancel)
+                           : m_zip->OrvakZipSingleFile(archive.constData(), source.constData(),
+                                                       &m_progress, &m_unusedOut, &m_cancel);
+    m_outcome.store(result == ZB_OK ? Outcome::Ready : Outcome::Failed, std::memory_order_release);
+}
+
+void CompressWorker::CancelAndJoin()
+{
+    if (m_thread.joinable()) {
+        std::atomic_ref<std::uint32_t>(m_cancel).store(1, std::memory_order_release);
+        m_thread.join();
+    }
+}
+
+void CompressWorker::Join()
+{
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+std::uint32_t CompressWorker::progress() const
+{
+    return std::atomic_ref<std::uint32_t>(const_cast<std::uint32_t&>(m_progress))
+        .load(std::memory_order_relaxed);
+}
+
+bool DeleteArchive(const QString& path)
+{
+    if (path.isEmpty())
+        return true;
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        if (QFile::remove(path) || !QFile::exists(path))
+            return true;
+    }
+    return false;
+}
+
+} // namespace vantrel

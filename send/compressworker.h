@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QString>
+
+#include <atomic>
+#include <cstdint>
+#include <thread>
+
+namespace vantrel {
+
+class ZipBridge;
+
+// Compresses one file or directory tree into a temporary archive in the background. The
+// component advances the progress word and polls the cancel word; the worker records how
+// the component ended, so that an archive counts as ready only once it is complete and
+// closed (an empty source reaches its total of 0 before the archive even exists).
+class CompressWorker
+{
+public:
+    enum class Outcome
+    {
+        Running,
+        Ready,
+        Failed
+    };
+
+    CompressWorker(ZipBridge* zip, QString sourcePath, bool isDirectory);
+    ~CompressWorker(); // cancels and joins
+    CompressWorker(const CompressWorker&) = delete;
+    CompressWorker& operator=(const CompressWorker&) = delete;
+
+    // Creates "VN<n>.zip" in `tempFolder` (never an existing file) and starts compressing into
+    // it. False when no archive file can be created; nothing runs then.
+    bool Start(const QString& tempFolder);
+    // Asks the component to stop and waits for it without a time limit.
+    void CancelAndJoin();
+    // Waits for a finished (or finishing) worker.
+    void Join();
+
+    const QString& archivePath() const { return m_archivePath; }
+    std::uint32_t progress() const; // source bytes consumed
+    Outcome outcome() const { return m_outcome.load(std::memory_order_acquire); }
+
+private:
+    void Run();
+
+    ZipBridge* m_zip;
+    QString m_sourcePath;
+    bool m_isDirectory;
+    QString m_archivePath;
+    // Plain words handed to the component, which reads and writes them atomically.
+    alignas(std::atomic_ref<std::uint32_t>::required_alignment) std::uint32_t m_progress = 0;
+    alignas(std::atomic_ref<std::uint32_t>::required_alignment) std::uint32_t m_cancel = 0;
+    std::uint32_t m_unusedOut = 0;
+    std::atomic<Outcome> m_outcome{Outcome::Running};
+    std::thread m_thread;
+};
+
+// Deletes a file, trying up to 10 times and stopping at the first success. True when the
+// file is gone.
+bool DeleteArchive(const QString& path);
+
+} // namespace vantrel

@@ -1,0 +1,218 @@
+#include "send/connectworker.h"
+
+#include "core/eventnumbers.h"
+#include "core/payloadevent.h"
+#include "net/securechannel.h"
+#include "net/wirerecords.h"
+#include "netutil/dyndnsbook.h"
+#include "send/hostlookup.h"
+#include "send/parsehosttext.h"
+#include "send/recenthosts.h"
+#include "send/sendcounters.h"
+#include "send/sendnotice.h"
+
+#include <chrono>
+
+namespace vantrel {
+
+ConnectWorker::ConnectWorker(QObject* transfer, std::uint64_t attempt, Request request,
+                             SendCounters& shared, RecentHosts* recent, DynDnsBook* book)
+    : m_transfer(transfer), m_attempt(attempt), m_request(std::move(request)), m_shared(shared),
+      m_direct(!m_request.tunnelSession), m_recent(recent), m_book(book)
+{
+}
+
+ConnectWorker::~ConnectWorker()
+{
+    RequestStop();
+    Join();
+    m_stop.DetachSocket();
+}
+
+void ConnectWorker::Start()
+{
+    if (!m_direct) {
+        m_session = std::move(m_request.tunnelSession);
+        m_host = m_request.hostText;
+        m_peerText = m_request.hostText;
+        m_stop.AttachSocket(m_session->SocketDescriptor());
+    }
+    m_thread = std::thread([this] { Run(); });
+}
+
+void ConnectWorker::RequestStop()
+{
+    m_stop.RequestStop();
+}
+
+void ConnectWorker::Join()
+{
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+std::unique_ptr<TlsSession> ConnectWorker::TakeSession()
+{
+    m_stop.DetachSocket();
+    return std::move(m_session);
+}
+
+void ConnectWorker::Post(SendNotice notice)
+{
+    if (m_stop.StopRequested())
+        return;
+    notice.attempt = m_attempt;
+    PostEvent(new PayloadEvent<SendNotice>(SendNoticeEventType(),
+                                           std::make_unique<SendNotice>(std::move(notice))));
+}
+
+void ConnectWorker::PostEvent(QEvent* event)
+{
+    PostToTransfer(m_transfer, event, m_shared.handOvers);
+}
+
+void ConnectWorker::Status(const QString& text)
+{
+    SendNotice notice;
+    notice.text = text;
+    Post(std::move(notice));
+}
+
+void ConnectWorker::Failure(const QString& text)
+{
+    SendNotice notice;
+    notice.text = text;
+    notice.colour = SendView::Colour::Failure;
+    notice.sound = Sound::Error;
+    Post(std::move(notice));
+}
+
+void ConnectWorker::EndSession()
+{
+    m_stop.DetachSocket();
+    if (m_session)
+        m_session->Close();
+    m_session.reset();
+    m_context.reset();
+}
+
+void ConnectWorker::Run()
+{
+    if (m_direct && !Connect()) {
+        EndSession();
+        SendNotice failed;
+        failed.kind = SendNotice::Kind::ConnectFailed;
+        Post(std::move(failed));
+        return;
+    }
+    Exchange();
+}
+
+bool ConnectWorker::Connect()
+{
+    m_context = SecureChannel::CreateClientContext();
+    Status(QStringLiteral("Status: Resolving Hostname..."));
+    const HostAndPort target = ParseHostText(m_request.hostText);
+    m_host = target.host;
+    m_port = target.port;
+    if (!m_context) {
+        Failure(QStringLiteral("Status: Unable to initialize SSL Lib"));
+        return false;
+    }
+
+    const hostlookup::Address address = hostlookup::Resolve(m_host, m_stop);
+    if (address.outcome == hostlookup::Outcome::Stopped)
+        return false;
+    if (address.outcome == hostlookup::Outcome::NotFound) {
+        Failure(QStringLiteral("Status: Unable to resolve Hostname '") + m_host +
+                QLatin1Char('\''));
+        return false;
+    }
+    m_peerText = SecureChannel::DottedAddress(address.ipv4);
+
+    if (hostlookup::IsNameNotAddress(m_host) && !(m_book && m_book->ContainsHost(m_host))) {
+        const hostlookup::Name reverse = hostlookup::ReverseName(address.ipv4, m_stop);
+        if (reverse.outcome == hostlookup::Outcome::Stopped)
+            return false;
+        if (hostlookup::ReverseNameDiffers(m_host, reverse) && !m_stop.StopRequested()) {
+            // The question is asked while the connection goes on.
+            PostEvent(new PayloadEvent<DynDnsDetected>(
+                send::UM_DYNDNS_DETECTED,
+                std::make_unique<DynDnsDetected>(DynDnsDetected{m_host, m_peerText})));
+        }
+    }
+
+    Status(QStringLiteral("Status: Connecting to ") + m_peerText);
+    SecureChannel::ConnectResult result = SecureChannel::ConnectSession(
+        *m_context, m_request.trustListFile, address.ipv4, m_port,
+        [this](const QString& text) { Status(text); }, &m_stop);
+    if (!result.session) {
+        Failure(result.failureText);
+        return false;
+    }
+    m_session = std::move(result.session);
+    m_stop.AttachSocket(m_session->SocketDescriptor());
+    return !m_stop.StopRequested();
+}
+
+void ConnectWorker::Exchange()
+{
+    RequestHeader request;
+    request.nickName = m_request.nickName;
+    request.fileName = m_request.fileName;
+    request.comment = CutUtf8(m_request.comment, 255);
+    request.dirCount = m_request.dirCount;
+    request.fileCount = m_request.fileCount;
+    request.totalSize = m_request.totalSize;
+    request.senderPort = m_request.senderPort;
+    request.rawFlag = m_request.rawFlag;
+    WriteRequest(*m_session, request); // a failed write shows up as a failed reply read
+
+    Status(QStringLiteral("Status: Awaiting confirmation by other side"));
+    const std::optional<ReplyHeader> reply = ReadReply(*m_session);
+    if (m_stop.StopRequested())
+        return;
+
+    SendNotice outcome;
+    outcome.hostText = m_host;
+    if (!reply) {
+        Failure(QStringLiteral("Status: Connection reset by peer '") + m_peerText +
+                QLatin1Char('\''));
+        EndSession();
+        outcome.kind = SendNotice::Kind::ConnectFailed;
+        Post(std::move(outcome));
+        return;
+    }
+
+    const QString nick = QString::fromUtf8(reply->nickName);
+    outcome.nickName = reply->nickName;
+    if (reply->IsAccepted()) {
+        if (m_direct && m_recent)
+            m_recent->AddRecentHost(m_host, m_port, nick);
+        Status(QStringLiteral("Status:") + nick + QStringLiteral(" confirmed your request"));
+        outcome.kind = SendNotice::Kind::Accepted;
+        outcome.resumeOffset = reply->resumeOffset;
+        Post(std::move(outcome)); // the session stays here for the data phase
+        return;
+    }
+
+    if (reply->IsVersionMismatch()) {
+        Failure(QStringLiteral("Status: Other side has a different version of Vantrel"));
+        EndSession();
+        outcome.kind = SendNotice::Kind::ConnectFailed;
+        Post(std::move(outcome));
+        return;
+    }
+
+    outcome.kind = SendNotice::Kind::Refused;
+    outcome.comment = reply->comment;
+    Post(std::move(outcome));
+    Failure(QStringLiteral("Status: ") + nick + QStringLiteral(" has refused your request"));
+    EndSession();
+    // Give the window a moment to come back from the minimized state before the panel.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (!m_stop.StopRequested())
+        PostEvent(new QEvent(static_cast<QEvent::Type>(send::UM_SEND_REFUSED)));
+}
+
+} // namespace vantrel

@@ -1,0 +1,169 @@
+#pragma once
+
+#include "core/soundplayer.h"
+#include "core/transferlistmodel.h"
+#include "core/transferservices.h"
+#include "send/sendcounters.h"
+#include "send/sendinputs.h"
+#include "send/sendview.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace vantrel {
+
+class CompressWorker;
+class ConnectWorker;
+class DataWorker;
+class TlsSession;
+struct SendNotice;
+
+// One outgoing transfer of one file or directory tree, from the hand-off of its path until
+// its window closes. Lives on the UI thread; its workers (compression, connect-and-request,
+// data) report by posting events to it, and share only the counters of SendCounters and the
+// compression progress. The window renders view() and calls the operations below.
+class SendTransfer : public QObject
+{
+    Q_OBJECT
+public:
+    using View = SendView;
+
+    enum class State
+    {
+        Preparing,         // first show done, compression running in the background
+        Connecting,        // SEND pressed: connect, request, awaiting the reply
+        Refused,           // the other side refused
+        WaitingForArchive, // accepted; the data phase starts once the archive is complete
+        Streaming,         // the data worker runs
+        Broken,            // the data phase failed
+        Completed,
+        Closed,
+    };
+
+    static constexpr int CompressInterval = 200;  // ms
+    static constexpr int ProgressInterval = 2000; // ms
+
+    SendTransfer(const TransferServices& services, const QString& sourcePath, RowRef row,
+                 QObject* parent = nullptr);
+    ~SendTransfer() override; // stops and joins whatever still runs
+
+    // The start of the transfer when the window is first shown: examines the path, fills the
+    // row and starts compressing. Later calls do nothing.
+    void FirstShow();
+    // The DoZip toggle: only for a file, and only before the first SEND.
+    void SetCompression(bool on);
+    // SEND: a direct send to inputs.hostText, or a tunnel send through inputs.tunnelText.
+    void Send(const SendInputs& inputs);
+    // CompressTimer: waits for the archive after acceptance, then starts the data phase.
+    void CompressTick();
+    // ProgTimer: data text, speed, time left, row progress; clears the band-limit window.
+    void ProgressTick();
+    // The Abort buttons (and Escape): marks the row, then closes.
+    void Abort();
+    // "Send Again" on the completion, error or refusal panel.
+    void SendAgain();
+    // Ends everything without waiting for the peer, deletes the archive and tells the hub.
+    void Close();
+    // Kb/sec (1024-byte units), 0 = none; takes effect at once, also during the data phase.
+    void SetBandLimit(std::uint32_t kbPerSecond);
+    std::uint32_t bandLimit() const;
+    // "Clear List" of the host field.
+    void ClearRecentHosts();
+    // The answer to dynDnsDetected: Yes adds the host to the dynamic DNS book.
+    void AnswerDynDns(bool yes, const QString& host, const QString& address);
+
+    State state() const { return m_state; }
+    const View& view() const { return m_view; }
+    // The host drop-down's entries, loaded at creation.
+    const QStringList& recentHosts() const { return m_recentHosts; }
+    RowRef row() const { return m_row; }
+    const QString& sourcePath() const { return m_sourcePath; }
+    bool isDirectory() const { return m_isDirectory; }
+    std::uint32_t dirCount() const { return m_dirCount; }
+    std::uint32_t fileCount() const { return m_fileCount; }
+    std::uint32_t totalSize() const { return m_totalSize; }
+    // The archive being (or last) written; empty when there is none.
+    const QString& archivePath() const { return m_archivePath; }
+    // The stream position the data worker has reached.
+    std::uint32_t sentBytes() const;
+
+    // The millisecond tick source of the progress arithmetic (tests supply their own).
+    void SetClock(std::function<std::uint32_t()> clock);
+
+signals:
+    void viewChanged();
+    // Minimise-restore, raise and focus the window (refusal, connection error, completion).
+    void bringToFront();
+    void messageBox(const QString& text, const QString& title);
+    // The typed host looks like a dynamic DNS name: ask, then call AnswerDynDns.
+    void dynDnsDetected(const QString& host, const QString& address);
+    // The tunnel choices may have changed ("Tunnel Closed", "Send Again").
+    void refreshTunnelChoices();
+    void closed();
+
+protected:
+    bool event(QEvent* event) override;
+
+private:
+    bool ExamineSource();
+    void RefuseSource(const QString& statusText);
+    void StartCompression();
+    void StopCompression();
+    void HandleNotice(const SendNotice& notice);
+    void OnRefused();
+    void OnBroken();
+    void OnCompleted();
+    void StartDataPhase();
+    void FailBeforeData(const QString& statusText);
+    void ResetProgressFields();
+    void StopWorkers();
+    void SetStatus(const QString& text, View::Colour colour);
+    void Play(Sound sound);
+    void SetRow(TransferListModel::Column column, const QString& text);
+    void Changed();
+
+    TransferServices m_services;
+    RowRef m_row;
+    QString m_sourcePath;
+    QByteArray m_ownNickName;
+    QByteArray m_baseName;
+    QStringList m_recentHosts;
+    bool m_isDirectory = false;
+    std::uint32_t m_dirCount = 0;
+    std::uint32_t m_fileCount = 0;
+    std::uint32_t m_totalSize = 0;
+
+    State m_state = State::Preparing;
+    View m_view;
+    bool m_firstShowDone = false;
+    bool m_compressionLocked = false; // from the first SEND on
+    bool m_closed = false;
+
+    std::unique_ptr<CompressWorker> m_compress;
+    QString m_archivePath;
+    std::unique_ptr<ConnectWorker> m_connect;
+    std::unique_ptr<TlsSession> m_session; // between acceptance and the data phase
+    std::unique_ptr<DataWorker> m_data;
+    std::uint64_t m_attempt = 0;
+
+    QString m_hostText; // the accepted host
+    std::int32_t m_rawFlag = 0;
+    std::uint32_t m_resumeOffset = 0;
+    std::uint32_t m_streamBytes = 0;
+    SendCounters m_counters;
+    std::uint32_t m_tickSentBytes = 0;
+    std::uint32_t m_tickTime = 0;
+    std::function<std::uint32_t()> m_clock;
+
+    QTimer m_compressTimer;
+    QTimer m_progressTimer;
+};
+
+} // namespace vantrel

@@ -1,0 +1,281 @@
+// SendTransfer, continued: the workers' events, the two ticks and the data phase.
+#include "send/sendtransfer.h"
+
+#include "core/eventnumbers.h"
+#include "core/payloadevent.h"
+#include "net/tlssession.h"
+#include "send/compressworker.h"
+#include "send/connectworker.h"
+#include "send/dataworker.h"
+#include "send/sendnotice.h"
+#include "send/sendtexts.h"
+#include "stats/formatsize.h"
+
+#include <QFileInfo>
+
+namespace vantrel {
+
+bool SendTransfer::event(QEvent* event)
+{
+    // Pairs with the workers' PostToTransfer.
+    m_counters.handOvers.load(std::memory_order_acquire);
+    const int type = event->type();
+    if (type == SendNoticeEventType()) {
+        if (!m_closed)
+            HandleNotice(*static_cast<PayloadEvent<SendNotice>*>(event)->payload());
+        return true;
+    }
+    switch (type) {
+    case send::UM_SEND_REFUSED:
+        if (!m_closed)
+            OnRefused();
+        return true;
+    case send::UM_SEND_BROKEN:
+        if (!m_closed)
+            OnBroken();
+        return true;
+    case send::UM_SEND_COMPLETED:
+        if (!m_closed)
+            OnCompleted();
+        return true;
+    case send::UM_DYNDNS_DETECTED: {
+        const std::unique_ptr<DynDnsDetected> detected =
+            static_cast<PayloadEvent<DynDnsDetected>*>(event)->takePayload();
+        if (!m_closed && detected)
+            emit dynDnsDetected(detected->hostText, detected->address);
+        return true;
+    }
+    default:
+        return QObject::event(event);
+    }
+}
+
+void SendTransfer::HandleNotice(const SendNotice& notice)
+{
+    if (notice.attempt != m_attempt)
+        return; // from an attempt that has been given up
+    const QString nick = QString::fromUtf8(notice.nickName);
+    switch (notice.kind) {
+    case SendNotice::Kind::Status:
+        SetStatus(notice.text, notice.colour);
+        if (notice.sound)
+            Play(*notice.sound);
+        break;
+    case SendNotice::Kind::ConnectFailed:
+        if (m_connect)
+            m_connect->Join();
+        m_connect.reset();
+        m_view.sendEnabled = true;
+        m_state = State::Preparing;
+        break;
+    case SendNotice::Kind::Refused:
+        SetRow(TransferListModel::Host, notice.hostText);
+        SetRow(TransferListModel::Status, QStringLiteral("Refused"));
+        SetRow(TransferListModel::NickName, nick);
+        m_view.refusalLabel = QStringLiteral("Comment from ") + nick;
+        m_view.refusalComment = QString::fromUtf8(notice.comment);
+        m_state = State::Refused;
+        break;
+    case SendNotice::Kind::Accepted:
+        m_resumeOffset = notice.resumeOffset;
+        m_hostText = notice.hostText;
+        m_view.caption = QStringLiteral("Sending File to ") + nick;
+        SetRow(TransferListModel::Host, notice.hostText);
+        m_row.SetIcon(TransferListModel::IconCompressing);
+        SetRow(TransferListModel::Status, QStringLiteral("Compressing data..."));
+        SetRow(TransferListModel::NickName, nick);
+        m_state = State::WaitingForArchive;
+        m_compressTimer.start();
+        break;
+    }
+    Changed();
+}
+
+// The window is brought to the user last, once the state is settled: its slots may close.
+void SendTransfer::OnRefused()
+{
+    if (m_connect)
+        m_connect->Join();
+    m_connect.reset();
+    m_view.panel = View::Panel::Refused;
+    m_view.sendEnabled = false;
+    m_view.abortEnabled = false;
+    Changed();
+    emit bringToFront();
+}
+
+void SendTransfer::OnBroken()
+{
+    m_compressTimer.stop();
+    m_progressTimer.stop();
+    m_connect.reset();
+    m_data.reset();
+    m_session.reset();
+    m_view.panel = View::Panel::Error;
+    m_view.abortEnabled = false;
+    m_view.sendEnabled = false;
+    SetRow(TransferListModel::Status, QStringLiteral("Connection error"));
+    SetRow(TransferListModel::Speed, QStringLiteral("-"));
+    SetRow(TransferListModel::Progress, QStringLiteral("-"));
+    m_row.SetIcon(TransferListModel::IconWaiting);
+    m_state = State::Broken;
+    Changed();
+    emit bringToFront();
+}
+
+void SendTransfer::OnCompleted()
+{
+    m_progressTimer.stop();
+    m_view.progressPosition = m_view.progressMax;
+    m_connect.reset();
+    m_data.reset();
+    m_view.panel = View::Panel::Completed;
+    m_view.abortEnabled = false;
+    SetRow(TransferListModel::Status, QStringLiteral("Completed"));
+    SetRow(TransferListModel::Speed, QStringLiteral("-"));
+    SetRow(TransferListModel::Progress, QStringLiteral("-"));
+    m_row.SetIcon(TransferListModel::IconSendCompleted);
+    m_state = State::Completed;
+    Changed();
+    emit bringToFront();
+}
+
+void SendTransfer::CompressTick()
+{
+    if (m_state != State::WaitingForArchive) {
+        m_compressTimer.stop();
+        return;
+    }
+    if (m_connect) {
+        // The connect worker posted acceptance as its last act.
+        m_connect->Join();
+        m_session = m_connect->TakeSession();
+        m_connect.reset();
+        m_view.panel = View::Panel::Progress;
+    }
+    if (m_view.compressionOn) {
+        // Ready means the component has returned with a complete, closed archive: an empty
+        // source reaches its total of 0 before the archive exists.
+        const auto outcome = m_compress ? m_compress->outcome() : CompressWorker::Outcome::Failed;
+        if (outcome == CompressWorker::Outcome::Running) {
+            m_view.progressMax = m_totalSize > 0 ? m_totalSize : 100;
+            m_view.progressPosition = m_totalSize > 0 ? m_compress->progress() : 0;
+            Changed();
+            return;
+        }
+        if (outcome == CompressWorker::Outcome::Failed) {
+            m_compressTimer.stop();
+            FailBeforeData(QStringLiteral("Status: Unable to compress the data to send"));
+            return;
+        }
+    }
+    m_row.SetIcon(TransferListModel::IconTransferring);
+    m_compressTimer.stop();
+    m_view.progressPosition = 0;
+    m_view.progressMax = 100;
+    if (m_compress)
+        m_compress->Join();
+    StartDataPhase();
+}
+
+void SendTransfer::StartDataPhase()
+{
+    if (!m_session) {
+        FailBeforeData(QStringLiteral("Status: Connection reset by peer"));
+        return;
+    }
+    QString source = m_sourcePath;
+    if (m_view.compressionOn) {
+        const qint64 archiveSize = QFileInfo(m_archivePath).size();
+        if (archiveSize < 0 ||
+            static_cast<std::uint64_t>(archiveSize) >= (std::uint64_t{1} << 32)) {
+            FailBeforeData(
+                QStringLiteral("Status: The archive is too large to send (4 GB or more)"));
+            return;
+        }
+        m_streamBytes = static_cast<std::uint32_t>(archiveSize);
+        m_view.compressionInfo = sendtexts::Efficiency(m_totalSize, m_streamBytes);
+        m_view.compressionHint = QStringLiteral("Compression Efficiency: 0% worst <-> 100% best");
+        source = m_archivePath;
+    } else {
+        m_streamBytes = m_totalSize;
+        m_view.compressionInfo = QStringLiteral("Disabled");
+    }
+    m_counters.sentBytes.store(m_resumeOffset, std::memory_order_relaxed);
+    m_counters.bandWindowBytes.store(0, std::memory_order_relaxed);
+    m_tickSentBytes = m_resumeOffset;
+    m_tickTime = m_clock();
+    m_view.dataText = QStringLiteral("0 bytes / ") + FormatSizeFixed(m_streamBytes);
+    m_view.operation = QStringLiteral("Sending data ...");
+    m_view.cipher = m_session->CipherText();
+    m_view.progressSending = true;
+    SetRow(TransferListModel::Status, QStringLiteral("Sending data"));
+    m_state = State::Streaming;
+    m_progressTimer.start();
+
+    DataWorker::Stream stream;
+    stream.sourcePath = source;
+    stream.streamBytes = m_streamBytes;
+    stream.resumeOffset = m_resumeOffset;
+    stream.rawFlag = m_rawFlag;
+    m_data = std::make_unique<DataWorker>(this, m_attempt, std::move(m_session), stream, m_counters,
+                                          m_services.counters);
+    m_data->Start();
+    Changed();
+}
+
+// The data phase cannot start: the peer, waiting for the data header, sees the session end.
+void SendTransfer::FailBeforeData(const QString& statusText)
+{
+    if (m_session)
+        m_session->Close();
+    m_session.reset();
+    SetStatus(statusText, View::Colour::Failure);
+    Play(Sound::Error);
+    OnBroken();
+}
+
+void SendTransfer::ProgressTick()
+{
+    if (m_state != State::Streaming)
+        return;
+    const std::uint32_t sent = m_counters.sentBytes.load(std::memory_order_relaxed);
+    m_view.dataText =
+        FormatSizeFixed(sent) + QStringLiteral(" / ") + FormatSizeFixed(m_streamBytes);
+    m_view.progressMax = m_streamBytes > 0 ? m_streamBytes : 1;
+    m_view.progressPosition = m_streamBytes > 0 ? sent : 1;
+
+    const std::uint32_t now = m_clock();
+    const std::uint32_t elapsed = (now - m_tickTime) / 1000;
+    if (elapsed == 0) {
+        Changed();
+        return;
+    }
+    const std::uint32_t speed = (sent - m_tickSentBytes) / elapsed;
+    m_view.speed = FormatSizeFixed(speed) + QStringLiteral("/sec");
+    m_view.timeLeft =
+        speed == 0 ? QStringLiteral("N/A") : sendtexts::TimeLeft((m_streamBytes - sent) / speed);
+    m_tickTime = now;
+    m_tickSentBytes = sent;
+    m_counters.bandWindowBytes.store(0, std::memory_order_relaxed);
+    SetRow(TransferListModel::Speed, m_view.speed);
+    SetRow(TransferListModel::Progress, sendtexts::Percent(sent, m_streamBytes));
+    Changed();
+}
+
+void SendTransfer::ResetProgressFields()
+{
+    const View initial;
+    m_view.operation = initial.operation;
+    m_view.dataText = initial.dataText;
+    m_view.speed = initial.speed;
+    m_view.timeLeft = initial.timeLeft;
+    m_view.cipher = initial.cipher;
+    m_view.compressionInfo = initial.compressionInfo;
+    m_view.compressionHint = initial.compressionHint;
+    m_view.progressMax = initial.progressMax;
+    m_view.progressPosition = initial.progressPosition;
+    m_view.progressSending = initial.progressSending;
+}
+
+} // namespace vantrel

@@ -1,0 +1,100 @@
+// The pure parts of the send engine: host texts, display texts, the dynamic DNS rule.
+#include "send/hostlookup.h"
+#include "send/parsehosttext.h"
+#include "send/sendtexts.h"
+
+#include <gtest/gtest.h>
+
+namespace vantrel {
+
+TEST(ParseHostText, TypedTextsAndRecentEntriesGiveHostAndPort)
+{
+    const struct
+    {
+        const char* text;
+        const char* host;
+        std::uint16_t port;
+    } cases[] = {
+        {"pc1", "pc1", 12666},
+        {"  pc1  ", "pc1", 12666},
+        {"pc1:8080 (Bob)", "pc1", 8080},
+        {"pc1 (Bob)", "pc1", 12666},
+        {"pc1:-5", "pc1", 12666},
+        {"pc1:abc", "pc1", 12666},
+        {"pc1:", "pc1", 12666},
+        {"pc1:0", "pc1", 0},
+        {"pc1:65535", "pc1", 65535},
+        {"pc1:65536", "pc1", 0},
+        {"pc1:70000", "pc1", 70000 - 65536},
+        {"pc1:99999999999", "pc1", static_cast<std::uint16_t>(99999999999ULL % 65536)},
+        {"pc1:8080x", "pc1", 8080},
+        {"pc1: 8080", "pc1", 8080},
+        {"10.0.0.7:9000 (Ann (laptop))", "10.0.0.7", 9000},
+        {"host.example:12 (x:5)", "host.example", 12},
+        {"(Bob)", "", 12666},
+        {"", "", 12666},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const HostAndPort parsed = ParseHostText(QString::fromLatin1(c.text));
+        EXPECT_EQ(parsed.host, QString::fromLatin1(c.host));
+        EXPECT_EQ(parsed.port, c.port);
+    }
+}
+
+TEST(ParseHostText, TunnelChoicesLoseTheNickAndTheBlankBeforeIt)
+{
+    EXPECT_EQ(TunnelHostText(QStringLiteral("pc1 (Ann)")), QStringLiteral("pc1"));
+    EXPECT_EQ(TunnelHostText(QStringLiteral("10.1.1.1 (x)")), QStringLiteral("10.1.1.1"));
+    EXPECT_EQ(TunnelHostText(QStringLiteral("pc1")), QStringLiteral("pc1"));
+    EXPECT_EQ(TunnelHostText(QStringLiteral("(Ann)")), QString());
+}
+
+TEST(SendTexts, EfficiencyRoundsAndNeverDividesByZero)
+{
+    const struct
+    {
+        std::uint32_t total;
+        std::uint32_t archive;
+        const char* text;
+    } cases[] = {
+        {1000, 400, "60% Efficiency"},  {1000, 1010, "00% Efficiency"},
+        {1000, 1020, "-1% Efficiency"}, {1000, 994, "01% Efficiency"},
+        {1000, 0, "100% Efficiency"},   {0, 0, "00% Efficiency"},
+        {0, 122, "00% Efficiency"},     {4294967295u, 1, "100% Efficiency"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(sendtexts::Efficiency(c.total, c.archive), QString::fromLatin1(c.text));
+    }
+}
+
+TEST(SendTexts, TimeLeftAndPercent)
+{
+    EXPECT_EQ(sendtexts::TimeLeft(0), QStringLiteral("00:00.00"));
+    EXPECT_EQ(sendtexts::TimeLeft(8), QStringLiteral("00:00.08"));
+    EXPECT_EQ(sendtexts::TimeLeft(3 * 3600 + 25 * 60 + 7), QStringLiteral("03:25.07"));
+    EXPECT_EQ(sendtexts::TimeLeft(100 * 3600), QStringLiteral("100:00.00"));
+    EXPECT_EQ(sendtexts::Percent(20480, 102400), QStringLiteral("20%"));
+    EXPECT_EQ(sendtexts::Percent(4294967295u, 4294967295u), QStringLiteral("100%"));
+    EXPECT_EQ(sendtexts::Percent(0, 0), QStringLiteral("100%"));
+    EXPECT_EQ(sendtexts::LargeSize(std::uint64_t{1} << 32), QStringLiteral("4096.00 Mb"));
+}
+
+TEST(DynDnsRule, OnlyNamesWhoseReverseDiffersAreOffered)
+{
+    using hostlookup::Name;
+    using hostlookup::Outcome;
+    EXPECT_FALSE(hostlookup::IsNameNotAddress(QStringLiteral("192.168.1.20")));
+    EXPECT_TRUE(hostlookup::IsNameNotAddress(QStringLiteral("home.dyn.example")));
+    EXPECT_TRUE(hostlookup::IsNameNotAddress(QStringLiteral("10.0.0.1a")));
+
+    const QString host = QStringLiteral("Home.Dyn.Example");
+    EXPECT_FALSE(hostlookup::ReverseNameDiffers(
+        host, Name{Outcome::Found, QStringLiteral("home.dyn.example")}));
+    EXPECT_TRUE(hostlookup::ReverseNameDiffers(
+        host, Name{Outcome::Found, QStringLiteral("isp-pool-7.example")}));
+    EXPECT_TRUE(hostlookup::ReverseNameDiffers(host, Name{Outcome::NotFound, {}}));
+}
+
+} // namespace vantrel
