@@ -1,0 +1,256 @@
+// Extraction of archives that may be hostile, damaged or larger than announced, and of
+// destinations that cannot take the data.
+#include "tests/support/tempprofile.h"
+#include "tests/zipbridge/zipfixtures.h"
+#include "zipbridge/zipbridge.h"
+
+#include <QProcess>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+namespace vantrel::test::zip {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ZipBridgeSafetyTest : public ::testing::Test
+{
+protected:
+    std::string P(const std::string& relative) const
+    {
+        return m_temp.path().toStdString() + '/' + relative;
+    }
+
+    int UnzipTree(const std::string& archive, const std::string& destination,
+                  std::uint64_t limit = ~std::uint64_t{0})
+    {
+        std::uint32_t progress = 0, cancel = 0;
+        return ZipBridgeUnzipAllFolderBounded(archive.c_str(), destination.c_str(), &progress,
+                                              &cancel, limit);
+    }
+
+    int UnzipFile(const std::string& archive, const std::string& destination,
+                  std::uint64_t limit = ~std::uint64_t{0})
+    {
+        std::uint32_t progress = 0, cancel = 0;
+        return ZipBridgeUnzipSingleFileBounded(archive.c_str(), destination.c_str(), &progress,
+                                               &cancel, limit);
+    }
+
+    static bool HasLinks(const std::string& root)
+    {
+        for (auto it = fs::recursive_directory_iterator(root);
+             it != fs::recursive_directory_iterator(); ++it)
+            if (it->is_symlink())
+                return true;
+        return false;
+    }
+
+    static bool IsEmptyDir(const std::string& path) { return fs::is_empty(path); }
+
+    TempFolder m_temp;
+};
+
+TEST_F(ZipBridgeSafetyTest, HostileEntriesAreRefusedAndTheRestIsExtracted)
+{
+    MakeDirs(P("work/dest"));
+    MakeDirs(P("outside"));
+    const std::string outside = P("outside");
+    CraftArchive(P("hostile.zip"), {
+                                       {"good/first.txt", 'f', "first"},
+                                       {"../evil-parent.txt", 'f', "x"},
+                                       {"good/../../evil-climb.txt", 'f', "x"},
+                                       {outside + "/evil-absolute.txt", 'f', "x"},
+                                       {"sub\\..\\..\\evil-backslash.txt", 'f', "x"},
+                                       {"C:/evil-drive.txt", 'f', "x"},
+                                       {"link", 'l', outside},
+                                       {"link/through.txt", 'f', "x"},
+                                       {"passwd-link", 'l', "/etc/passwd"},
+                                       {"./good/./last.txt", 'f', "last"},
+                                   });
+    EXPECT_EQ(UnzipTree(P("hostile.zip"), P("work/dest")), ZB_UNSAFE_ENTRIES);
+
+    EXPECT_EQ(ReadFile(P("work/dest/good/first.txt")), "first");
+    EXPECT_EQ(ReadFile(P("work/dest/good/last.txt")), "last");
+    EXPECT_TRUE(IsEmptyDir(outside));
+    EXPECT_FALSE(fs::exists(P("work/evil-parent.txt")));
+    EXPECT_FALSE(fs::exists(P("evil-climb.txt")));
+    EXPECT_FALSE(HasLinks(P("work/dest")));
+    // No refused entry turned up under another name inside the destination either.
+    for (const auto& [name, node] : Snapshot(P("work/dest")))
+        EXPECT_EQ(name.find("evil"), std::string::npos) << name;
+    // Whatever was made of "link/through.txt" stays below the destination.
+    EXPECT_EQ(std::vector<std::string>({"work"}), [&] {
+        std::vector<std::string> names;
+        for (const auto& item : fs::directory_iterator(P("")))
+            if (item.path().filename() != "hostile.zip" && item.path().filename() != "outside")
+                names.push_back(item.path().filename().string());
+        return names;
+    }());
+}
+
+TEST_F(ZipBridgeSafetyTest, LinksAlreadyInTheDestinationAreNotWrittenThrough)
+{
+    MakeDirs(P("dest"));
+    MakeDirs(P("outside"));
+    WriteFile(P("outside/victim.txt"), "untouched");
+    ASSERT_EQ(symlink(P("outside").c_str(), P("dest/pre").c_str()), 0);
+    ASSERT_EQ(symlink(P("outside/victim.txt").c_str(), P("dest/victim.txt").c_str()), 0);
+    CraftArchive(P("a.zip"),
+                 {{"pre/x.txt", 'f', "x"}, {"victim.txt", 'f', "new"}, {"ok.txt", 'f', "ok"}});
+
+    EXPECT_EQ(UnzipTree(P("a.zip"), P("dest")), ZB_UNSAFE_ENTRIES);
+    EXPECT_EQ(ReadFile(P("dest/ok.txt")), "ok");
+    EXPECT_FALSE(fs::exists(P("outside/x.txt")));
+    EXPECT_EQ(ReadFile(P("outside/victim.txt")), "untouched");
+    // A link in place of a file is replaced, never followed.
+    EXPECT_FALSE(fs::is_symlink(P("dest/victim.txt")));
+    EXPECT_EQ(ReadFile(P("dest/victim.txt")), "new");
+}
+
+TEST_F(ZipBridgeSafetyTest, SingleFileGoesToExactlyTheDestinationWhateverItsName)
+{
+    MakeDirs(P("out"));
+    WriteFile(P("victim.txt"), "untouched");
+    ASSERT_EQ(symlink(P("victim.txt").c_str(), P("out/through-link.bin").c_str()), 0);
+
+    const struct
+    {
+        const char* label;
+        std::vector<CraftEntry> entries;
+        const char* destination;
+        int result;
+        const char* content; // expected at the destination; nullptr: nothing there
+    } cases[] = {
+        {"climbing name",
+         {{"../../weird/name.txt", 'f', "payload"}},
+         "out/plain.bin",
+         ZB_OK,
+         "payload"},
+        {"folder entries around",
+         {{"d/", 'd', ""}, {"d/inner.txt", 'f', "inner"}},
+         "out/inner.bin",
+         ZB_OK,
+         "inner"},
+        {"second file ignored",
+         {{"one.txt", 'f', "one"}, {"two.txt", 'f', "two"}},
+         "out/first.bin",
+         ZB_UNSAFE_ENTRIES,
+         "one"},
+        {"only a link", {{"l", 'l', "/etc/passwd"}}, "out/link.bin", ZB_ARCHIVE_ERROR, nullptr},
+        {"destination is a link",
+         {{"f.txt", 'f', "fresh"}},
+         "out/through-link.bin",
+         ZB_OK,
+         "fresh"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::string archive = P(std::string(c.label) + ".zip");
+        CraftArchive(archive, c.entries);
+        EXPECT_EQ(UnzipFile(archive, P(c.destination)), c.result);
+        if (c.content) {
+            EXPECT_FALSE(fs::is_symlink(P(c.destination)));
+            EXPECT_EQ(ReadFile(P(c.destination)), c.content);
+        } else {
+            EXPECT_FALSE(fs::exists(fs::symlink_status(P(c.destination))));
+        }
+    }
+    EXPECT_EQ(ReadFile(P("victim.txt")), "untouched");
+    EXPECT_FALSE(fs::exists(P("weird")));
+    EXPECT_FALSE(fs::exists(P("out/d")));
+}
+
+TEST_F(ZipBridgeSafetyTest, BoundedExtractionPastItsLimitRemovesWhatItWrote)
+{
+    const std::string payload = RandomBytes(100000, 5);
+    CraftArchive(P("tree.zip"), {{"a/", 'd', ""},
+                                 {"a/one.bin", 'f', payload},
+                                 {"a/b/c/two.bin", 'f', payload},
+                                 {"a/b/three.bin", 'f', payload}});
+    CraftArchive(P("file.zip"), {{"f.bin", 'f', payload}});
+
+    const struct
+    {
+        const char* label;
+        bool tree;
+        std::uint64_t limit;
+        int result;
+    } cases[] = {
+        {"tree past limit", true, 150000, ZB_LIMIT_EXCEEDED},
+        {"tree at limit", true, 300000, ZB_OK},
+        {"file past limit", false, 99999, ZB_LIMIT_EXCEEDED},
+        {"file at limit", false, 100000, ZB_OK},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::string dest = P(std::string("dest ") + c.label);
+        MakeDirs(dest);
+        WriteFile(dest + "/keep.txt", "mine");
+        const int result = c.tree ? UnzipTree(P("tree.zip"), dest, c.limit)
+                                  : UnzipFile(P("file.zip"), dest + "/f.bin", c.limit);
+        EXPECT_EQ(result, c.result);
+        const auto left = Snapshot(dest);
+        if (c.result == ZB_OK) {
+            EXPECT_EQ(left.size(), c.tree ? 7u : 2u);
+        } else {
+            ASSERT_EQ(left.size(), 1u);
+            EXPECT_EQ(left.begin()->first, "keep.txt");
+        }
+    }
+}
+
+TEST_F(ZipBridgeSafetyTest, DamagedArchivesAreReported)
+{
+    const std::string text = TextBytes(500000, 4);
+    CraftArchive(P("good.zip"), {{"t.txt", 'f', text}});
+    const std::string good = ReadFile(P("good.zip"));
+    std::string flipped = good;
+    flipped[good.size() / 2] = static_cast<char>(flipped[good.size() / 2] ^ 0x55);
+
+    const struct
+    {
+        const char* label;
+        std::string bytes;
+    } cases[] = {
+        {"not a zip", "this is not an archive at all, just text"},
+        {"truncated", good.substr(0, good.size() / 2)},
+        {"flipped data", flipped},
+        {"empty file", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::string archive = P(std::string(c.label) + ".zip");
+        WriteFile(archive, c.bytes);
+        EXPECT_EQ(UnzipFile(archive, P(std::string(c.label) + ".out")), ZB_ARCHIVE_ERROR);
+        EXPECT_EQ(UnzipTree(archive, P(std::string(c.label) + " dir")), ZB_ARCHIVE_ERROR);
+    }
+    EXPECT_EQ(UnzipTree(P("missing.zip"), P("missing dir")), ZB_ARCHIVE_ERROR);
+}
+
+TEST_F(ZipBridgeSafetyTest, AFullDiskIsReportedOnBothSides)
+{
+    // The tool's process may write no file beyond 1 MiB, as if the disk were full.
+    WriteFile(P("src/big.bin"), RandomBytes(4 << 20, 21));
+    CraftArchive(P("big.zip"), {{"big.bin", 'f', RandomBytes(4 << 20, 22)}});
+    MakeDirs(P("dest"));
+    const auto run = [](const QStringList& arguments) {
+        QProcess tool;
+        tool.start(QStringLiteral(ZIPBRIDGE_TOOL),
+                   QStringList{QStringLiteral("--fsize-limit"), QStringLiteral("1048576")} +
+                       arguments);
+        return tool.waitForFinished(120000) ? tool.exitCode() : -1;
+    };
+    const auto q = [](const std::string& s) { return QString::fromStdString(s); };
+    EXPECT_EQ(run({QStringLiteral("zipfile"), q(P("src/big.bin")), q(P("big-out.zip"))}),
+              ZB_ARCHIVE_ERROR);
+    EXPECT_EQ(run({QStringLiteral("unzip"), q(P("big.zip")), q(P("dest"))}), ZB_DESTINATION_ERROR);
+    EXPECT_EQ(run({QStringLiteral("unzipfile"), q(P("big.zip")), q(P("dest/one.bin"))}),
+              ZB_DESTINATION_ERROR);
+}
+
+} // namespace
+} // namespace vantrel::test::zip

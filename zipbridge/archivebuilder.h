@@ -1,0 +1,66 @@
+#pragma once
+
+#include "zipbridge/cancelflag.h"
+#include "zipbridge/progresscounter.h"
+#include "zipbridge/sourcetree.h"
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct archive;
+
+namespace vantrel {
+
+// Writes one zip archive, entry by entry, with libarchive. Files are deflated at level 1 or
+// stored (CompressionProbe); owners are 0 and only the modification time is recorded, so the
+// bytes depend on nothing but the source. Progress counts source bytes read and reaches the
+// total only after the archive is closed and its headers are fixed; cancel is checked for
+// every block read. Memory stays constant whatever the file sizes.
+class ArchiveBuilder
+{
+public:
+    ArchiveBuilder(ProgressCounter progress, CancelFlag cancel);
+    ~ArchiveBuilder();
+    ArchiveBuilder(const ArchiveBuilder&) = delete;
+    ArchiveBuilder& operator=(const ArchiveBuilder&) = delete;
+
+    // Creates or truncates the archive. Results are ZipBridgeResult values.
+    int Open(const std::string& archivePath);
+    // The source bytes the whole archive will consume; progress stays below it until Finish.
+    void SetTotal(std::uint64_t totalSourceBytes) { m_total = totalSourceBytes; }
+    // Device and inode of the archive file, so that a tree walk can leave it out.
+    bool ArchiveIdentity(dev_t& device, ino_t& inode) const;
+
+    // `entry.relativePath` is the name inside the archive.
+    int AddDirectory(const SourceEntry& entry);
+    int AddFile(const std::string& sourcePath, const SourceEntry& entry);
+    // Closes the archive, fixes its headers and publishes the total. After a failure or a
+    // cancel the partial file stays for the caller to delete; no handle to it stays open.
+    int Finish();
+
+    std::uint64_t ArchiveSize() const { return m_archiveSize; }
+
+private:
+    static ssize_t WriteBlock(struct archive* a, void* self, const void* buffer,
+                              std::size_t length);
+    int WriteHeader(const SourceEntry& entry, bool isDirectory, bool store);
+    int CopyData(int sourceFd, std::uint64_t length);
+    void Abandon();
+
+    ProgressCounter m_progress;
+    CancelFlag m_cancel;
+    int m_fd = -1;
+    struct archive* m_archive = nullptr;
+    std::uint64_t m_total = 0;
+    std::uint64_t m_consumed = 0;
+    std::uint64_t m_archiveSize = 0;
+    int m_writeErrno = 0;
+    bool m_discardOutput = false;
+    std::vector<unsigned char> m_buffer;
+    std::vector<unsigned char> m_scratch;
+};
+
+} // namespace vantrel

@@ -1,0 +1,377 @@
+#include "zipbridge/archiveextractor.h"
+
+#include "zipbridge/entrypath.h"
+#include "zipbridge/threadlocale.h"
+#include "zipbridge/zipbridge.h"
+
+#include <archive.h>
+#include <archive_entry.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <mutex>
+
+namespace vantrel {
+
+namespace {
+
+constexpr int kDiskFlags =
+    ARCHIVE_EXTRACT_TIME | ARCHIVE_EXTRACT_SECURE_SYMLINKS | ARCHIVE_EXTRACT_SECURE_NODOTDOT;
+// ARCHIVE_EXTRACT_SECURE_NOABSOLUTEPATHS cannot be used: entries are handed over already
+// joined to the (absolute, link-free) destination. Absolute entry names are refused by
+// EntryPath before that.
+
+constexpr std::size_t kReadBlock = 1024 * 1024;
+
+// libarchive's disk writer sets the process umask to 0 and back around every header it
+// writes. Two extractions doing so at once can leave it at 0 for good, so those calls (and
+// this component's own creations) take turns.
+std::mutex& UmaskLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
+bool IsDestinationFailure(int error)
+{
+    switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+    case EIO:
+    case EROFS:
+    case EACCES:
+    case EPERM:
+    case ENOMEM:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool Exists(const std::string& path)
+{
+    struct stat st = {};
+    return lstat(path.c_str(), &st) == 0;
+}
+
+// True when a directory on the way to `relative` (below `root`) is a symbolic link.
+bool PassesThroughLink(const std::string& root, const std::string& relative)
+{
+    for (std::size_t slash = relative.find('/'); slash != std::string::npos;
+         slash = relative.find('/', slash + 1)) {
+        struct stat st = {};
+        if (lstat((root + '/' + relative.substr(0, slash)).c_str(), &st) != 0)
+            return false; // nothing further down exists yet
+        if (S_ISLNK(st.st_mode))
+            return true;
+    }
+    return false;
+}
+
+std::string RealPath(const std::string& path)
+{
+    char* real = realpath(path.c_str(), nullptr);
+    if (!real)
+        return std::string();
+    std::string result(real);
+    std::free(real);
+    return result;
+}
+
+std::string Join(const std::string& folder, const std::string& name)
+{
+    return folder == "/" ? folder + name : folder + '/' + name;
+}
+
+} // namespace
+
+ArchiveExtractor::ArchiveExtractor(ProgressCounter progress, CancelFlag cancel,
+                                   std::uint64_t limitBytes)
+    : m_progress(progress), m_cancel(cancel), m_limit(limitBytes)
+{
+}
+
+ArchiveExtractor::~ArchiveExtractor()
+{
+    if (m_disk)
+        archive_write_free(m_disk);
+    if (m_reader)
+        archive_read_free(m_reader);
+}
+
+int ArchiveExtractor::OpenArchive(const std::string& archivePath)
+{
+    m_reader = archive_read_new();
+    if (!m_reader || archive_read_support_format_zip_seekable(m_reader) != ARCHIVE_OK ||
+        archive_read_open_filename(m_reader, archivePath.c_str(), kReadBlock) != ARCHIVE_OK)
+        return ZB_ARCHIVE_ERROR;
+    return ZB_OK;
+}
+
+int ArchiveExtractor::OpenDisk()
+{
+    {
+        std::lock_guard<std::mutex> lock(UmaskLock());
+        m_disk = archive_write_disk_new();
+    }
+    if (!m_disk || archive_write_disk_set_options(m_disk, kDiskFlags) != ARCHIVE_OK)
+        return ZB_DESTINATION_ERROR;
+    return ZB_OK;
+}
+
+int ArchiveExtractor::ExtractTree(const std::string& archivePath, const std::string& destinationDir)
+{
+    const ThreadLocale utf8Names;
+    m_progress.Publish(0);
+    int rc = OpenArchive(archivePath);
+    if (rc != ZB_OK)
+        return Finish(rc, false);
+
+    MakeFolders(destinationDir);
+    // Resolved once, so that links above the destination (the user's own) never make
+    // libarchive refuse an entry; links below it are what the checks are about.
+    const std::string root = RealPath(destinationDir);
+    struct stat st = {};
+    if (root.empty() || stat(root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return Finish(ZB_DESTINATION_ERROR, false);
+    rc = OpenDisk();
+    if (rc != ZB_OK)
+        return Finish(rc, false);
+
+    bool refusedSome = false;
+    struct archive_entry* entry = nullptr;
+    for (;;) {
+        if (m_cancel.Requested())
+            return Finish(ZB_CANCELLED, refusedSome);
+        const int next = archive_read_next_header(m_reader, &entry);
+        if (next == ARCHIVE_EOF)
+            break;
+        if (next < ARCHIVE_WARN)
+            return Finish(ZB_ARCHIVE_ERROR, refusedSome);
+
+        const mode_t type = archive_entry_filetype(entry);
+        const char* name = archive_entry_pathname(entry);
+        const bool isDirectory = type == AE_IFDIR;
+        if ((type != AE_IFREG && !isDirectory) || archive_entry_hardlink(entry) ||
+            archive_entry_symlink(entry) || !name) {
+            refusedSome = true;
+            continue;
+        }
+        const std::optional<std::string> relative = EntryPath::Sanitize(name);
+        if (!relative) {
+            refusedSome = true;
+            continue;
+        }
+        if (relative->empty())
+            continue; // the destination itself
+        const std::string target = Join(root, *relative);
+        // Longer paths would make libarchive change the process's working directory.
+        if (target.size() >= PATH_MAX || PassesThroughLink(root, *relative)) {
+            refusedSome = true;
+            continue;
+        }
+        if (m_limit != kNoLimit)
+            NoteMissing(root, *relative, isDirectory);
+        bool refused = false;
+        rc = WriteEntry(entry, target, isDirectory, refused);
+        if (rc != ZB_OK)
+            return Finish(rc, refusedSome);
+        refusedSome = refusedSome || refused;
+    }
+    return Finish(ZB_OK, refusedSome);
+}
+
+int ArchiveExtractor::ExtractSingleFile(const std::string& archivePath,
+                                        const std::string& destinationFile)
+{
+    const ThreadLocale utf8Names;
+    m_progress.Publish(0);
+    int rc = OpenArchive(archivePath);
+    if (rc != ZB_OK)
+        return Finish(rc, false);
+
+    const std::size_t slash = destinationFile.rfind('/');
+    const std::string parent = slash == std::string::npos ? std::string(".")
+                               : slash == 0               ? std::string("/")
+                                                          : destinationFile.substr(0, slash);
+    const std::string base =
+        slash == std::string::npos ? destinationFile : destinationFile.substr(slash + 1);
+    const std::string folder = RealPath(parent);
+    if (base.empty() || base == "." || base == ".." || folder.empty())
+        return Finish(ZB_DESTINATION_ERROR, false);
+    const std::string target = Join(folder, base);
+    rc = OpenDisk();
+    if (rc != ZB_OK)
+        return Finish(rc, false);
+
+    bool refusedSome = false;
+    bool wroteFile = false;
+    struct archive_entry* entry = nullptr;
+    for (;;) {
+        if (m_cancel.Requested())
+            return Finish(ZB_CANCELLED, refusedSome);
+        const int next = archive_read_next_header(m_reader, &entry);
+        if (next == ARCHIVE_EOF)
+            break;
+        if (next < ARCHIVE_WARN)
+            return Finish(ZB_ARCHIVE_ERROR, refusedSome);
+        const mode_t type = archive_entry_filetype(entry);
+        if (type == AE_IFDIR)
+            continue;
+        // Only the first file is wanted; anything else is not written anywhere.
+        if (type != AE_IFREG || archive_entry_hardlink(entry) || archive_entry_symlink(entry) ||
+            wroteFile) {
+            refusedSome = true;
+            continue;
+        }
+        if (m_limit != kNoLimit)
+            m_pending.emplace_back(target, false);
+        bool refused = false;
+        rc = WriteEntry(entry, target, false, refused);
+        if (rc != ZB_OK)
+            return Finish(rc, refusedSome);
+        if (refused)
+            return Finish(ZB_DESTINATION_ERROR, refusedSome);
+        wroteFile = true;
+    }
+    return Finish(wroteFile ? ZB_OK : ZB_ARCHIVE_ERROR, refusedSome);
+}
+
+void ArchiveExtractor::MakeFolders(const std::string& path)
+{
+    std::lock_guard<std::mutex> lock(UmaskLock());
+    for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+        const std::string prefix = path.substr(0, slash);
+        if (!prefix.empty() && !Exists(prefix) && mkdir(prefix.c_str(), 0777) == 0 &&
+            m_limit != kNoLimit)
+            m_writtenPaths.emplace_back(prefix, true);
+        if (slash == std::string::npos)
+            break;
+    }
+}
+
+void ArchiveExtractor::NoteMissing(const std::string& root, const std::string& relative,
+                                   bool isDirectory)
+{
+    // Folders that do not exist yet will be made by this entry (libarchive creates parents).
+    for (std::size_t slash = relative.find('/');; slash = relative.find('/', slash + 1)) {
+        const bool last = slash == std::string::npos;
+        const std::string path = Join(root, last ? relative : relative.substr(0, slash));
+        if (!last || isDirectory) {
+            if (!m_noted.count(path) && !Exists(path)) {
+                m_noted.insert(path);
+                m_pending.emplace_back(path, true);
+            }
+        } else {
+            m_pending.emplace_back(path, false);
+        }
+        if (last)
+            break;
+    }
+}
+
+int ArchiveExtractor::WriteEntry(struct archive_entry* entry, const std::string& target,
+                                 bool isDirectory, bool& refused)
+{
+    archive_entry_copy_pathname(entry, target.c_str());
+    // Received files belong to the receiver: no set-id bits, always readable and writable
+    // by their owner.
+    const mode_t perm = archive_entry_perm(entry) & 0777;
+    archive_entry_set_perm(entry, isDirectory ? (perm | 0700) : (perm | 0600));
+
+    int rc;
+    {
+        std::lock_guard<std::mutex> lock(UmaskLock());
+        rc = archive_write_header(m_disk, entry);
+    }
+    // Folders made on the way count as ours even when the entry itself fails; a file only
+    // once it has been opened for writing.
+    for (auto& pending : m_pending)
+        if (pending.second || rc >= ARCHIVE_WARN)
+            m_writtenPaths.push_back(std::move(pending));
+    m_pending.clear();
+
+    if (rc == ARCHIVE_FATAL)
+        return ZB_DESTINATION_ERROR;
+    if (rc < ARCHIVE_WARN) {
+        if (IsDestinationFailure(archive_errno(m_disk)))
+            return ZB_DESTINATION_ERROR;
+        refused = true; // libarchive's own safety checks
+        return ZB_OK;
+    }
+    if (!isDirectory) {
+        const int copied = CopyData();
+        if (copied != ZB_OK)
+            return copied;
+    }
+    if (archive_write_finish_entry(m_disk) < ARCHIVE_WARN)
+        return ZB_DESTINATION_ERROR;
+    return ZB_OK;
+}
+
+int ArchiveExtractor::CopyData()
+{
+    for (;;) {
+        if (m_cancel.Requested())
+            return ZB_CANCELLED;
+        const void* block = nullptr;
+        std::size_t size = 0;
+        la_int64_t offset = 0;
+        const int rc = archive_read_data_block(m_reader, &block, &size, &offset);
+        if (rc == ARCHIVE_EOF)
+            return ZB_OK;
+        // A warning here is a checksum mismatch: the data is damaged.
+        if (rc != ARCHIVE_OK)
+            return ZB_ARCHIVE_ERROR;
+        if (size > m_limit - m_written)
+            return ZB_LIMIT_EXCEEDED;
+        if (archive_write_data_block(m_disk, block, size, offset) < ARCHIVE_OK)
+            return ZB_DESTINATION_ERROR;
+        m_written += size;
+        m_progress.Publish(m_written);
+    }
+}
+
+int ArchiveExtractor::Finish(int result, bool refusedSome)
+{
+    if (m_disk) {
+        // Closing applies the folders' times; after that, every handle is released.
+        const int closed = archive_write_close(m_disk);
+        archive_write_free(m_disk);
+        m_disk = nullptr;
+        if (closed == ARCHIVE_FATAL && result == ZB_OK)
+            result = ZB_DESTINATION_ERROR;
+    }
+    if (m_reader) {
+        archive_read_free(m_reader);
+        m_reader = nullptr;
+    }
+    if (result == ZB_LIMIT_EXCEEDED)
+        RemoveWritten();
+    m_progress.PublishFinal(m_written);
+    if (result == ZB_OK && refusedSome)
+        return ZB_UNSAFE_ENTRIES;
+    return result;
+}
+
+void ArchiveExtractor::RemoveWritten()
+{
+    // Folders first made writable (an archive may have given them no write permission), then
+    // everything removed deepest first; a folder that holds anything else stays.
+    for (const auto& [path, isDirectory] : m_writtenPaths)
+        if (isDirectory)
+            chmod(path.c_str(), 0700);
+    for (auto it = m_writtenPaths.rbegin(); it != m_writtenPaths.rend(); ++it) {
+        if (it->second)
+            rmdir(it->first.c_str());
+        else
+            unlink(it->first.c_str());
+    }
+    m_writtenPaths.clear();
+}
+
+} // namespace vantrel

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "zipbridge/cancelflag.h"
+#include "zipbridge/progresscounter.h"
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+struct archive;
+struct archive_entry;
+
+namespace vantrel {
+
+// Unpacks a zip archive, which may be hostile, with libarchive. Only directories and regular
+// files are written, all below the destination: entries with unsafe names, links, devices and
+// entries that would pass through a link already on disk are refused (checked here, and again
+// by libarchive's secure-extraction flags) while the rest is extracted. Progress counts bytes
+// written. With a limit, going past it stops the extraction and removes what it wrote.
+class ArchiveExtractor
+{
+public:
+    static constexpr std::uint64_t kNoLimit = ~std::uint64_t{0};
+
+    ArchiveExtractor(ProgressCounter progress, CancelFlag cancel, std::uint64_t limitBytes);
+    ~ArchiveExtractor();
+    ArchiveExtractor(const ArchiveExtractor&) = delete;
+    ArchiveExtractor& operator=(const ArchiveExtractor&) = delete;
+
+    // Every entry below `destinationDir`, created when missing. Results are ZipBridgeResult.
+    int ExtractTree(const std::string& archivePath, const std::string& destinationDir);
+    // The archive's one file, whatever its name, to exactly `destinationFile`.
+    int ExtractSingleFile(const std::string& archivePath, const std::string& destinationFile);
+
+private:
+    int OpenArchive(const std::string& archivePath);
+    int OpenDisk();
+    int WriteEntry(struct archive_entry* entry, const std::string& target, bool isDirectory,
+                   bool& refused);
+    int CopyData();
+    // Creates the destination and any missing folder above it.
+    void MakeFolders(const std::string& path);
+    void NoteMissing(const std::string& root, const std::string& relative, bool isDirectory);
+    int Finish(int result, bool refusedSome);
+    void RemoveWritten();
+
+    ProgressCounter m_progress;
+    CancelFlag m_cancel;
+    std::uint64_t m_limit;
+    std::uint64_t m_written = 0;
+    struct archive* m_reader = nullptr;
+    struct archive* m_disk = nullptr;
+    // What this call created or wrote, in order, kept only when there is a limit to undo.
+    std::vector<std::pair<std::string, bool>> m_writtenPaths;
+    std::vector<std::pair<std::string, bool>> m_pending;
+    std::set<std::string> m_noted;
+};
+
+} // namespace vantrel

@@ -1,0 +1,122 @@
+#include "zipbridge/compressionprobe.h"
+
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace vantrel {
+
+namespace {
+
+// Deflate must save at least this share of a sample to be chosen.
+constexpr std::uint64_t kMinSavingPercent = 10;
+
+bool ReadAt(int fd, unsigned char* buffer, std::size_t length, std::uint64_t offset)
+{
+    std::size_t done = 0;
+    while (done < length) {
+        const ssize_t got =
+            pread(fd, buffer + done, length - done, static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        done += static_cast<std::size_t>(got);
+    }
+    return true;
+}
+
+bool StartsWith(const unsigned char* data, std::size_t length, std::size_t at, const char* magic,
+                std::size_t magicLength)
+{
+    return length >= at + magicLength && std::memcmp(data + at, magic, magicLength) == 0;
+}
+
+// Formats whose payload is compressed already (images, audio, video, archives).
+bool HasCompressedSignature(const unsigned char* d, std::size_t n)
+{
+    return StartsWith(d, n, 0, "\xFF\xD8\xFF", 3)         // JPEG
+           || StartsWith(d, n, 0, "\x89PNG\r\n\x1A\n", 8) // PNG
+           || StartsWith(d, n, 0, "GIF8", 4)              // GIF
+           || StartsWith(d, n, 0, "PK\x03\x04", 4)        // zip, jar, office
+           || StartsWith(d, n, 0, "\x1F\x8B", 2)          // gzip
+           || StartsWith(d, n, 0, "BZh", 3)               // bzip2
+           || StartsWith(d, n, 0,
+                         "\xFD"
+                         "7zXZ\x00",
+                         6)                                                      // xz
+           || StartsWith(d, n, 0, "\x28\xB5\x2F\xFD", 4)                         // zstd
+           || StartsWith(d, n, 0, "\x04\x22\x4D\x18", 4)                         // lz4
+           || StartsWith(d, n, 0, "7z\xBC\xAF\x27\x1C", 6)                       // 7-Zip
+           || StartsWith(d, n, 0, "Rar!\x1A\x07", 6)                             // RAR
+           || (StartsWith(d, n, 0, "RIFF", 4) && StartsWith(d, n, 8, "WEBP", 4)) // WebP
+           || StartsWith(d, n, 4, "ftyp", 4)                                     // MP4, MOV, HEIC
+           || StartsWith(d, n, 0, "OggS", 4)                                     // Ogg
+           || StartsWith(d, n, 0, "fLaC", 4)                                     // FLAC
+           || StartsWith(d, n, 0, "ID3", 3)                                      // MP3
+           || StartsWith(d, n, 0, "\x1A\x45\xDF\xA3", 4);                        // Matroska, WebM
+}
+
+} // namespace
+
+bool CompressionProbe::ShouldStore(int fd, std::uint64_t size, std::vector<unsigned char>& scratch)
+{
+    if (size == 0)
+        return true;
+
+    // Up to three samples (start, middle, end): a file is judged by more than its header.
+    std::uint64_t offsets[3] = {0, 0, 0};
+    std::size_t lengths[3] = {0, 0, 0};
+    int samples = 0;
+    if (size <= 3 * kSampleBytes) {
+        lengths[0] = static_cast<std::size_t>(size);
+        samples = 1;
+    } else {
+        offsets[1] = (size / 2) - (kSampleBytes / 2);
+        offsets[2] = size - kSampleBytes;
+        lengths[0] = lengths[1] = lengths[2] = kSampleBytes;
+        samples = 3;
+    }
+
+    const std::size_t inputCapacity = 3 * kSampleBytes;
+    const std::size_t outputCapacity = compressBound(static_cast<uLong>(inputCapacity));
+    scratch.resize(inputCapacity + outputCapacity);
+    unsigned char* input = scratch.data();
+    unsigned char* output = scratch.data() + inputCapacity;
+
+    if (!ReadAt(fd, input, lengths[0], offsets[0]))
+        return false; // the real read reports the problem
+    if (HasCompressedSignature(input, lengths[0]))
+        return true;
+
+    z_stream stream{};
+    if (deflateInit2(&stream, 1, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        return false;
+    std::uint64_t sampled = 0;
+    std::uint64_t compressed = 0;
+    bool ok = true;
+    for (int i = 0; i < samples && ok; ++i) {
+        unsigned char* sample = input + i * kSampleBytes;
+        if (i > 0 && !ReadAt(fd, sample, lengths[i], offsets[i])) {
+            ok = false;
+            break;
+        }
+        deflateReset(&stream);
+        stream.next_in = sample;
+        stream.avail_in = static_cast<uInt>(lengths[i]);
+        stream.next_out = output;
+        stream.avail_out = static_cast<uInt>(outputCapacity);
+        if (deflate(&stream, Z_FINISH) != Z_STREAM_END)
+            ok = false;
+        sampled += lengths[i];
+        compressed += stream.total_out;
+    }
+    deflateEnd(&stream);
+    if (!ok)
+        return false;
+    return compressed * 100 > sampled * (100 - kMinSavingPercent);
+}
+
+} // namespace vantrel

@@ -1,0 +1,264 @@
+#include "zipbridge/zipheaderfixup.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <ctime>
+#include <vector>
+
+namespace vantrel {
+
+namespace {
+
+constexpr std::uint32_t kLocalSignature = 0x04034b50;
+constexpr std::uint32_t kCentralSignature = 0x02014b50;
+constexpr std::uint32_t kEndSignature = 0x06054b50;
+constexpr std::uint32_t kZip64EndSignature = 0x06064b50;
+constexpr std::uint32_t kZip64LocatorSignature = 0x07064b50;
+constexpr std::uint16_t kUtf8NameFlag = 1u << 11;
+constexpr std::size_t kEndSize = 22;
+constexpr std::size_t kCentralSize = 46;
+constexpr std::size_t kLocalSize = 30;
+
+std::uint16_t Get16(const unsigned char* p)
+{
+    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
+}
+std::uint32_t Get32(const unsigned char* p)
+{
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+std::uint64_t Get64(const unsigned char* p)
+{
+    return static_cast<std::uint64_t>(Get32(p)) | static_cast<std::uint64_t>(Get32(p + 4)) << 32;
+}
+void Put16(unsigned char* p, std::uint16_t v)
+{
+    p[0] = static_cast<unsigned char>(v);
+    p[1] = static_cast<unsigned char>(v >> 8);
+}
+void Put32(unsigned char* p, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<unsigned char>(v >> (8 * i));
+}
+
+bool ReadAt(int fd, unsigned char* buffer, std::size_t length, std::uint64_t offset)
+{
+    std::size_t done = 0;
+    while (done < length) {
+        const ssize_t got =
+            pread(fd, buffer + done, length - done, static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        done += static_cast<std::size_t>(got);
+    }
+    return true;
+}
+
+bool WriteAt(int fd, const unsigned char* buffer, std::size_t length, std::uint64_t offset)
+{
+    std::size_t done = 0;
+    while (done < length) {
+        const ssize_t put =
+            pwrite(fd, buffer + done, length - done, static_cast<off_t>(offset + done));
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            return false;
+        done += static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
+// MS-DOS date and time (2-second resolution) of a UTC instant, clamped to 1980..2107.
+std::uint32_t DosTimeUtc(std::int64_t seconds)
+{
+    const time_t t = static_cast<time_t>(seconds);
+    struct tm parts = {};
+    if (!gmtime_r(&t, &parts) || parts.tm_year < 80)
+        return 0x00210000u; // 1980-01-01 00:00:00
+    if (parts.tm_year > 207)
+        return 0xff9fbf7du; // 2107-12-31 23:59:58
+    const std::uint32_t date = static_cast<std::uint32_t>((parts.tm_year - 80) << 9 |
+                                                          (parts.tm_mon + 1) << 5 | parts.tm_mday);
+    const std::uint32_t time =
+        static_cast<std::uint32_t>(parts.tm_hour << 11 | parts.tm_min << 5 | parts.tm_sec / 2);
+    return date << 16 | time;
+}
+
+bool IsAscii(const unsigned char* s, std::size_t n)
+{
+    for (std::size_t i = 0; i < n; ++i)
+        if (s[i] >= 0x80)
+            return false;
+    return true;
+}
+
+bool IsValidUtf8(const unsigned char* s, std::size_t n)
+{
+    std::size_t i = 0;
+    while (i < n) {
+        const unsigned char c = s[i];
+        std::size_t extra = 0;
+        std::uint32_t code = 0;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        } else if ((c & 0xE0) == 0xC0) {
+            extra = 1;
+            code = c & 0x1F;
+        } else if ((c & 0xF0) == 0xE0) {
+            extra = 2;
+            code = c & 0x0F;
+        } else if ((c & 0xF8) == 0xF0) {
+            extra = 3;
+            code = c & 0x07;
+        } else {
+            return false;
+        }
+        if (i + extra >= n)
+            return false;
+        for (std::size_t k = 1; k <= extra; ++k) {
+            if ((s[i + k] & 0xC0) != 0x80)
+                return false;
+            code = code << 6 | (s[i + k] & 0x3F);
+        }
+        static constexpr std::uint32_t kMinimum[4] = {0, 0x80, 0x800, 0x10000};
+        if (code < kMinimum[extra] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+            return false;
+        i += extra + 1;
+    }
+    return true;
+}
+
+struct CentralDirectory
+{
+    std::uint64_t offset = 0;
+    std::uint64_t size = 0;
+    std::uint64_t entries = 0;
+};
+
+bool FindCentralDirectory(int fd, CentralDirectory& cd)
+{
+    struct stat st = {};
+    if (fstat(fd, &st) != 0 || st.st_size < static_cast<off_t>(kEndSize))
+        return false;
+    const std::uint64_t fileSize = static_cast<std::uint64_t>(st.st_size);
+    // libarchive writes no archive comment: the end record is the last 22 bytes.
+    unsigned char end[kEndSize];
+    if (!ReadAt(fd, end, kEndSize, fileSize - kEndSize) || Get32(end) != kEndSignature)
+        return false;
+    cd.entries = Get16(end + 10);
+    cd.size = Get32(end + 12);
+    cd.offset = Get32(end + 16);
+    // Saturated fields mean a Zip64 end record, found through the locator before this one.
+    // (Exactly 65535 entries saturate the count without one.)
+    if (cd.entries == 0xFFFF || cd.size == 0xFFFFFFFFu || cd.offset == 0xFFFFFFFFu) {
+        unsigned char locator[20];
+        unsigned char end64[56];
+        if (fileSize >= kEndSize + sizeof locator &&
+            ReadAt(fd, locator, sizeof locator, fileSize - kEndSize - sizeof locator) &&
+            Get32(locator) == kZip64LocatorSignature) {
+            if (!ReadAt(fd, end64, sizeof end64, Get64(locator + 8)) ||
+                Get32(end64) != kZip64EndSignature)
+                return false;
+            cd.entries = Get64(end64 + 32);
+            cd.size = Get64(end64 + 40);
+            cd.offset = Get64(end64 + 48);
+        } else if (cd.size == 0xFFFFFFFFu || cd.offset == 0xFFFFFFFFu) {
+            return false;
+        }
+    }
+    return cd.offset + cd.size <= fileSize;
+}
+
+// The local header offset and UT modification time of one central record.
+bool ReadExtras(const unsigned char* record, std::size_t nameLength, std::size_t extraLength,
+                std::uint64_t& localOffset, bool& hasMtime, std::int64_t& mtime)
+{
+    localOffset = Get32(record + 42);
+    const bool wantSize = Get32(record + 24) == 0xFFFFFFFFu;
+    const bool wantCompressed = Get32(record + 20) == 0xFFFFFFFFu;
+    const bool wantOffset = localOffset == 0xFFFFFFFFu;
+    const unsigned char* extra = record + kCentralSize + nameLength;
+    std::size_t at = 0;
+    while (at + 4 <= extraLength) {
+        const std::uint16_t id = Get16(extra + at);
+        const std::uint16_t length = Get16(extra + at + 2);
+        const unsigned char* data = extra + at + 4;
+        if (at + 4 + length > extraLength)
+            return false;
+        if (id == 0x5455 && length >= 5 && (data[0] & 1)) {
+            hasMtime = true;
+            mtime = Get32(data + 1);
+        } else if (id == 0x0001 && wantOffset) {
+            const std::size_t skip = (wantSize ? 8 : 0) + (wantCompressed ? 8 : 0);
+            if (length < skip + 8)
+                return false;
+            localOffset = Get64(data + skip);
+        }
+        at += 4 + length;
+    }
+    return true;
+}
+
+} // namespace
+
+bool ZipHeaderFixup::Apply(int fd)
+{
+    CentralDirectory cd;
+    if (!FindCentralDirectory(fd, cd))
+        return false;
+    std::vector<unsigned char> central(static_cast<std::size_t>(cd.size));
+    if (!central.empty() && !ReadAt(fd, central.data(), central.size(), cd.offset))
+        return false;
+
+    std::size_t at = 0;
+    for (std::uint64_t i = 0; i < cd.entries; ++i) {
+        if (at + kCentralSize > central.size())
+            return false;
+        unsigned char* record = central.data() + at;
+        if (Get32(record) != kCentralSignature)
+            return false;
+        const std::size_t nameLength = Get16(record + 28);
+        const std::size_t extraLength = Get16(record + 30);
+        const std::size_t commentLength = Get16(record + 32);
+        const std::size_t recordSize = kCentralSize + nameLength + extraLength + commentLength;
+        if (at + recordSize > central.size())
+            return false;
+
+        std::uint64_t localOffset = 0;
+        bool hasMtime = false;
+        std::int64_t mtime = 0;
+        if (!ReadExtras(record, nameLength, extraLength, localOffset, hasMtime, mtime))
+            return false;
+
+        const unsigned char* name = record + kCentralSize;
+        std::uint16_t flags = Get16(record + 8);
+        if (!IsAscii(name, nameLength) && IsValidUtf8(name, nameLength))
+            flags = static_cast<std::uint16_t>(flags | kUtf8NameFlag);
+        else
+            flags = static_cast<std::uint16_t>(flags & ~kUtf8NameFlag);
+        const std::uint32_t dosTime = hasMtime ? DosTimeUtc(mtime) : Get32(record + 12);
+        Put16(record + 8, flags);
+        Put32(record + 12, dosTime);
+
+        unsigned char local[kLocalSize];
+        if (!ReadAt(fd, local, kLocalSize, localOffset) || Get32(local) != kLocalSignature)
+            return false;
+        Put16(local + 6, flags);
+        Put32(local + 10, dosTime);
+        if (!WriteAt(fd, local, kLocalSize, localOffset))
+            return false;
+        at += recordSize;
+    }
+    return central.empty() || WriteAt(fd, central.data(), central.size(), cd.offset);
+}
+
+} // namespace vantrel
