@@ -84,7 +84,8 @@ void TMainForm::FirstShow()
 {
     setWindowTitle(QStringLiteral("Vantrel"));
     m_versionPanel->setText(VersionText());
-    // The lists, tray, update check and the loading of the stored lists follow here.
+    m_core->LoadStoredLists();
+    // The lists, tray and update check follow here.
 }
 
 void TMainForm::RestoreApplication()

@@ -1,8 +1,12 @@
 #include "core/programcore.h"
 
 #include "core/handoffreceiver.h"
+#include "core/soundplayer.h"
 #include "core/ticks.h"
+#include "core/transferhub.h"
 #include "net/securechannel.h"
+#include "receive/listener.h"
+#include "receive/resumecache.h"
 #include "send/zipbridgeloader.h"
 
 #include <QCoreApplication>
@@ -15,7 +19,15 @@ ProgramCore::ProgramCore(Profile profile)
 {
 }
 
-ProgramCore::~ProgramCore() = default;
+ProgramCore::~ProgramCore()
+{
+    if (m_hub)
+        m_hub->CloseTunnels();
+    // The listener's threads post to the hub: they end first.
+    m_listener.reset();
+    // (The dynamic DNS refresh pass is stopped here once the book refreshes itself.)
+    m_hub.reset();
+}
 
 ProgramCore::InitResult ProgramCore::Initialise(const Options& options)
 {
@@ -43,8 +55,53 @@ ProgramCore::InitResult ProgramCore::Initialise(const Options& options)
     m_counters.TakeAndReset();
     m_counters.lastTick = TickCount();
 
-    // The listener thread starts here (next step of the construction order).
+    StartHubAndListener(options);
     return InitResult::Ok;
+}
+
+void ProgramCore::StartHubAndListener(const Options& options)
+{
+    if (options.makeSoundPlayer)
+        m_sounds = options.makeSoundPlayer(m_folder);
+    if (!m_sounds)
+        m_sounds = std::make_unique<SilentSoundPlayer>();
+    m_resumes = std::make_unique<ResumeCache>(m_folder);
+
+    TransferServices services;
+    services.folder = m_folder;
+    services.counters = &m_counters;
+    services.sounds = m_sounds.get();
+    services.zip = m_zip.get();
+    services.resumes = m_resumes.get();
+    services.recentHosts = &m_recentHosts;
+    services.book = &m_book;
+    services.ownNickName = [this] { return m_settings.EffectiveNickName().toUtf8(); };
+    services.ownServerPort = [this] {
+        return m_listener ? m_listener->PortInUse() : m_settings.ServerPort();
+    };
+    TransferHub::Stores stores;
+    stores.saveSettings = [this] { SaveSettings(m_store, m_settings, m_autostart); };
+    stores.policy = &m_policy;
+    stores.store = &m_store;
+    stores.rules = &m_rules;
+    m_hub = std::make_unique<TransferHub>(services, stores);
+    QObject::connect(m_handOff.get(), &HandOffReceiver::openSendRequested, m_hub.get(),
+                     &TransferHub::OpenSend);
+
+    // Connection threads get the nickname as loaded, never the live settings: settings take
+    // effect at the next start anyway.
+    m_listener = std::make_unique<Listener>(
+        m_folder, m_policy, m_book,
+        [nick = m_settings.EffectiveNickName().toUtf8()] { return nick; }, m_hub.get());
+    m_listener->Start(options.listenPort.value_or(m_settings.ServerPort()));
+}
+
+void ProgramCore::LoadStoredLists()
+{
+    m_policy.Load(m_store);
+    if (m_resumes)
+        m_resumes->Load();
+    m_rules.Load(m_folder.file(QStringLiteral("autorec.vnt")));
 }
 
 } // namespace vantrel

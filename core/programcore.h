@@ -4,15 +4,25 @@
 #include "core/programfolder.h"
 #include "core/settings.h"
 #include "core/settingsstore.h"
+#include "netutil/dyndnsbook.h"
+#include "receive/autoreceiverules.h"
+#include "send/recenthosts.h"
 #include "stats/ratecounters.h"
+#include "tunnel/incomingpolicy.h"
 
 #include <QString>
 
+#include <functional>
 #include <memory>
+#include <optional>
 
 namespace vantrel {
 
 class HandOffReceiver;
+class Listener;
+class ResumeCache;
+class SoundPlayer;
+class TransferHub;
 class ZipBridge;
 
 // The engine state of one running copy of the program, without any window: what the main
@@ -35,15 +45,22 @@ public:
         QString executableFolder;
         // The executable the autostart entry starts; empty = this executable.
         QString executable;
+        // The windows' sound player for the program folder; none = silent.
+        std::function<std::unique_ptr<SoundPlayer>(const ProgramFolder&)> makeSoundPlayer;
+        // Listen here instead of on the ServerPort setting (tests: 0 = any free port).
+        std::optional<int> listenPort;
     };
 
     explicit ProgramCore(Profile profile);
+    // Closes the tunnels, ends the listener, then frees the hub with its transfers. The owner
+    // unbinds the TLS library afterwards.
     ~ProgramCore();
     ProgramCore(const ProgramCore&) = delete;
     ProgramCore& operator=(const ProgramCore&) = delete;
 
-    // Settings, TLS library, compression component and counters, in that order. Stops at the
-    // first failure; what was set up before it stays.
+    // Settings, TLS library, compression component, counters, hub and listener, in that
+    // order. Stops at the first failure; what was set up before it stays. A listener that
+    // cannot start is no failure: the copy still sends.
     InitResult Initialise(const Options& options);
     InitResult Initialise() { return Initialise(Options()); }
 
@@ -57,7 +74,22 @@ public:
     // Exists once Initialise has loaded the settings.
     HandOffReceiver* handOff() const { return m_handOff.get(); }
 
+    // Loaded at the main window's first showing, in this order: the incoming policy, the
+    // resume list and the auto-receive rules. (The dynamic DNS book keeps no stored list yet.)
+    void LoadStoredLists();
+
+    IncomingPolicy& policy() { return m_policy; }
+    AutoReceiveRules& rules() { return m_rules; }
+    DynDnsBook& book() { return m_book; }
+    RecentHosts& recentHosts() { return m_recentHosts; }
+    // These exist once Initialise has succeeded.
+    ResumeCache* resumes() const { return m_resumes.get(); }
+    TransferHub* hub() const { return m_hub.get(); }
+    Listener* listener() const { return m_listener.get(); }
+
 private:
+    void StartHubAndListener(const Options& options);
+
     Profile m_profile;
     SettingsStore m_store;
     Settings m_settings;
@@ -67,10 +99,15 @@ private:
     std::unique_ptr<ZipBridge> m_zip;
     std::unique_ptr<HandOffReceiver> m_handOff;
 
-    // Still to come, owned here for the whole run and set up by Initialise (listener) or at
-    // the first showing (the rest):
-    //   the listener thread, the incoming policy, the resume cache, the auto-receive rules,
-    //   the dynamic DNS book and the hub that their events reach.
+    // Owned for the whole run; everything below is lent to the hub and its transfers.
+    IncomingPolicy m_policy;
+    AutoReceiveRules m_rules;
+    DynDnsBook m_book;
+    RecentHosts m_recentHosts{m_store};
+    std::unique_ptr<ResumeCache> m_resumes;
+    std::unique_ptr<SoundPlayer> m_sounds;
+    std::unique_ptr<TransferHub> m_hub;
+    std::unique_ptr<Listener> m_listener;
 };
 
 } // namespace vantrel

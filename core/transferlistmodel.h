@@ -46,6 +46,8 @@ public:
     // Inserts a row at the top; every cell "-", or `caption` for Host. `transfer` may be null
     // (an inactive row from the start).
     RowId InsertTop(QObject* transfer, const QString& caption = QStringLiteral("-"));
+    // Links a row to its transfer once the transfer, which needs its row to be built, exists.
+    void Attach(RowId id, QObject* transfer);
     bool Contains(RowId id) const;
     void SetCell(RowId id, Column column, const QString& text);
     QString Cell(RowId id, Column column) const;
@@ -56,6 +58,8 @@ public:
     // The row becomes inactive and keeps its texts.
     void Detach(RowId id);
     void ClearInactive();
+    // The transfers of the active rows, top to bottom ("Show all Active", "Hide all Active").
+    std::vector<QObject*> ActiveTransfers() const;
 
     QObject* TransferAt(int row) const;
     bool IsActive(int row) const;

@@ -1,0 +1,329 @@
+#include "core/transferhub.h"
+
+#include "core/eventnumbers.h"
+#include "core/payloadevent.h"
+#include "core/settingsstore.h"
+#include "net/tlssession.h"
+#include "receive/autoreceiverules.h"
+#include "receive/incomingconnection.h"
+#include "receive/receiveclosedevent.h"
+#include "receive/receivetransfer.h"
+#include "receive/resumecache.h"
+#include "receive/safename.h"
+#include "send/recenthosts.h"
+#include "send/sendclosedevent.h"
+#include "send/sendtransfer.h"
+#include "stats/formatsize.h"
+#include "tunnel/incomingpolicy.h"
+#include "tunnel/tunnelhandle.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalBlocker>
+
+#include <algorithm>
+
+namespace vantrel {
+
+namespace {
+
+template <typename Payload> std::unique_ptr<Payload> TakePayload(QEvent* event)
+{
+    return static_cast<PayloadEvent<Payload>*>(event)->takePayload();
+}
+
+} // namespace
+
+TransferHub::TransferHub(const TransferServices& services, const Stores& stores, QObject* parent)
+    : QObject(parent), m_services(services), m_stores(stores),
+      m_downloads(TransferListModel::Kind::Downloads), m_uploads(TransferListModel::Kind::Uploads)
+{
+    m_services.hub = this;
+    if (!m_services.takeTunnel)
+        m_services.takeTunnel = [this](const QString& host) { return TakeTunnel(host); };
+}
+
+TransferHub::~TransferHub()
+{
+    // Transfers first: they write to rows of the lists and post to this object.
+    m_receives.clear();
+    m_sends.clear();
+    const QSignalBlocker quiet(this); // nothing is listening for news any more
+    CloseTunnels();
+}
+
+void TransferHub::CloseTunnels()
+{
+    bool changed = false;
+    for (TunnelRow& row : m_tunnels) {
+        if (!row.handle)
+            continue;
+        if (row.handle->session)
+            row.handle->session->Close();
+        row.handle.reset();
+        if (row.statusImage == 2) {
+            row.status = QStringLiteral("Closed");
+            row.statusImage = 4;
+        }
+        changed = true;
+    }
+    if (changed)
+        emit tunnelsChanged();
+}
+
+TransferListModel& TransferHub::list(TransferListModel::Kind kind)
+{
+    return kind == TransferListModel::Kind::Downloads ? m_downloads : m_uploads;
+}
+
+bool TransferHub::event(QEvent* event)
+{
+    switch (static_cast<int>(event->type())) {
+    case hub::UM_INCOMING_REQUEST:
+        OnIncomingRequest(TakePayload<IncomingRequest>(event));
+        return true;
+    case hub::UM_REQUEST_DROPPED:
+        OnRequestDropped(TakePayload<IncomingRequest>(event));
+        return true;
+    case hub::UM_RECEIVE_CLOSED:
+        OnReceiveClosed(static_cast<ReceiveClosedEvent*>(event)->transfer);
+        return true;
+    case hub::UM_SEND_CLOSED:
+        OnSendClosed(static_cast<SendClosedEvent*>(event)->transfer());
+        return true;
+    case hub::UM_TUNNEL_REGISTERED:
+        OnTunnelRegistered(TakePayload<TunnelRegistrationEvent>(event));
+        return true;
+    case hub::UM_RESUMES_CHANGED:
+        if (m_services.resumes)
+            m_services.resumes->Save();
+        return true;
+    default:
+        return QObject::event(event);
+    }
+}
+
+void TransferHub::OnIncomingRequest(std::unique_ptr<IncomingRequest> incoming)
+{
+    if (!incoming || !incoming->connection)
+        return;
+    const RequestHeader& request = incoming->request;
+    const QString peerName = incoming->connection->peerName;
+    const std::uint32_t address = incoming->connection->peerAddress;
+
+    if (m_services.recentHosts)
+        m_services.recentHosts->AddRecentHost(peerName, request.senderPort,
+                                              safename::PrintableText(request.nickName));
+    std::optional<AutoReceiveMatch> match;
+    if (m_stores.rules)
+        match = m_stores.rules->MatchAutoReceive(
+            peerName, address != 0 ? std::optional<std::uint32_t>(address) : std::nullopt);
+
+    // The transfer fills its row from the start, so the row exists before it does.
+    const TransferListModel::RowId row = m_downloads.InsertTop(nullptr, peerName);
+    LiveReceive live;
+    live.row = row;
+    live.transfer =
+        std::make_unique<ReceiveTransfer>(m_services, std::move(incoming->connection), request,
+                                          RowRef{&m_downloads, row}, match, nullptr);
+    ReceiveTransfer* transfer = live.transfer.get();
+    m_downloads.Attach(row, transfer);
+    // The animation announces a request until it is answered.
+    connect(transfer, &ReceiveTransfer::answered, this, &TransferHub::StopTrayAnimation);
+    m_receives.push_back(std::move(live));
+
+    emit receiveOpened(transfer);
+    emit restoreRequested();
+    StartTrayAnimation();
+    ChangeActiveCount(+1);
+}
+
+void TransferHub::OnRequestDropped(std::unique_ptr<IncomingRequest> incoming)
+{
+    if (!incoming || !incoming->connection)
+        return;
+    const RequestHeader& request = incoming->request;
+    const TransferListModel::RowId row =
+        m_downloads.InsertTop(nullptr, incoming->connection->peerName);
+    m_downloads.SetStateIcon(row, TransferListModel::IconDropped);
+    // The peer's texts as every other row shows them: no control characters.
+    m_downloads.SetCell(row, TransferListModel::NickName,
+                        safename::PrintableText(request.nickName));
+    m_downloads.SetCell(row, TransferListModel::FileName,
+                        safename::PrintableText(request.fileName));
+    m_downloads.SetCell(row, TransferListModel::Dirs, QString::number(request.dirCount));
+    m_downloads.SetCell(row, TransferListModel::Files, QString::number(request.fileCount));
+    m_downloads.SetCell(row, TransferListModel::Size, FormatSize(request.totalSize));
+    m_downloads.SetCell(row, TransferListModel::Status, QStringLiteral("Dropped"));
+    m_downloads.SetCell(row, TransferListModel::Speed, QStringLiteral("-"));
+    m_downloads.SetCell(row, TransferListModel::Progress, QStringLiteral("-"));
+}
+
+SendTransfer* TransferHub::OpenSend(const QString& path)
+{
+    const TransferListModel::RowId row = m_uploads.InsertTop(nullptr, QStringLiteral("N/A"));
+    LiveSend live;
+    live.row = row;
+    live.transfer =
+        std::make_unique<SendTransfer>(m_services, path, RowRef{&m_uploads, row}, nullptr);
+    SendTransfer* transfer = live.transfer.get();
+    m_uploads.Attach(row, transfer);
+    m_sends.push_back(std::move(live));
+
+    emit sendOpened(transfer);
+    emit restoreRequested();
+    ChangeActiveCount(+1);
+    return transfer;
+}
+
+void TransferHub::OnReceiveClosed(ReceiveTransfer* transfer)
+{
+    const auto found =
+        std::find_if(m_receives.begin(), m_receives.end(), [transfer](const LiveReceive& live) {
+            return live.transfer.get() == transfer;
+        });
+    if (transfer == nullptr || found == m_receives.end())
+        return; // already retired
+    m_downloads.Detach(found->row);
+    found->transfer.release();
+    m_receives.erase(found);
+    RetireTransfer(transfer);
+}
+
+void TransferHub::OnSendClosed(SendTransfer* transfer)
+{
+    const auto found =
+        std::find_if(m_sends.begin(), m_sends.end(),
+                     [transfer](const LiveSend& live) { return live.transfer.get() == transfer; });
+    if (transfer == nullptr || found == m_sends.end())
+        return;
+    m_uploads.Detach(found->row);
+    found->transfer.release();
+    m_sends.erase(found);
+    RetireTransfer(transfer);
+}
+
+void TransferHub::RetireTransfer(QObject* transfer)
+{
+    emit transferClosing(transfer);
+    // Its workers were joined by its Close; what may still sit on the stack of this event's
+    // sender (a window's slot) is safer left to the event loop. As a child it also goes with
+    // the hub should the loop never come round again.
+    transfer->setParent(this);
+    transfer->deleteLater();
+    ChangeActiveCount(-1);
+    emit bandLimitDialogDetach();
+}
+
+void TransferHub::OnTunnelRegistered(std::unique_ptr<TunnelRegistrationEvent> registration)
+{
+    if (!registration)
+        return;
+    TunnelRow row;
+    row.type = QStringLiteral("Incoming");
+    row.host = registration->peerName;
+    row.nickName = safename::PrintableText(registration->nickName);
+    row.status = registration->statusText;
+    row.statusImage = registration->statusImage;
+    row.handle = std::move(registration->tunnel);
+    m_tunnels.insert(m_tunnels.begin(), std::move(row));
+    emit tunnelsChanged();
+}
+
+std::unique_ptr<TlsSession> TransferHub::TakeTunnel(const QString& host)
+{
+    for (TunnelRow& row : m_tunnels) {
+        if (row.type != QLatin1String("Incoming") || row.host != host || !row.handle ||
+            !row.handle->session)
+            continue;
+        std::unique_ptr<TlsSession> session = std::move(row.handle->session);
+        row.handle.reset();
+        row.status = QStringLiteral("Used");
+        row.statusImage = 4;
+        emit tunnelsChanged();
+        return session;
+    }
+    return nullptr;
+}
+
+QString TransferHub::ReceiveCaption(const ReceiveTransfer* transfer) const
+{
+    for (const LiveReceive& live : m_receives) {
+        if (live.transfer.get() == transfer)
+            return transfer->view().caption;
+    }
+    return {};
+}
+
+std::vector<QObject*> TransferHub::ActiveTransfers(TransferListModel::Kind kind) const
+{
+    return kind == TransferListModel::Kind::Downloads ? m_downloads.ActiveTransfers()
+                                                      : m_uploads.ActiveTransfers();
+}
+
+void TransferHub::ClearInactive(TransferListModel::Kind kind)
+{
+    list(kind).ClearInactive();
+}
+
+void TransferHub::StartTrayAnimation()
+{
+    if (m_trayAnimating)
+        return;
+    m_trayAnimating = true;
+    emit trayAnimationChanged(true);
+}
+
+void TransferHub::StopTrayAnimation()
+{
+    if (!m_trayAnimating)
+        return;
+    m_trayAnimating = false;
+    emit trayAnimationChanged(false);
+}
+
+void TransferHub::ChangeActiveCount(int delta)
+{
+    m_activeCount += delta;
+    m_trayHint = QStringLiteral("Active Transfers: %1").arg(m_activeCount);
+    emit activeCountChanged(m_activeCount);
+    emit trayHintChanged(m_trayHint);
+}
+
+bool TransferHub::RequestClose()
+{
+    if (m_activeCount == 0)
+        return true;
+    emit restoreRequested();
+    emit showAllTransferWindows();
+    return false;
+}
+
+void TransferHub::Closing()
+{
+    if (m_stores.saveSettings)
+        m_stores.saveSettings();
+    if (m_stores.policy && m_stores.store)
+        m_stores.policy->Save(*m_stores.store);
+    if (m_services.resumes)
+        m_services.resumes->Save();
+    // The dynamic DNS book is saved here, between the resume list and the rules, once it
+    // keeps a stored list.
+    if (m_stores.rules)
+        m_stores.rules->Save(m_services.folder.file(QStringLiteral("autorec.vnt")));
+    DeleteTemporaryArchives();
+}
+
+void TransferHub::DeleteTemporaryArchives() const
+{
+    // A file that cannot go (still in use) stays; the others are still tried.
+    QDir temp(m_services.folder.tempFolder());
+    const QStringList names =
+        temp.entryList({QStringLiteral("VN*")}, QDir::Files | QDir::Hidden | QDir::CaseSensitive);
+    for (const QString& name : names)
+        QFile::remove(temp.filePath(name));
+}
+
+} // namespace vantrel
+
+#include "moc_transferhub.cpp"

@@ -1,0 +1,150 @@
+#pragma once
+
+#include "core/transferlistmodel.h"
+#include "core/transferservices.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace vantrel {
+
+class AutoReceiveRules;
+class IncomingPolicy;
+class ReceiveTransfer;
+class SendTransfer;
+class SettingsStore;
+struct IncomingRequest;
+struct TunnelHandle;
+struct TunnelRegistrationEvent;
+
+// The hub of one running copy, on the UI thread: the DOWNLOADS and UPLOADS lists, the live
+// transfers behind their active rows, the active-transfer count with its tray hint, and the
+// numbered events that workers and transfers post. Windows (later) render what it exposes
+// and follow its signals; it never touches one.
+class TransferHub : public QObject
+{
+    Q_OBJECT
+public:
+    // What the closing saves, besides the resume list of the services.
+    struct Stores
+    {
+        std::function<void()> saveSettings;
+        IncomingPolicy* policy = nullptr;
+        SettingsStore* store = nullptr; // where the policy is saved
+        AutoReceiveRules* rules = nullptr;
+    };
+
+    // One row of the tunnel list as far as it exists yet: incoming registrations.
+    struct TunnelRow
+    {
+        QString type; // "Incoming"
+        QString host;
+        QString nickName;
+        QString status;      // "Open", "Used", "Closed", "Dropped"
+        int statusImage = 4; // 2 usable, 4 otherwise
+        std::unique_ptr<TunnelHandle> handle;
+    };
+
+    static inline const QString InitialTrayHint =
+        QStringLiteral("There are no transfers in progress...");
+
+    // `services.hub` and, when empty, `services.takeTunnel` are pointed at this hub.
+    TransferHub(const TransferServices& services, const Stores& stores, QObject* parent = nullptr);
+    ~TransferHub() override; // closes the tunnels' sessions and frees the live transfers
+
+    TransferListModel& downloads() { return m_downloads; }
+    TransferListModel& uploads() { return m_uploads; }
+    TransferListModel& list(TransferListModel::Kind kind);
+    const TransferServices& services() const { return m_services; }
+
+    int activeCount() const { return m_activeCount; }
+    QString trayHint() const { return m_trayHint; }
+    bool trayAnimating() const { return m_trayAnimating; }
+
+    // A send window's transfer and its UPLOADS row for a handed-off path.
+    SendTransfer* OpenSend(const QString& path);
+
+    // The window caption of a live receive transfer ("New File Receive Request from <peer>
+    // (<nick>)", or "New File Auto-Receive from ..." when a rule matched), or "" when the
+    // transfer is not one of ours.
+    QString ReceiveCaption(const ReceiveTransfer* transfer) const;
+
+    // "Show all Active" / "Hide all Active": the transfers of a list's active rows, top to
+    // bottom. "Clear all Inactive": the inactive rows go, the active ones keep their order.
+    std::vector<QObject*> ActiveTransfers(TransferListModel::Kind kind) const;
+    void ClearInactive(TransferListModel::Kind kind);
+
+    // False while any transfer is active; the windows are then asked to show them all.
+    bool RequestClose();
+    // After an allowed close: saves settings, policy, resume list and rules in that order,
+    // then deletes the temporary send archives ("VN*") of the temporary folder.
+    void Closing();
+
+    const std::vector<TunnelRow>& tunnels() const { return m_tunnels; }
+    // The session of the newest open Incoming tunnel from exactly `host`; the row turns "Used".
+    std::unique_ptr<TlsSession> TakeTunnel(const QString& host);
+    // Shuts every tunnel's session down and frees its handle (the first step of ending).
+    void CloseTunnels();
+
+public slots:
+    void StartTrayAnimation();
+    void StopTrayAnimation();
+
+signals:
+    void receiveOpened(vantrel::ReceiveTransfer* transfer);
+    void sendOpened(vantrel::SendTransfer* transfer);
+    // The transfer is about to be destroyed: its window must go now.
+    void transferClosing(QObject* transfer);
+    void activeCountChanged(int count);
+    void trayHintChanged(const QString& hint);
+    void trayAnimationChanged(bool on);
+    // Bring the program back from the tray to the front.
+    void restoreRequested();
+    // A refused close: every transfer window is to be shown, DOWNLOADS first, top to bottom.
+    void showAllTransferWindows();
+    // A transfer closed: the band-limit dialog lets go of it and closes.
+    void bandLimitDialogDetach();
+    void tunnelsChanged();
+
+protected:
+    bool event(QEvent* event) override;
+
+private:
+    struct LiveReceive
+    {
+        std::unique_ptr<ReceiveTransfer> transfer;
+        TransferListModel::RowId row = 0;
+    };
+    struct LiveSend
+    {
+        std::unique_ptr<SendTransfer> transfer;
+        TransferListModel::RowId row = 0;
+    };
+
+    void OnIncomingRequest(std::unique_ptr<IncomingRequest> incoming);
+    void OnRequestDropped(std::unique_ptr<IncomingRequest> incoming);
+    void OnReceiveClosed(ReceiveTransfer* transfer);
+    void OnSendClosed(SendTransfer* transfer);
+    void OnTunnelRegistered(std::unique_ptr<TunnelRegistrationEvent> registration);
+    void ChangeActiveCount(int delta);
+    void RetireTransfer(QObject* transfer);
+    void DeleteTemporaryArchives() const;
+
+    TransferServices m_services;
+    Stores m_stores;
+    // The models outlive the transfers, which update their rows until destroyed.
+    TransferListModel m_downloads;
+    TransferListModel m_uploads;
+    std::vector<LiveReceive> m_receives;
+    std::vector<LiveSend> m_sends;
+    std::vector<TunnelRow> m_tunnels; // newest first
+    int m_activeCount = 0;
+    QString m_trayHint = InitialTrayHint;
+    bool m_trayAnimating = false;
+};
+
+} // namespace vantrel

@@ -1,0 +1,183 @@
+#include "receive/listener.h"
+
+#include "net/securechannel.h"
+#include "receive/connectiontriage.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+namespace vantrel {
+
+namespace {
+
+// How long the accepting thread sleeps at most between looks at the connections' clocks
+// and at finished threads.
+constexpr int MaxPollMs = 1000;
+// The pause after accept failed for want of resources (descriptors, memory).
+constexpr int BackOffMs = 100;
+
+} // namespace
+
+Listener::Listener(ProgramFolder folder, IncomingPolicy& policy, DynDnsBook& book,
+                   std::function<QByteArray()> ownNickName, QObject* eventTarget)
+    : m_folder(std::move(folder)), m_policy(policy), m_book(book),
+      m_ownNickName(std::move(ownNickName)), m_eventTarget(eventTarget)
+{
+}
+
+Listener::~Listener()
+{
+    Stop();
+}
+
+bool Listener::Start(int port)
+{
+    if (IsListening())
+        return false;
+    m_portInUse.store(port, std::memory_order_release);
+    if (port < 0 || port > 65535)
+        return false;
+
+    m_listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (m_listenFd < 0)
+        return false;
+    // Lets a restarted copy take its port back while old connections linger in TIME_WAIT;
+    // a port another program listens on is still refused.
+    const int on = 1;
+    ::setsockopt(m_listenFd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    socklen_t length = sizeof address;
+    int pipeFds[2] = {-1, -1};
+    const bool bound =
+        ::bind(m_listenFd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+        ::listen(m_listenFd, Backlog) == 0 &&
+        ::getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&address), &length) == 0 &&
+        ::pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) == 0;
+    m_wakeRead = pipeFds[0];
+    m_wakeWrite = pipeFds[1];
+    if (bound)
+        m_context =
+            SecureChannel::CreateServerContext(m_folder.file(QStringLiteral("servercert.pem")),
+                                               m_folder.file(QStringLiteral("serverkey.pem")));
+    if (!bound || !m_context) {
+        m_context.reset();
+        CloseSockets();
+        return false;
+    }
+    m_portInUse.store(ntohs(address.sin_port), std::memory_order_release);
+    m_stopping.store(false, std::memory_order_release);
+    m_thread = std::thread(&Listener::AcceptLoop, this);
+    return true;
+}
+
+void Listener::Stop()
+{
+    if (m_thread.joinable()) {
+        m_stopping.store(true, std::memory_order_release);
+        const char wake = 1;
+        [[maybe_unused]] const ssize_t written = ::write(m_wakeWrite, &wake, 1);
+        m_thread.join();
+    }
+    CloseSockets();
+    // Cut every connection short first, then wait: the waits then overlap.
+    for (const auto& connection : m_connections)
+        connection->Interrupt();
+    for (const auto& connection : m_connections)
+        connection->Join();
+    m_connections.clear();
+    m_context.reset();
+}
+
+void Listener::CloseSockets()
+{
+    for (int* fd : {&m_listenFd, &m_wakeRead, &m_wakeWrite}) {
+        if (*fd >= 0)
+            ::close(*fd);
+        *fd = -1;
+    }
+}
+
+void Listener::AcceptLoop()
+{
+    bool backOff = false;
+    while (!m_stopping.load(std::memory_order_acquire)) {
+        // Out of descriptors, the waiting connection stays readable: listen only for the
+        // stop for a moment instead of spinning.
+        pollfd entries[2] = {{m_wakeRead, POLLIN, 0}, {m_listenFd, POLLIN, 0}};
+        const int ready = ::poll(entries, backOff ? 1 : 2, backOff ? BackOffMs : PollTimeoutMs());
+        if (m_stopping.load(std::memory_order_acquire))
+            break;
+        backOff = false;
+        if (ready > 0 && (entries[1].revents & POLLIN))
+            backOff = !AcceptPending();
+        Reap();
+    }
+}
+
+bool Listener::AcceptPending()
+{
+    for (;;) {
+        sockaddr_in peer{};
+        socklen_t length = sizeof peer;
+        const int fd =
+            ::accept4(m_listenFd, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC);
+        if (fd < 0) {
+            if (errno == EINTR || errno == ECONNABORTED)
+                continue;
+            return errno == EAGAIN || errno == EWOULDBLOCK;
+        }
+        if (static_cast<int>(m_connections.size()) >= m_maxConnections) {
+            Reap();
+            if (static_cast<int>(m_connections.size()) >= m_maxConnections) {
+                ::close(fd); // a flood must not cost a thread per connection
+                continue;
+            }
+        }
+        TriageServices services{m_context.get(), &m_policy, &m_book, m_ownNickName, m_eventTarget};
+        auto connection = std::make_unique<ConnectionTriage>(
+            services, fd, ntohl(peer.sin_addr.s_addr), ntohs(peer.sin_port),
+            ConnectionTriage::Clock::now() + m_timeLimit);
+        connection->Start();
+        m_connections.push_back(std::move(connection));
+    }
+}
+
+int Listener::PollTimeoutMs() const
+{
+    const auto now = ConnectionTriage::Clock::now();
+    auto wait = std::chrono::milliseconds(MaxPollMs);
+    for (const auto& connection : m_connections) {
+        if (const auto deadline = connection->PendingDeadline()) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - now);
+            wait = std::clamp(left, std::chrono::milliseconds(0), wait);
+        }
+    }
+    return static_cast<int>(wait.count());
+}
+
+void Listener::Reap()
+{
+    const auto now = ConnectionTriage::Clock::now();
+    for (auto it = m_connections.begin(); it != m_connections.end();) {
+        ConnectionTriage& connection = **it;
+        if (connection.Finished()) {
+            connection.Join();
+            it = m_connections.erase(it);
+            continue;
+        }
+        connection.ExpireIfLate(now);
+        ++it;
+    }
+}
+
+} // namespace vantrel

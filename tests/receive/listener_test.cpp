@@ -1,0 +1,417 @@
+#include "receive/listener.h"
+
+#include "core/eventnumbers.h"
+#include "core/payloadevent.h"
+#include "net/securechannel.h"
+#include "net/tlssession.h"
+#include "net/wirerecords.h"
+#include "netutil/dyndnsbook.h"
+#include "receive/incomingconnection.h"
+#include "tests/support/tempprofile.h"
+#include "tests/support/testcertificates.h"
+#include "tunnel/incomingpolicy.h"
+#include "tunnel/tunnelhandle.h"
+
+#include <QObject>
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <memory>
+#include <vector>
+
+namespace vantrel {
+namespace {
+
+constexpr std::uint32_t Localhost = 0x7F000001;
+const QByteArray OwnNick = QByteArrayLiteral("Listener");
+
+// Stands in for the hub: keeps what the listener posts.
+class EventSink : public QObject
+{
+public:
+    std::vector<std::unique_ptr<IncomingRequest>> requests;
+    std::vector<std::unique_ptr<IncomingRequest>> dropped;
+    std::vector<std::unique_ptr<TunnelRegistrationEvent>> tunnels;
+
+    int total() const
+    {
+        return static_cast<int>(requests.size() + dropped.size() + tunnels.size());
+    }
+
+protected:
+    bool event(QEvent* event) override
+    {
+        switch (static_cast<int>(event->type())) {
+        case hub::UM_INCOMING_REQUEST:
+            requests.push_back(static_cast<PayloadEvent<IncomingRequest>*>(event)->takePayload());
+            return true;
+        case hub::UM_REQUEST_DROPPED:
+            dropped.push_back(static_cast<PayloadEvent<IncomingRequest>*>(event)->takePayload());
+            return true;
+        case hub::UM_TUNNEL_REGISTERED:
+            tunnels.push_back(
+                static_cast<PayloadEvent<TunnelRegistrationEvent>*>(event)->takePayload());
+            return true;
+        default:
+            return QObject::event(event);
+        }
+    }
+};
+
+RequestHeader SampleRequest(std::int32_t kind = 0)
+{
+    RequestHeader request;
+    request.kind = kind;
+    request.nickName = QByteArrayLiteral("Ann");
+    request.fileName = QByteArrayLiteral("photos");
+    request.comment = QByteArrayLiteral("for you");
+    request.dirCount = 2;
+    request.fileCount = 7;
+    request.totalSize = 123456;
+    request.senderPort = 9000;
+    return request;
+}
+
+// A blocking read on the socket gives up after `ms`, so that a fault fails the test instead
+// of hanging it.
+void SetReadLimit(int fd, int ms)
+{
+    timeval limit{ms / 1000, (ms % 1000) * 1000};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+}
+
+// A plain TCP connection that never starts a handshake.
+int ConnectRaw(int port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(Localhost);
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    SetReadLimit(fd, 10000);
+    return fd;
+}
+
+// True once the peer has closed the plain connection (end of stream or reset).
+bool RawClosedByPeer(int fd)
+{
+    char byte = 0;
+    const ssize_t got = ::recv(fd, &byte, 1, 0);
+    return got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK);
+}
+
+class ListenerTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(SecureChannel::Bind());
+        ASSERT_TRUE(test::testcertificates::WriteProfileCertificates(m_folder.path()));
+        m_listener = MakeListener();
+    }
+
+    std::unique_ptr<Listener> MakeListener()
+    {
+        return std::make_unique<Listener>(
+            ProgramFolder(m_folder.path()), m_policy, m_book, [] { return OwnNick; }, &m_sink);
+    }
+
+    std::unique_ptr<TlsSession> Connect()
+    {
+        auto context = SecureChannel::CreateClientContext();
+        auto result = SecureChannel::ConnectSession(
+            *context, m_folder.file(QStringLiteral("clientcalist.pem")), Localhost,
+            static_cast<std::uint16_t>(m_listener->PortInUse()), {});
+        if (result.session)
+            SetReadLimit(result.session->SocketDescriptor(), 10000);
+        return std::move(result.session);
+    }
+
+    // Connects, sends `request` and returns the client's session.
+    std::unique_ptr<TlsSession> Send(const RequestHeader& request)
+    {
+        auto session = Connect();
+        EXPECT_TRUE(session);
+        if (session) {
+            EXPECT_TRUE(WriteRequest(*session, request));
+        }
+        return session;
+    }
+
+    // The peer closed without sending a byte.
+    static bool ClosedWithoutReply(TlsSession& session)
+    {
+        char byte = 0;
+        return session.Read(&byte, 1) <= 0;
+    }
+
+    test::TempFolder m_folder;
+    IncomingPolicy m_policy;
+    DynDnsBook m_book;
+    EventSink m_sink;
+    std::unique_ptr<Listener> m_listener;
+};
+
+TEST_F(ListenerTest, RequestReachesHubWithPeerNamedAndSessionUsable)
+{
+    ASSERT_TRUE(m_listener->Start(0));
+    EXPECT_GT(m_listener->PortInUse(), 0);
+
+    // An unknown kind is a transfer request like kind 0.
+    for (const std::int32_t kind : {0, 7}) {
+        SCOPED_TRACE(kind);
+        m_sink.requests.clear();
+        auto client = Send(SampleRequest(kind));
+        ASSERT_TRUE(test::WaitUntil([&] { return m_sink.requests.size() == 1; }));
+        IncomingRequest& incoming = *m_sink.requests.front();
+        EXPECT_EQ(incoming.request.kind, kind);
+        EXPECT_EQ(incoming.request.nickName, QByteArrayLiteral("Ann"));
+        EXPECT_EQ(incoming.request.fileName, QByteArrayLiteral("photos"));
+        EXPECT_EQ(incoming.request.totalSize, 123456u);
+        EXPECT_EQ(incoming.request.senderPort, 9000);
+        ASSERT_TRUE(incoming.connection);
+        EXPECT_EQ(incoming.connection->peerAddress, Localhost);
+        EXPECT_NE(incoming.connection->peerPort, 0);
+        EXPECT_TRUE(incoming.connection->peerName == QLatin1String("localhost") ||
+                    incoming.connection->peerName == QLatin1String("127.0.0.1"))
+            << incoming.connection->peerName.toStdString();
+
+        // The session handed over is the live end of the client's connection.
+        ASSERT_TRUE(incoming.connection->session && incoming.connection->session->IsOpen());
+        ASSERT_TRUE(WriteReply(*incoming.connection->session,
+                               ReplyHeader::Accept(QByteArrayLiteral("Me"))));
+        const auto reply = ReadReply(*client);
+        ASSERT_TRUE(reply);
+        EXPECT_TRUE(reply->IsAccepted());
+    }
+    EXPECT_TRUE(m_sink.dropped.empty());
+    EXPECT_TRUE(m_sink.tunnels.empty());
+}
+
+TEST_F(ListenerTest, DynamicDnsNameIsPreferredOverReverseLookup)
+{
+    m_book.AddEntry(QStringLiteral("unresolved.example"), QStringLiteral("-"));
+    m_book.AddEntry(QStringLiteral("home.dyn.example"), QStringLiteral("127.0.0.1"));
+    m_book.AddEntry(QStringLiteral("second.dyn.example"), QStringLiteral("127.0.0.1"));
+    // The policy judges the book's name too.
+    m_policy.SetMode(PolicyMode::AcceptOnly);
+    m_policy.AddHost(QStringLiteral("home.dyn.example"));
+    ASSERT_TRUE(m_listener->Start(0));
+
+    auto client = Send(SampleRequest());
+    ASSERT_TRUE(test::WaitUntil([&] { return m_sink.requests.size() == 1; }));
+    EXPECT_EQ(m_sink.requests.front()->connection->peerName, QStringLiteral("home.dyn.example"));
+}
+
+TEST_F(ListenerTest, ShortRequestIsClosedSilentlyAndListenerServesOn)
+{
+    ASSERT_TRUE(m_listener->Start(0));
+    auto shortClient = Connect();
+    ASSERT_TRUE(shortClient);
+    const QByteArray partial(100, 'x');
+    ASSERT_EQ(shortClient->Write(partial.constData(), static_cast<int>(partial.size())), 100);
+    ::shutdown(shortClient->SocketDescriptor(), SHUT_WR);
+    EXPECT_TRUE(ClosedWithoutReply(*shortClient));
+
+    auto client = Send(SampleRequest());
+    ASSERT_TRUE(test::WaitUntil([&] { return m_sink.requests.size() == 1; }));
+    EXPECT_EQ(m_sink.total(), 1);
+}
+
+TEST_F(ListenerTest, VersionMismatchIsAnsweredBeforeTheKindIsLookedAt)
+{
+    struct Case
+    {
+        std::uint16_t versionA;
+        std::uint16_t versionB;
+        std::int32_t kind;
+    };
+    const Case cases[] = {{1, 3, 0}, {2, 4, 0}, {2, 4, 3}, {1, 5, 3}, {0, 0, 7}};
+    // Even a policy that would drop the peer lets it learn about the version first.
+    m_policy.SetMode(PolicyMode::DenyAll);
+    ASSERT_TRUE(m_listener->Start(0));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.versionA << "/" << c.versionB << " kind " << c.kind);
+        RequestHeader request = SampleRequest(c.kind);
+        request.versionA = c.versionA;
+        request.versionB = c.versionB;
+        auto client = Send(request);
+        ASSERT_TRUE(client);
+        const auto reply = ReadReply(*client);
+        ASSERT_TRUE(reply);
+        EXPECT_TRUE(reply->IsVersionMismatch());
+        EXPECT_EQ(reply->nickName, OwnNick);
+        EXPECT_TRUE(ClosedWithoutReply(*client));
+    }
+    // Nothing was posted for any of them: the next event is this request's drop.
+    auto client = Send(SampleRequest());
+    ASSERT_TRUE(test::WaitUntil([&] { return m_sink.total() == 1; }));
+    EXPECT_EQ(m_sink.dropped.size(), 1u);
+}
+
+TEST_F(ListenerTest, DeniedRequestIsDroppedWithoutReply)
+{
+    m_policy.SetMode(PolicyMode::DenyAll);
+    ASSERT_TRUE(m_listener->Start(0));
+    auto client = Send(SampleRequest());
+    EXPECT_TRUE(ClosedWithoutReply(*client));
+    ASSERT_TRUE(test::WaitUntil([&] { return m_sink.dropped.size() == 1; }));
+    const IncomingRequest& dropped = *m_sink.dropped.front();
+    EXPECT_FALSE(dropped.connection->session);
+    EXPECT_EQ(dropped.connection->peerAddress, Localhost);
+    EXPECT_FALSE(dropped.connection->peerName.isEmpty());
+    EXPECT_EQ(dropped.request.fileName, QByteArrayLiteral("photos"));
+    EXPECT_EQ(dropped.request.fileCount, 7u);
+    EXPECT_TRUE(m_sink.requests.empty());
+}
+
+TEST_F(ListenerTest, TunnelRegistrationFollowsThePolicy)
+{
+    ASSERT_TRUE(m_listener->Start(0));
+
+    // Allowed: the session stays open, unanswered, and is handed over in the event.
+    RequestHeader registration = SampleRequest(3);
+    registration.nickName = QByteArrayLiteral("Bob");
+    auto open = Send(registration);
+    ASSERT_TRUE(test::WaitUntil([&] { return m_sink.tunnels.size() == 1; }));
+    {
+        TunnelRegistrationEvent& event = *m_sink.tunnels.back();
+        EXPECT_EQ(event.statusText, QStringLiteral("Open"));
+        EXPECT_EQ(event.statusImage, 2);
+        EXPECT_EQ(event.nickName, QByteArrayLiteral("Bob"));
+        EXPECT_FALSE(event.peerName.isEmpty());
+        ASSERT_TRUE(event.tunnel && event.tunnel->session);
+        // The first bytes the registering side sees are the ones sent through the tunnel.
+        ASSERT_TRUE(WriteRequest(*event.tunnel->session, SampleRequest()));
+        const auto pushed = ReadRequest(*open);
+        ASSERT_TRUE(pushed);
+        EXPECT_EQ(pushed->fileName, QByteArrayLiteral("photos"));
+    }
+
+    m_policy.SetMode(PolicyMode::DenyAll);
+    auto denied = Send(registration);
+    EXPECT_TRUE(ClosedWithoutReply(*denied));
+    ASSERT_TRUE(test::WaitUntil([&] { return m_sink.tunnels.size() == 2; }));
+    TunnelRegistrationEvent& event = *m_sink.tunnels.back();
+    EXPECT_EQ(event.statusText, QStringLiteral("Dropped"));
+    EXPECT_EQ(event.statusImage, 4);
+    EXPECT_FALSE(event.tunnel);
+    EXPECT_TRUE(m_sink.requests.empty());
+    EXPECT_TRUE(m_sink.dropped.empty());
+}
+
+TEST_F(ListenerTest, StalledPeersDoNotHoldUpOthers)
+{
+    ASSERT_TRUE(m_listener->Start(0));
+    // One peer never starts its handshake, another finishes it and never sends its request.
+    const int stalledHandshake = ConnectRaw(m_listener->PortInUse());
+    ASSERT_GE(stalledHandshake, 0);
+    auto silent = Connect();
+    ASSERT_TRUE(silent);
+
+    auto client = Send(SampleRequest());
+    ASSERT_TRUE(test::WaitUntil([&] { return m_sink.requests.size() == 1; }));
+    ::close(stalledHandshake);
+}
+
+TEST_F(ListenerTest, TimeLimitClosesSilentConnections)
+{
+    m_listener->SetRequestTimeLimit(std::chrono::milliseconds(200));
+    ASSERT_TRUE(m_listener->Start(0));
+    const int stalledHandshake = ConnectRaw(m_listener->PortInUse());
+    ASSERT_GE(stalledHandshake, 0);
+    auto silent = Connect();
+    ASSERT_TRUE(silent);
+
+    // Both are cut off well within the sockets' own 10 s read limit.
+    EXPECT_TRUE(RawClosedByPeer(stalledHandshake));
+    EXPECT_TRUE(ClosedWithoutReply(*silent));
+    ::close(stalledHandshake);
+
+    // A request that arrives in time then waits without limit for its answer.
+    auto client = Send(SampleRequest());
+    ASSERT_TRUE(test::WaitUntil([&] { return m_sink.requests.size() == 1; }));
+    EXPECT_EQ(m_sink.total(), 1);
+}
+
+TEST_F(ListenerTest, ConnectionsBeyondTheCapAreClosed)
+{
+    m_listener->SetMaxConnections(2);
+    ASSERT_TRUE(m_listener->Start(0));
+    const int first = ConnectRaw(m_listener->PortInUse());
+    const int second = ConnectRaw(m_listener->PortInUse());
+    ASSERT_GE(first, 0);
+    ASSERT_GE(second, 0);
+    // Accepted after the two stalled ones, so it finds no room.
+    const int third = ConnectRaw(m_listener->PortInUse());
+    ASSERT_GE(third, 0);
+    EXPECT_TRUE(RawClosedByPeer(third));
+    ::close(third);
+
+    // Once a stalled one goes, there is room again.
+    ::close(first);
+    std::unique_ptr<TlsSession> client;
+    ASSERT_TRUE(test::WaitUntil([&] {
+        client = Connect();
+        return client != nullptr;
+    }));
+    ASSERT_TRUE(WriteRequest(*client, SampleRequest()));
+    ASSERT_TRUE(test::WaitUntil([&] { return m_sink.requests.size() == 1; }));
+    ::close(second);
+}
+
+TEST_F(ListenerTest, StartFailsSilentlyWhenItCannotListen)
+{
+    ASSERT_TRUE(m_listener->Start(0));
+    const int taken = m_listener->PortInUse();
+
+    // The port is held by another listener.
+    auto second = MakeListener();
+    EXPECT_FALSE(second->Start(taken));
+    EXPECT_FALSE(second->IsListening());
+    EXPECT_EQ(second->PortInUse(), taken);
+
+    // No usable certificate.
+    test::TempFolder empty;
+    Listener withoutCertificate(
+        ProgramFolder(empty.path()), m_policy, m_book, [] { return OwnNick; }, &m_sink);
+    EXPECT_FALSE(withoutCertificate.Start(0));
+    EXPECT_FALSE(withoutCertificate.IsListening());
+
+    // The first one serves on.
+    auto client = Send(SampleRequest());
+    ASSERT_TRUE(test::WaitUntil([&] { return m_sink.requests.size() == 1; }));
+}
+
+TEST_F(ListenerTest, StopEndsPendingConnectionsAndJoins)
+{
+    ASSERT_TRUE(m_listener->Start(0));
+    const int port = m_listener->PortInUse();
+    const int stalled = ConnectRaw(port);
+    ASSERT_GE(stalled, 0);
+    auto silent = Connect();
+    ASSERT_TRUE(silent);
+
+    m_listener->Stop();
+    EXPECT_FALSE(m_listener->IsListening());
+    EXPECT_TRUE(RawClosedByPeer(stalled));
+    EXPECT_TRUE(ClosedWithoutReply(*silent));
+    ::close(stalled);
+    EXPECT_LT(ConnectRaw(port), 0); // nobody listens any more
+    EXPECT_EQ(m_sink.total(), 0);
+}
+
+} // namespace
+} // namespace vantrel
