@@ -1,3 +1,4 @@
+#include <cstdio>
 #include "zipbridge/archiveextractor.h"
 
 #include "zipbridge/entrypath.h"
@@ -103,6 +104,24 @@ ArchiveExtractor::~ArchiveExtractor()
         archive_read_free(m_reader);
 }
 
+// A zip with no entries is only its end-of-central-directory record, at offset 0.
+bool ArchiveExtractor::IsEmptyZip(const std::string& archivePath)
+{
+    FILE* f = std::fopen(archivePath.c_str(), "rb");
+    if (!f)
+        return false;
+    unsigned char record[22] = {};
+    const std::size_t got = std::fread(record, 1, sizeof record, f);
+    const int extra = std::fgetc(f);
+    std::fclose(f);
+    if (got != sizeof record)
+        return false;
+    const unsigned commentLength = record[20] | (record[21] << 8);
+    const bool signature = record[0] == 'P' && record[1] == 'K' && record[2] == 5 && record[3] == 6;
+    const bool noEntries = record[8] == 0 && record[9] == 0 && record[10] == 0 && record[11] == 0;
+    return signature && noEntries && (commentLength > 0 || extra == EOF);
+}
+
 int ArchiveExtractor::OpenArchive(const std::string& archivePath)
 {
     m_reader = archive_read_new();
@@ -128,6 +147,12 @@ int ArchiveExtractor::ExtractTree(const std::string& archivePath, const std::str
     const ThreadLocale utf8Names;
     m_progress.Publish(0);
     int rc = OpenArchive(archivePath);
+    if (rc != ZB_OK && IsEmptyZip(archivePath)) {
+        // The archive of an empty tree holds no entries; the reader does not recognise such
+        // a file, but it is valid and unpacks to an empty folder.
+        MakeFolders(destinationDir);
+        return Finish(ZB_OK, false);
+    }
     if (rc != ZB_OK)
         return Finish(rc, false);
 

@@ -35,6 +35,7 @@ public:
     int ExtractSingleFile(const std::string& archivePath, const std::string& destinationFile);
 
 private:
+    static bool IsEmptyZip(const std::string& archivePath);
     int OpenArchive(const std::string& archivePath);
     int OpenDisk();
     int WriteEntry(struct archive_entry* entry, const std::string& target, bool isDirectory,

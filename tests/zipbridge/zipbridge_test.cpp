@@ -158,6 +158,19 @@ TEST_F(ZipBridgeTest, TreeRoundTripKeepsEmptyFoldersNonAsciiNamesModesAndContent
     }
 }
 
+TEST_F(ZipBridgeTest, EmptyTreeRoundTripsToAnEmptyFolder)
+{
+    // An empty tree's archive holds no entries at all; it must still unpack.
+    MakeDirs(P("src"));
+    ZipTree(P("src"), P("empty.zip"));
+
+    std::uint32_t progress = 0, cancel = 0;
+    ASSERT_EQ(OrvakUnzipAllFolder(P("empty.zip").c_str(), P("dest").c_str(), &progress, &cancel),
+              ZB_OK);
+    EXPECT_TRUE(fs::is_directory(P("dest")));
+    EXPECT_TRUE(fs::is_empty(P("dest")));
+}
+
 TEST_F(ZipBridgeTest, FolderPropertiesCountsWhatIsArchivedAndSkipsLinks)
 {
     const std::string root = P("src");
