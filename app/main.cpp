@@ -94,6 +94,9 @@ int RunProgram(int argc, char** argv)
         if (!form.initialised())
             return 1;
         instance.SetNotifyTarget(form.core().handOff());
+        // A stop by signal saves like a normal close.
+        QObject::connect(&quitOnSignals, &QuitOnSignals::quitRequested, &form,
+                         [&form] { form.SaveForExit(); });
         form.show();
 
         if (headless) {

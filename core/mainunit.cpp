@@ -3,8 +3,10 @@
 #include "core/handoff.h"
 #include "core/handoffreceiver.h"
 #include "core/programversion.h"
+#include "core/transferhub.h"
 #include "net/securechannel.h"
 
+#include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QLabel>
@@ -44,7 +46,10 @@ TMainForm::TMainForm(std::unique_ptr<ProgramCore> core, Options options, QWidget
     : QMainWindow(parent), m_core(std::move(core))
 {
     setWindowTitle(QStringLiteral("Vantrel"));
-    setCentralWidget(new QLabel(QStringLiteral("Drop a file or folder here to send it."), this));
+    auto* dropHint = new QLabel(QStringLiteral("Drop a file or folder here to send it."), this);
+    dropHint->setAlignment(Qt::AlignCenter);
+    setCentralWidget(dropHint);
+    resize(760, 420);
     m_versionPanel = new QLabel(this);
     statusBar()->addPermanentWidget(m_versionPanel);
 
@@ -78,6 +83,26 @@ void TMainForm::showEvent(QShowEvent* event)
         m_shown = true;
         FirstShow();
     }
+}
+
+void TMainForm::closeEvent(QCloseEvent* event)
+{
+    // Closing is refused while transfers are active: the hub shows them instead.
+    TransferHub* hub = m_core ? m_core->hub() : nullptr;
+    if (hub && !hub->RequestClose()) {
+        event->ignore();
+        return;
+    }
+    SaveForExit();
+    event->accept();
+}
+
+void TMainForm::SaveForExit()
+{
+    if (m_saved || !initialised() || !m_core->hub())
+        return;
+    m_saved = true;
+    m_core->hub()->Closing();
 }
 
 void TMainForm::FirstShow()

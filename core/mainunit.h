@@ -38,8 +38,13 @@ public:
     ProgramCore::InitResult initResult() const { return m_initResult; }
     ProgramCore& core() { return *m_core; }
 
+    // The closing steps (settings, policy, resume list, rules saved; temporary archives
+    // deleted), once. Also run when the program is stopped by a signal.
+    void SaveForExit();
+
 protected:
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -52,6 +57,7 @@ private:
     std::unique_ptr<ProgramCore> m_core;
     ProgramCore::InitResult m_initResult = ProgramCore::InitResult::Ok;
     bool m_shown = false;
+    bool m_saved = false;
     QLabel* m_versionPanel = nullptr;
 };
 
