@@ -1,0 +1,117 @@
+// The band limit paces a transfer to limit x 2048 bytes per progress tick, whichever side
+// sets it. Time moves only when the test moves it, so the assertions count bytes, not time.
+#include "tests/engine/twocopies.h"
+
+#include <QThread>
+
+#include <ostream>
+
+namespace vantrel::test {
+namespace {
+
+struct PacingCase
+{
+    const char* name;
+    bool senderLimits; // otherwise the receiver does
+    std::uint32_t limit;
+};
+
+void PrintTo(const PacingCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+const PacingCase PacingCases[] = {
+    {"Sender4", true, 4},
+    {"Sender1", true, 1},
+    {"Receiver4", false, 4},
+    {"Receiver3", false, 3},
+};
+
+class Pacing : public TwoCopies, public ::testing::WithParamInterface<PacingCase>
+{
+};
+
+TEST_P(Pacing, EachTickWindowPassesAtMostTheLimit)
+{
+    const PacingCase& c = GetParam();
+    m_alice->UseManualClock();
+    m_bob->UseManualClock();
+    const std::uint32_t window = c.limit * 2048;
+    const std::uint32_t size = window * 5 + 1000; // five full windows and a short one
+    const QString source = Source(QStringLiteral("paced.bin"));
+    WriteFile(source, RandomData(size, 41));
+
+    QPointer<SendTransfer> send = m_alice->OpenSend(source, false);
+    if (c.senderLimits)
+        send->SetBandLimit(c.limit);
+    EngineCopy::SendTo(*send, *m_bob);
+    QPointer<ReceiveTransfer> receive = m_bob->WaitForReceive(1);
+    ASSERT_TRUE(receive);
+    if (!c.senderLimits)
+        receive->SetBandLimit(static_cast<std::int32_t>(c.limit));
+    receive->Accept(Destination(QStringLiteral("paced.bin")));
+
+    // The side that limits: its count, and its tick.
+    const auto moved = [&] {
+        return c.senderLimits ? send->sentBytes() : receive->receivedBytes();
+    };
+    const auto tick = [&] {
+        if (c.senderLimits) {
+            m_alice->AdvanceClock(2000);
+            send->ProgressTick();
+        } else {
+            m_bob->AdvanceClock(2000);
+            receive->ProgressTick();
+        }
+    };
+    // A reader takes up to one block past the window before it sees the limit.
+    const std::uint32_t slack = c.senderLimits ? 0 : 1023;
+
+    int windows = 0;
+    while (receive->state() != ReceiveTransfer::State::Completed) {
+        ++windows;
+        const std::uint32_t allowed = std::min(size, window * static_cast<std::uint32_t>(windows));
+        ASSERT_TRUE(WaitUntil([&] {
+            return moved() >= allowed || receive->state() == ReceiveTransfer::State::Completed;
+        })) << "window "
+            << windows << " stalled at " << moved();
+        // Give an unpaced transfer the chance to run ahead before looking.
+        QThread::msleep(50);
+        ASSERT_LE(moved(), allowed + slack) << "window " << windows;
+        if (allowed == size)
+            break;
+        tick();
+    }
+    ASSERT_TRUE(WaitForState(receive, ReceiveTransfer::State::Completed));
+    ASSERT_TRUE(WaitForState(send, SendTransfer::State::Completed));
+    EXPECT_EQ(windows, 6);
+    EXPECT_EQ(TreeDifference(source, Destination(QStringLiteral("paced.bin"))), QString());
+}
+
+INSTANTIATE_TEST_SUITE_P(Limits, Pacing, ::testing::ValuesIn(PacingCases), CaseName());
+
+// Lifting the limit while the worker waits lets the rest through without another tick.
+TEST_F(TwoCopies, LiftingTheSendersLimitReleasesAWaitingTransfer)
+{
+    m_alice->UseManualClock();
+    const QString source = Source(QStringLiteral("held.bin"));
+    WriteFile(source, RandomData(300000, 42));
+    QPointer<SendTransfer> send = m_alice->OpenSend(source, false);
+    send->SetBandLimit(2);
+    EngineCopy::SendTo(*send, *m_bob);
+    QPointer<ReceiveTransfer> receive = m_bob->WaitForReceive(1);
+    ASSERT_TRUE(receive);
+    receive->Accept(Destination(QStringLiteral("held.bin")));
+    ASSERT_TRUE(WaitForSent(send, 4096));
+    QThread::msleep(50);
+    EXPECT_EQ(send->sentBytes(), 4096u);
+
+    send->SetBandLimit(0);
+    ASSERT_TRUE(WaitForState(receive, ReceiveTransfer::State::Completed));
+    ASSERT_TRUE(WaitForState(send, SendTransfer::State::Completed));
+    EXPECT_EQ(TreeDifference(source, Destination(QStringLiteral("held.bin"))), QString());
+}
+
+} // namespace
+} // namespace vantrel::test
