@@ -31,8 +31,10 @@ QString CreateArchiveFile(const QString& tempFolder)
 
 } // namespace
 
-CompressWorker::CompressWorker(ZipBridge* zip, QString sourcePath, bool isDirectory)
-    : m_zip(zip), m_sourcePath(std::move(sourcePath)), m_isDirectory(isDirectory)
+CompressWorker::CompressWorker(ZipBridge* zip, QString sourcePath, bool isDirectory,
+                               std::function<void()> finished)
+    : m_zip(zip), m_sourcePath(std::move(sourcePath)), m_isDirectory(isDirectory),
+      m_finished(std::move(finished))
 {
 }
 
@@ -68,6 +70,8 @@ void CompressWorker::Run()
                            : m_zip->OrvakZipSingleFile(archive.constData(), source.constData(),
                                                        &m_progress, &m_unusedOut, &m_cancel);
     m_outcome.store(result == ZB_OK ? Outcome::Ready : Outcome::Failed, std::memory_order_release);
+    if (m_finished)
+        m_finished();
 }
 
 void CompressWorker::CancelAndJoin()

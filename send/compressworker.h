@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <thread>
 
 namespace vantrel {
@@ -24,7 +25,10 @@ public:
         Failed
     };
 
-    CompressWorker(ZipBridge* zip, QString sourcePath, bool isDirectory);
+    // `finished` runs on the worker thread once the component has returned (to post a
+    // wake-up to the owner; it must not touch the owner directly).
+    CompressWorker(ZipBridge* zip, QString sourcePath, bool isDirectory,
+                   std::function<void()> finished = {});
     ~CompressWorker(); // cancels and joins
     CompressWorker(const CompressWorker&) = delete;
     CompressWorker& operator=(const CompressWorker&) = delete;
@@ -47,6 +51,7 @@ private:
     ZipBridge* m_zip;
     QString m_sourcePath;
     bool m_isDirectory;
+    std::function<void()> m_finished;
     QString m_archivePath;
     // Plain words handed to the component, which reads and writes them atomically.
     alignas(std::atomic_ref<std::uint32_t>::required_alignment) std::uint32_t m_progress = 0;

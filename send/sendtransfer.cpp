@@ -134,7 +134,13 @@ void SendTransfer::RefuseSource(const QString& statusText)
 
 void SendTransfer::StartCompression()
 {
-    m_compress = std::make_unique<CompressWorker>(m_services.zip, m_sourcePath, m_isDirectory);
+    // A finished archive wakes the compression tick at once instead of at its next period.
+    m_compress = std::make_unique<CompressWorker>(m_services.zip, m_sourcePath, m_isDirectory, [this] {
+        QMetaObject::invokeMethod(this, [this] {
+            if (m_state == State::WaitingForArchive)
+                CompressTick();
+        }, Qt::QueuedConnection);
+    });
     m_compress->Start(m_services.folder.tempFolder()); // a failure shows once it matters
     m_archivePath = m_compress->archivePath();
 }

@@ -89,6 +89,9 @@ void SendTransfer::HandleNotice(const SendNotice& notice)
         break;
     }
     Changed();
+    // An archive that is already complete (or no compression) starts the data phase now.
+    if (notice.kind == SendNotice::Kind::Accepted && m_state == State::WaitingForArchive)
+        CompressTick();
 }
 
 // The window is brought to the user last, once the state is settled: its slots may close.
