@@ -1,0 +1,420 @@
+#include "receive/receivetransfer.h"
+
+#include "core/eventnumbers.h"
+#include "core/payloadevent.h"
+#include "core/soundplayer.h"
+#include "core/ticks.h"
+#include "net/tlssession.h"
+#include "receive/incomingconnection.h"
+#include "receive/receiveclosedevent.h"
+#include "receive/resumecache.h"
+#include "receive/safename.h"
+#include "stats/formatsize.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <limits>
+
+namespace vantrel {
+
+namespace {
+
+// The size of a file that can be a partial copy, or nothing.
+std::optional<std::uint32_t> FileSize(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.isFile() || info.size() > std::numeric_limits<std::uint32_t>::max())
+        return std::nullopt;
+    return static_cast<std::uint32_t>(info.size());
+}
+
+} // namespace
+
+ReceiveTransfer::ReceiveTransfer(const TransferServices& services,
+                                 std::unique_ptr<IncomingConnection> connection,
+                                 const RequestHeader& request, RowRef row,
+                                 std::optional<AutoReceiveMatch> autoMatch, QObject* parent)
+    : QObject(parent), m_services(services), m_connection(std::move(connection)),
+      m_request(request), m_row(row), m_autoMatch(std::move(autoMatch)), m_worker(this),
+      m_clock(TickCount)
+{
+    if (!m_connection)
+        m_connection = std::make_unique<IncomingConnection>();
+    m_isFile = m_request.dirCount == 0;
+    m_safeName = safename::SafeBaseName(m_request.fileName, !m_isFile);
+    m_targetPath = m_safeName;
+    if (m_autoMatch)
+        m_worker.shared().bandLimit.store(m_autoMatch->bandLimit);
+
+    m_progTimer.setInterval(2000);
+    m_unzipTimer.setInterval(200);
+    connect(&m_progTimer, &QTimer::timeout, this, &ReceiveTransfer::ProgressTick);
+    connect(&m_unzipTimer, &QTimer::timeout, this, &ReceiveTransfer::UnzipTick);
+
+    const QString nick = safename::PrintableText(m_request.nickName);
+    m_view.caption = (m_autoMatch ? QStringLiteral("New File Auto-Receive from ")
+                                  : QStringLiteral("New File Receive Request from ")) +
+                     peerName() + QStringLiteral(" (") + nick + QLatin1Char(')');
+    m_view.host = peerName();
+    m_view.nickName = nick;
+    m_view.nameLabel = m_isFile ? QStringLiteral("File") : QStringLiteral("Directory");
+    m_view.name = m_targetPath;
+    m_view.dirCount = QString::number(m_request.dirCount);
+    m_view.fileCount = QString::number(m_request.fileCount);
+    m_view.totalSize = FormatSize(m_request.totalSize);
+    m_view.description = safename::PrintableText(m_request.comment);
+    m_view.openButtonText =
+        m_isFile ? QStringLiteral("Open File") : QStringLiteral("Open Directory");
+    m_view.statusText = QStringLiteral("New receive request");
+}
+
+ReceiveTransfer::~ReceiveTransfer()
+{
+    Release();
+}
+
+QString ReceiveTransfer::peerName() const
+{
+    return m_connection->peerName;
+}
+
+std::uint32_t ReceiveTransfer::receivedBytes() const
+{
+    return m_worker.shared().receivedBytes.load();
+}
+
+void ReceiveTransfer::SetClock(std::function<std::uint32_t()> clock)
+{
+    m_clock = clock ? std::move(clock) : std::function<std::uint32_t()>(TickCount);
+}
+
+void ReceiveTransfer::SetTimersEnabled(bool enabled)
+{
+    m_timersEnabled = enabled;
+    if (!enabled) {
+        m_progTimer.stop();
+        m_unzipTimer.stop();
+    }
+}
+
+void ReceiveTransfer::SetBandLimit(std::int32_t kbPerSecond)
+{
+    m_worker.shared().bandLimit.store(kbPerSecond);
+}
+
+std::int32_t ReceiveTransfer::bandLimit() const
+{
+    return m_worker.shared().bandLimit.load();
+}
+
+void ReceiveTransfer::Present()
+{
+    if (!m_firstShow || m_state != State::Pending)
+        return;
+    m_firstShow = false;
+    emit bringToFront();
+    Play(Sound::NewRequest);
+    m_view.focus = View::Focus::Accept;
+
+    m_row.Set(TransferListModel::Host, peerName());
+    m_row.Set(TransferListModel::NickName, m_view.nickName);
+    m_row.Set(TransferListModel::FileName, m_safeName);
+    m_row.Set(TransferListModel::Dirs, m_view.dirCount);
+    m_row.Set(TransferListModel::Files, m_view.fileCount);
+    m_row.Set(TransferListModel::Size, m_view.totalSize);
+    m_row.Set(TransferListModel::Status, m_view.statusText);
+    SetRowIdleCells();
+    if (m_row.model)
+        m_row.model->SetFileIcon(m_row.id, m_isFile ? m_safeName : QStringLiteral("folder"));
+
+    postNumbered(this, recv::UM_RECV_SCATTER);
+    if (m_autoMatch)
+        postNumbered(this, recv::UM_RECV_AUTO_ACCEPT);
+    Changed();
+}
+
+bool ReceiveTransfer::FindPartialCopy()
+{
+    m_matchedResumeId.reset();
+    if (m_isFile && m_request.rawFlag != 0) {
+        // The destination itself is the partial copy of a raw file; one as large as the
+        // offer is an old file to overwrite, not a part of this one.
+        const std::optional<std::uint32_t> size = FileSize(m_targetPath);
+        return size && *size < m_request.totalSize;
+    }
+    if (!m_services.resumes)
+        return false;
+    const std::optional<ResumeEntry> entry = m_services.resumes->FindResume(m_request);
+    if (entry)
+        m_matchedResumeId = entry->id;
+    return entry.has_value();
+}
+
+void ReceiveTransfer::AskResume()
+{
+    m_state = State::ResumeQuestion;
+    m_view.panel = View::Panel::ResumeQuestion;
+    m_view.acceptEnabled = false;
+    m_view.focus = View::Focus::Resume;
+    Changed();
+}
+
+void ReceiveTransfer::Accept(const QString& chosenPath)
+{
+    if (m_state != State::Pending || chosenPath.isEmpty())
+        return;
+    m_resumeChosen = false;
+    m_resumeOffset = 0;
+    m_targetPath = chosenPath;
+    m_view.name = m_targetPath;
+    if (FindPartialCopy()) {
+        AskResume();
+        return;
+    }
+    ReplyAndStart(
+        ReplyHeader::Accept(m_services.ownNickName ? m_services.ownNickName() : QByteArray()),
+        QStringLiteral("Connection error"));
+}
+
+void ReceiveTransfer::AnswerAutoAccept()
+{
+    if (m_state != State::Pending || !m_autoMatch)
+        return;
+    m_resumeChosen = false;
+    m_resumeOffset = 0;
+    // The peer's name is reduced to one safe component, so the file stays in the folder.
+    m_targetPath =
+        QDir::cleanPath(m_autoMatch->ruleFolder + QLatin1Char('/')) + QLatin1Char('/') + m_safeName;
+    if (m_targetPath.startsWith(QStringLiteral("//")))
+        m_targetPath.remove(0, 1); // a rule folder of "/"
+    m_view.name = m_targetPath;
+    if (FindPartialCopy()) {
+        AskResume();
+        postNumbered(this, recv::UM_RECV_AUTO_RESUME);
+        return;
+    }
+    ReplyAndStart(
+        ReplyHeader::Accept(m_services.ownNickName ? m_services.ownNickName() : QByteArray()),
+        QStringLiteral("Connection error"));
+}
+
+void ReceiveTransfer::Resume()
+{
+    if (m_state != State::ResumeQuestion)
+        return;
+    const QByteArray nick = m_services.ownNickName ? m_services.ownNickName() : QByteArray();
+    // Measured again now: the partial copy may have changed, or the resumes window may have
+    // deleted the cached entry, since the question was asked.
+    std::optional<std::uint32_t> held;
+    if (m_matchedResumeId) {
+        if (m_services.resumes && m_services.resumes->FindById(*m_matchedResumeId))
+            held = FileSize(m_services.resumes->EntryFile(*m_matchedResumeId));
+    } else {
+        held = FileSize(m_targetPath);
+        if (held && *held >= m_request.totalSize)
+            held.reset();
+    }
+    if (!held) {
+        // Nothing left to continue: a fresh transfer.
+        m_resumeChosen = false;
+        m_resumeOffset = 0;
+        m_matchedResumeId.reset();
+        ReplyAndStart(ReplyHeader::Accept(nick), QStringLiteral("Connection Error"));
+        return;
+    }
+    m_resumeChosen = true;
+    m_resumeOffset = *held;
+    ReplyAndStart(ReplyHeader::Resume(nick, m_resumeOffset), QStringLiteral("Connection Error"));
+}
+
+void ReceiveTransfer::Overwrite()
+{
+    if (m_state != State::ResumeQuestion)
+        return;
+    m_resumeChosen = false;
+    m_resumeOffset = 0;
+    if (m_matchedResumeId && m_services.resumes)
+        m_services.resumes->Discard(*m_matchedResumeId);
+    m_matchedResumeId.reset();
+    ReplyAndStart(
+        ReplyHeader::Accept(m_services.ownNickName ? m_services.ownNickName() : QByteArray()),
+        QStringLiteral("Connection Error"));
+}
+
+void ReceiveTransfer::ReplyAndStart(const ReplyHeader& reply, const QString& failureStatus)
+{
+    emit answered();
+    TlsSession* session = m_connection->session.get();
+    if (!session || !WriteReply(*session, reply)) {
+        Fail(failureStatus, QStringLiteral("Connection Error"), QStringLiteral("Socket Error"));
+        return;
+    }
+    m_state = State::WaitingForData;
+    m_view.acceptEnabled = false;
+    m_view.panel = View::Panel::Progress;
+    SetStatus(QStringLiteral("Waiting for data..."), View::StatusKind::Work);
+    m_worker.StartHeaderWait(session);
+    Changed();
+}
+
+void ReceiveTransfer::Abort(const QByteArray& reason)
+{
+    switch (m_state) {
+    case State::Pending:
+    case State::ResumeQuestion:
+    case State::WaitingForData: {
+        // Before the data phase: the request is refused and the window closes.
+        const bool sessionFit = StopWorker();
+        SetStatus(QStringLiteral("Aborted"), View::StatusKind::Failure);
+        SetRowIdleCells();
+        SetIcon(TransferListModel::IconStopped);
+        emit answered();
+        m_progTimer.stop();
+        TlsSession* session = m_connection->session.get();
+        if (sessionFit && session)
+            WriteReply(*session,
+                       ReplyHeader::Refuse(m_services.ownNickName ? m_services.ownNickName()
+                                                                  : QByteArray(),
+                                           CutUtf8(reason, MaxCommentBytes)));
+        Changed();
+        Close();
+        return;
+    }
+    case State::Receiving: {
+        // During the data phase: what arrived is kept for a resume or deletion.
+        StopWorker();
+        SetStatus(QStringLiteral("Aborted"), View::StatusKind::Failure);
+        SetRowIdleCells();
+        SetIcon(TransferListModel::IconStopped);
+        emit answered();
+        m_progTimer.stop();
+        if (m_connection->session) {
+            m_connection->session->Close();
+            m_connection->session.reset();
+        }
+        ShowInterruption(QStringLiteral("You have aborted this download"), true);
+        return;
+    }
+    default:
+        return; // nothing to abort: "Abort" is disabled
+    }
+}
+
+void ReceiveTransfer::SaveForLaterResume()
+{
+    if (m_state != State::Interrupted)
+        return;
+    // A raw file's partial copy stays where it is: a later Accept to the same path finds it.
+    if (!m_receivedRaw && !m_tempArchivePath.isEmpty() && m_services.resumes) {
+        ResumeCache& cache = *m_services.resumes;
+        const std::uint32_t id = cache.Add(m_request);
+        if (QFile::rename(m_tempArchivePath, cache.EntryFile(id)))
+            m_tempArchivePath.clear();
+        // A failed move leaves the entry without a size; the next load drops it.
+        cache.Complete(id);
+        if (m_services.hub)
+            postNumbered(m_services.hub, hub::UM_RESUMES_CHANGED);
+    }
+    Close();
+}
+
+void ReceiveTransfer::DeleteData()
+{
+    if (m_state != State::Interrupted)
+        return;
+    if (m_receivedRaw)
+        QFile::remove(m_targetPath);
+    Close(); // which deletes a temporary archive
+}
+
+void ReceiveTransfer::Close()
+{
+    if (m_state == State::Closed)
+        return;
+    Release();
+    m_state = State::Closed;
+    m_view.acceptEnabled = false;
+    m_view.abortEnabled = false;
+    m_view.bannerBlinking = false;
+    if (m_services.hub)
+        QCoreApplication::postEvent(m_services.hub, new ReceiveClosedEvent(this));
+    Changed();
+    emit closed();
+}
+
+bool ReceiveTransfer::StopWorker()
+{
+    if (!m_worker.IsRunning())
+        return true;
+    const bool sessionFit = m_worker.Stop(m_connection->session.get());
+    // What the worker posted before it saw the stop must not act on the new state.
+    for (const QEvent::Type type :
+         {static_cast<QEvent::Type>(recv::UM_RECV_NO_DATA),
+          static_cast<QEvent::Type>(recv::UM_RECV_BROKEN),
+          static_cast<QEvent::Type>(recv::UM_RECV_COMPLETED), ReceiveWorker::DataHeaderArrived(),
+          ReceiveWorker::DecompressionStarted()})
+        QCoreApplication::removePostedEvents(this, type);
+    return sessionFit;
+}
+
+void ReceiveTransfer::Release()
+{
+    StopWorker();
+    m_output.Close();
+    m_progTimer.stop();
+    m_unzipTimer.stop();
+    if (m_connection->session) {
+        m_connection->session->Close();
+        m_connection->session.reset();
+    }
+    if (!m_tempArchivePath.isEmpty()) {
+        QFile::remove(m_tempArchivePath); // already moved or deleted is no error
+        m_tempArchivePath.clear();
+    }
+}
+
+void ReceiveTransfer::Fail(const QString& status, const QString& boxText, const QString& boxTitle)
+{
+    emit bringToFront();
+    m_progTimer.stop();
+    m_unzipTimer.stop();
+    SetIcon(TransferListModel::IconStopped);
+    SetStatus(status, View::StatusKind::Failure);
+    SetRowIdleCells();
+    Play(Sound::Error);
+    m_state = State::Failed;
+    m_view.acceptEnabled = false;
+    m_view.abortEnabled = false;
+    Changed();
+    emit messageBox(boxText, boxTitle);
+    Close();
+}
+
+void ReceiveTransfer::SetStatus(const QString& text, View::StatusKind kind)
+{
+    m_view.statusText = text;
+    m_view.statusKind = kind;
+    m_row.Set(TransferListModel::Status, text);
+}
+
+void ReceiveTransfer::SetRowIdleCells()
+{
+    m_row.Set(TransferListModel::Speed, QStringLiteral("-"));
+    m_row.Set(TransferListModel::Progress, QStringLiteral("-"));
+}
+
+void ReceiveTransfer::SetIcon(int slot)
+{
+    m_row.SetIcon(slot);
+}
+
+void ReceiveTransfer::Play(Sound sound)
+{
+    if (m_services.sounds)
+        m_services.sounds->Play(sound);
+}
+
+} // namespace vantrel

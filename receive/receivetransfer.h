@@ -1,0 +1,166 @@
+#pragma once
+
+#include "core/transferlistmodel.h"
+#include "core/transferservices.h"
+#include "net/wirerecords.h"
+#include "receive/autoreceiverules.h"
+#include "receive/bufferedoutput.h"
+#include "receive/incomingconnection.h"
+#include "receive/receiveview.h"
+#include "receive/receiveworker.h"
+#include "stats/ratecounters.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace vantrel {
+
+enum class Sound;
+
+// The engine behind one receive window: it presents an incoming request, answers it (accept,
+// resume a partial copy, or refuse), receives the stream on its worker, decompresses an
+// archive and ends completed, interrupted (data kept for a resume or deleted) or failed.
+// Lives on the UI thread; its window renders view() and calls the operations below.
+class ReceiveTransfer : public QObject
+{
+    Q_OBJECT
+public:
+    using View = ReceiveView;
+    enum class State
+    {
+        Pending,        // request shown, not answered
+        ResumeQuestion, // a partial copy was found: resume or overwrite?
+        WaitingForData, // accepted, the sender prepares its data
+        Receiving,
+        Decompressing,
+        Completed,
+        Interrupted, // broken or aborted: save for later resume, or delete the data
+        Failed,      // passes to Closed at once
+        Closed,
+    };
+
+    ReceiveTransfer(const TransferServices& services,
+                    std::unique_ptr<IncomingConnection> connection, const RequestHeader& request,
+                    RowRef row, std::optional<AutoReceiveMatch> autoMatch,
+                    QObject* parent = nullptr);
+    ~ReceiveTransfer() override; // stops the worker and releases everything, posting nothing
+
+    // The first showing of the window; later calls do nothing.
+    void Present();
+    // The save choice for the request ("Save file as" / "Save directory as"); an empty path
+    // means the dialog was cancelled and nothing changes.
+    void Accept(const QString& chosenPath);
+    void Resume();
+    void Overwrite();
+    // Refuses a request not yet receiving (the reason travels, cut to 255 bytes), or stops a
+    // running data phase and keeps what arrived.
+    void Abort(const QByteArray& reason);
+    void SaveForLaterResume();
+    void DeleteData();
+    // Any closing of the window: stops the worker, releases the connection and files, posts
+    // hub::UM_RECEIVE_CLOSED. Idempotent.
+    void Close();
+
+    // Kb/sec, 0 = no limit; the running worker applies it from its next block.
+    void SetBandLimit(std::int32_t kbPerSecond);
+    std::int32_t bandLimit() const;
+
+    // Timer ticks (ProgTimer 2000 ms while receiving, DeZipTimer 200 ms while decompressing),
+    // public so that a test can drive them.
+    void ProgressTick();
+    void UnzipTick();
+
+    State state() const { return m_state; }
+    const View& view() const { return m_view; }
+    const RequestHeader& request() const { return m_request; }
+    QString peerName() const;
+    bool isFile() const { return m_isFile; }
+    bool isAutoReceive() const { return m_autoMatch.has_value(); }
+    // The offered name made safe: the name the save dialog proposes.
+    QString proposedName() const { return m_safeName; }
+    // The full path of the file or folder being received (after the save choice).
+    QString targetPath() const { return m_targetPath; }
+    std::uint32_t receivedBytes() const;
+    std::uint32_t streamBytes() const { return m_streamBytes; }
+
+    // The millisecond tick count used by the progress tick (TickCount by default).
+    void SetClock(std::function<std::uint32_t()> clock);
+    // With the timers off the ticks run only when called (tests).
+    void SetTimersEnabled(bool enabled);
+
+signals:
+    void viewChanged();
+    // A reply to the request was sent (or refused): the tray animation stops.
+    void answered();
+    // Minimise and restore the program, show, raise and focus the window.
+    void bringToFront();
+    // Move the window sideways at random so that request windows do not cover each other.
+    void scatter();
+    void messageBox(const QString& text, const QString& title);
+    void closed();
+
+protected:
+    void customEvent(QEvent* event) override;
+
+private:
+    using Outcome = ReceiveWorker::Outcome;
+
+    bool FindPartialCopy();
+    void AskResume();
+    void ReplyAndStart(const ReplyHeader& reply, const QString& failureStatus);
+    void AnswerAutoAccept();
+    void OnDataHeader();
+    bool PrepareOutput(const DataHeader& header, QString* failureStatus);
+    void OnDecompressionStarted();
+    void OnCompleted();
+    void OnBroken();
+    void ShowInterruption(const QString& text, bool aborted);
+    // A failure that ends the transfer: red status, error sound, message box, then Close.
+    void Fail(const QString& status, const QString& boxText, const QString& boxTitle);
+    bool StopWorker(); // true when the session is still fit for a record
+    void Release();
+
+    void SetStatus(const QString& text, View::StatusKind kind);
+    void SetRowIdleCells();
+    void SetIcon(int slot);
+    void Play(Sound sound);
+    void Changed() { emit viewChanged(); }
+
+    TransferServices m_services;
+    std::unique_ptr<IncomingConnection> m_connection;
+    RequestHeader m_request;
+    RowRef m_row;
+    std::optional<AutoReceiveMatch> m_autoMatch;
+
+    State m_state = State::Pending;
+    View m_view;
+    bool m_firstShow = true;
+    bool m_isFile = true;
+    QString m_safeName;
+    QString m_targetPath;
+    bool m_resumeChosen = false;
+    bool m_receivedRaw = true; // the data header's form, once it has arrived
+    std::optional<std::uint32_t> m_matchedResumeId;
+    std::uint32_t m_resumeOffset = 0;
+    std::uint32_t m_streamBytes = 0;
+    std::uint32_t m_lastTickTime = 0;
+    std::uint32_t m_lastTickBytes = 0;
+    QString m_tempArchivePath;
+
+    RateCounters m_spareCounters; // when the copy lends none
+    BufferedOutput m_output;      // outlives the worker, which writes to it
+    ReceiveWorker m_worker;
+    QTimer m_progTimer;
+    QTimer m_unzipTimer;
+    bool m_timersEnabled = true;
+    std::function<std::uint32_t()> m_clock;
+};
+
+} // namespace vantrel

@@ -1,0 +1,348 @@
+// The data phase of a receive transfer: the worker's events, the output it writes, the
+// ticks that show its progress, and how it ends.
+#include "receive/receivetransfer.h"
+
+#include "core/eventnumbers.h"
+#include "core/payloadevent.h"
+#include "core/soundplayer.h"
+#include "net/tlssession.h"
+#include "receive/incomingconnection.h"
+#include "receive/resumecache.h"
+#include "receive/temparchive.h"
+#include "stats/formatsize.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+namespace vantrel {
+
+namespace {
+
+// "%02d%% Efficiency" of what the archive saves; an archive larger than its content (or an
+// empty offer) saves nothing rather than a negative amount.
+QString EfficiencyText(std::uint32_t totalSize, std::uint32_t streamBytes)
+{
+    int percent = 0;
+    if (totalSize != 0) {
+        const double saved =
+            100.0 * (double(totalSize) - double(streamBytes)) / double(totalSize) + 0.5;
+        percent = std::clamp(static_cast<int>(saved), 0, 100);
+    }
+    return QString::asprintf("%02d%% Efficiency", percent);
+}
+
+// Replaces `to` (the placeholder made for the name) in one step.
+bool MoveOver(const QString& from, const QString& to)
+{
+    std::error_code error;
+    std::filesystem::rename(std::filesystem::path(QFile::encodeName(from).toStdString()),
+                            std::filesystem::path(QFile::encodeName(to).toStdString()), error);
+    return !error;
+}
+
+} // namespace
+
+void ReceiveTransfer::customEvent(QEvent* event)
+{
+    if (m_state == State::Closed)
+        return;
+    const QEvent::Type type = event->type();
+    if (type == ReceiveWorker::DataHeaderArrived()) {
+        if (m_state == State::WaitingForData)
+            OnDataHeader();
+        return;
+    }
+    if (type == ReceiveWorker::DecompressionStarted()) {
+        if (m_state == State::Receiving)
+            OnDecompressionStarted();
+        return;
+    }
+    switch (static_cast<int>(type)) {
+    case recv::UM_RECV_SCATTER:
+        emit scatter();
+        break;
+    case recv::UM_RECV_AUTO_ACCEPT:
+        AnswerAutoAccept();
+        break;
+    case recv::UM_RECV_AUTO_RESUME:
+        Resume();
+        break;
+    case recv::UM_RECV_AUTO_SAVE:
+        SaveForLaterResume();
+        break;
+    case recv::UM_RECV_NO_DATA:
+        if (m_state == State::WaitingForData) {
+            m_worker.Join();
+            Fail(QStringLiteral("Connection error"), QStringLiteral("Connection Error"),
+                 QStringLiteral("Socket Error"));
+        }
+        break;
+    case recv::UM_RECV_BROKEN:
+        if (m_state == State::Receiving)
+            OnBroken();
+        break;
+    case recv::UM_RECV_COMPLETED:
+        if (m_state == State::Receiving || m_state == State::Decompressing)
+            OnCompleted();
+        break;
+    default:
+        QObject::customEvent(event);
+    }
+}
+
+void ReceiveTransfer::OnDataHeader()
+{
+    m_worker.Join();
+    const DataHeader header = *m_worker.header();
+    // A directory only ever travels as an archive.
+    const bool announcedRaw = m_isFile && m_request.rawFlag != 0;
+    if (header.IsRaw() != announcedRaw) {
+        // The stream is not what the request announced (and, on a resume, not what the
+        // partial copy holds): nothing sound can be made of it.
+        Fail(QStringLiteral("Data does not match the request"), QStringLiteral("Connection Error"),
+             QStringLiteral("Socket Error"));
+        return;
+    }
+    m_receivedRaw = header.IsRaw();
+    m_streamBytes = header.streamSize;
+    const std::uint32_t start = m_resumeChosen ? m_resumeOffset : 0;
+
+    QString failure;
+    if (!PrepareOutput(header, &failure)) {
+        Fail(failure, failure, QStringLiteral("Error"));
+        return;
+    }
+
+    m_state = State::Receiving;
+    m_worker.shared().bandWindowBytes.store(0);
+    m_lastTickTime = m_clock();
+    m_lastTickBytes = start; // the first speed counts only bytes of this run
+    SetStatus(QStringLiteral("Receiving data"), View::StatusKind::Work);
+    SetIcon(TransferListModel::IconTransferring);
+    m_view.dataTransferred =
+        FormatSizeFixed(start) + QStringLiteral(" / ") + FormatSizeFixed(m_streamBytes);
+    m_view.operation = QStringLiteral("Receiving data...");
+    m_view.cipher = m_connection->session->CipherText();
+    if (m_receivedRaw) {
+        m_view.compression = QStringLiteral("Disabled");
+        m_view.compressionHint = QStringLiteral("Auto-Compression is Disabled");
+    } else {
+        m_view.compression = EfficiencyText(m_request.totalSize, m_streamBytes);
+        m_view.compressionHint = QStringLiteral("Compression Efficiency: 0% worst <-> 100% best");
+    }
+    m_view.progressMaximum = m_streamBytes;
+    m_view.progressPosition = start;
+    if (m_timersEnabled)
+        m_progTimer.start();
+
+    ReceiveWorker::Plan plan;
+    plan.session = m_connection->session.get();
+    plan.output = &m_output;
+    plan.counters = m_services.counters ? m_services.counters : &m_spareCounters;
+    plan.zip = m_services.zip;
+    plan.streamBytes = m_streamBytes;
+    plan.startBytes = start;
+    plan.raw = m_receivedRaw;
+    plan.directory = !m_isFile;
+    plan.totalSize = m_request.totalSize;
+    plan.archivePath = m_tempArchivePath;
+    plan.targetPath = m_targetPath;
+    m_worker.StartData(std::move(plan));
+    Changed();
+}
+
+bool ReceiveTransfer::PrepareOutput(const DataHeader& header, QString* failure)
+{
+    const std::uint32_t start = m_resumeChosen ? m_resumeOffset : 0;
+    if (header.IsRaw()) {
+        // A resume continues exactly where the reply said, whatever has happened to the
+        // file since: bytes beyond that point are cut off, a file now shorter cannot go on.
+        const bool opened =
+            m_resumeChosen ? m_output.OpenAt(m_targetPath, start) : m_output.Create(m_targetPath);
+        if (!opened)
+            *failure = QStringLiteral("Unable to write ") + m_targetPath;
+        return opened;
+    }
+
+    m_tempArchivePath = CreateTempArchive(m_services.folder.tempFolder(), QStringLiteral("ZIV"));
+    if (m_tempArchivePath.isEmpty()) {
+        *failure = QStringLiteral("Unable to create a temporary archive");
+        return false;
+    }
+    if (!m_resumeChosen) {
+        if (!m_output.Create(m_tempArchivePath)) {
+            *failure = QStringLiteral("Unable to write ") + m_tempArchivePath;
+            return false;
+        }
+        return true;
+    }
+    // Take the cached partial archive: found again by its id, since the resumes window may
+    // have deleted it after the reply promised its bytes to the sender.
+    ResumeCache* cache = m_services.resumes;
+    const bool present = cache && m_matchedResumeId && cache->FindById(*m_matchedResumeId);
+    if (!present || !MoveOver(cache->EntryFile(*m_matchedResumeId), m_tempArchivePath)) {
+        *failure = QStringLiteral("The partial copy to resume is no longer available");
+        return false;
+    }
+    cache->Remove(*m_matchedResumeId);
+    m_matchedResumeId.reset();
+    if (!m_output.OpenAt(m_tempArchivePath, start)) {
+        *failure = QStringLiteral("The partial copy to resume is no longer available");
+        return false;
+    }
+    return true;
+}
+
+void ReceiveTransfer::OnDecompressionStarted()
+{
+    m_state = State::Decompressing;
+    m_progTimer.stop();
+    m_view.abortEnabled = false;
+    m_view.operation = QStringLiteral("Decompressing data...");
+    SetIcon(TransferListModel::IconCompressing);
+    SetStatus(QStringLiteral("Decompressing data"), View::StatusKind::Work);
+    m_row.Set(TransferListModel::Progress, QStringLiteral("100%"));
+    m_view.dataTransferred =
+        FormatSizeFixed(receivedBytes()) + QStringLiteral(" / ") + FormatSizeFixed(m_streamBytes);
+    m_view.speed = QStringLiteral("N/A");
+    m_view.timeLeft = QStringLiteral("N/A");
+    m_view.progressMaximum = m_request.totalSize;
+    m_view.progressPosition = 0;
+    m_view.progressStyle = View::ProgressStyle::Decompressing;
+    if (m_timersEnabled)
+        m_unzipTimer.start();
+    Changed();
+}
+
+void ReceiveTransfer::OnCompleted()
+{
+    m_worker.Join();
+    m_progTimer.stop();
+    m_unzipTimer.stop();
+    m_view.abortEnabled = false;
+    m_view.progressPosition = m_view.progressMaximum;
+    if (!m_tempArchivePath.isEmpty()) {
+        QFile::remove(m_tempArchivePath);
+        m_tempArchivePath.clear();
+    }
+    const QString title = QStringLiteral("Decompression Error");
+    switch (m_worker.outcome()) {
+    case Outcome::Completed:
+    case Outcome::CompletedWithSkippedEntries:
+        break;
+    case Outcome::ArchiveTooLarge:
+        Fail(QStringLiteral("Archive larger than announced"),
+             QStringLiteral("The received archive expands beyond the size the sender announced; "
+                            "nothing of it was kept."),
+             title);
+        return;
+    case Outcome::DestinationError:
+        Fail(QStringLiteral("Disk write error"),
+             QStringLiteral("Unable to write the received data to ") + m_targetPath, title);
+        return;
+    default:
+        Fail(QStringLiteral("Decompression failed"),
+             QStringLiteral("The received archive is damaged and could not be decompressed."),
+             title);
+        return;
+    }
+
+    m_state = State::Completed;
+    m_view.bannerBlinking = true;
+    emit bringToFront();
+    SetIcon(TransferListModel::IconReceiveCompleted);
+    SetStatus(m_worker.outcome() == Outcome::CompletedWithSkippedEntries
+                  ? QStringLiteral("Completed (some entries skipped)")
+                  : QStringLiteral("Completed"),
+              View::StatusKind::Done);
+    SetRowIdleCells();
+    Play(Sound::Complete);
+    m_view.panel = View::Panel::Completion;
+    m_view.focus = View::Focus::Done;
+    m_view.acceptEnabled = false;
+    Changed();
+}
+
+void ReceiveTransfer::OnBroken()
+{
+    m_worker.Join();
+    const bool diskError = m_worker.outcome() == Outcome::DiskWriteError;
+    emit bringToFront();
+    m_progTimer.stop();
+    SetIcon(TransferListModel::IconStopped);
+    SetStatus(diskError ? QStringLiteral("Disk write error") : QStringLiteral("Connection Error"),
+              View::StatusKind::Failure);
+    SetRowIdleCells();
+    Play(Sound::Error);
+    ShowInterruption(diskError ? QStringLiteral("Unable to write the received data to disk!")
+                               : QStringLiteral("A connection error has occurred!"),
+                     false);
+    if (m_autoMatch)
+        postNumbered(this, recv::UM_RECV_AUTO_SAVE);
+}
+
+void ReceiveTransfer::ShowInterruption(const QString& text, bool aborted)
+{
+    m_state = State::Interrupted;
+    m_view.panel = View::Panel::Interruption;
+    m_view.interruptionText = text;
+    m_view.abortedPictures = aborted;
+    m_view.acceptEnabled = false;
+    m_view.abortEnabled = false;
+    m_view.focus = View::Focus::SaveForLaterResume;
+    Changed();
+}
+
+void ReceiveTransfer::ProgressTick()
+{
+    if (m_state != State::Receiving)
+        return;
+    const std::uint32_t received = receivedBytes();
+    m_view.dataTransferred =
+        FormatSize(received) + QStringLiteral(" / ") + FormatSize(m_streamBytes);
+    m_view.progressMaximum = m_streamBytes;
+    m_view.progressPosition = received;
+
+    const std::uint32_t now = m_clock();
+    const std::uint32_t seconds = (now - m_lastTickTime) / 1000;
+    if (seconds == 0) {
+        Changed();
+        return;
+    }
+    const std::uint32_t speed = (received - m_lastTickBytes) / seconds;
+    m_view.speed = FormatSize(speed) + QStringLiteral("/sec");
+    if (speed == 0) {
+        m_view.timeLeft = QStringLiteral("N/A");
+    } else {
+        const std::uint32_t left =
+            received < m_streamBytes ? (m_streamBytes - received) / speed : 0;
+        m_view.timeLeft =
+            QString::asprintf("%02u:%02u.%02u", left / 3600, (left % 3600) / 60, left % 60);
+    }
+    m_lastTickTime = now;
+    m_lastTickBytes = received;
+    m_worker.shared().bandWindowBytes.store(0);
+
+    const int percent =
+        m_streamBytes == 0
+            ? 100
+            : std::min(100, static_cast<int>(double(received) / double(m_streamBytes) * 100.0));
+    m_row.Set(TransferListModel::Progress, QString::asprintf("%d%%", percent));
+    m_row.Set(TransferListModel::Speed, m_view.speed);
+    Changed();
+}
+
+void ReceiveTransfer::UnzipTick()
+{
+    if (m_state != State::Decompressing)
+        return;
+    m_view.progressMaximum = m_request.totalSize;
+    m_view.progressPosition = m_worker.UnzipProgress();
+    m_view.progressStyle = View::ProgressStyle::Decompressing;
+    Changed();
+}
+
+} // namespace vantrel

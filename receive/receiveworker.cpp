@@ -1,0 +1,275 @@
+#include "receive/receiveworker.h"
+
+#include "core/eventnumbers.h"
+#include "net/tlssession.h"
+#include "receive/bufferedoutput.h"
+#include "send/zipbridgeloader.h"
+#include "stats/ratecounters.h"
+#include "zipbridge/zipbridge.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+
+namespace vantrel {
+
+namespace {
+
+constexpr int BlockBytes = 1024;
+
+std::uint32_t LoadWord(std::uint32_t& word)
+{
+    return std::atomic_ref<std::uint32_t>(word).load(std::memory_order_relaxed);
+}
+
+void StoreWord(std::uint32_t& word, std::uint32_t value)
+{
+    std::atomic_ref<std::uint32_t>(word).store(value, std::memory_order_relaxed);
+}
+
+} // namespace
+
+ReceiveWorker::ReceiveWorker(QObject* target) : m_target(target) {}
+
+ReceiveWorker::~ReceiveWorker()
+{
+    if (IsRunning())
+        Stop(nullptr);
+    CloseWakePipe();
+}
+
+QEvent::Type ReceiveWorker::DataHeaderArrived()
+{
+    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return type;
+}
+
+QEvent::Type ReceiveWorker::DecompressionStarted()
+{
+    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return type;
+}
+
+std::uint32_t ReceiveWorker::UnzipProgress() const
+{
+    return LoadWord(const_cast<std::uint32_t&>(m_shared.unzipProgress));
+}
+
+bool ReceiveWorker::StartHeaderWait(TlsSession* session)
+{
+    Join();
+    m_header.reset();
+    m_outcome = Outcome::None;
+    m_shared.stop.store(false);
+    if (::pipe2(m_wake, O_CLOEXEC) != 0)
+        m_wake[0] = m_wake[1] = -1; // a stop then interrupts the session instead
+    m_phase.store(WaitingForHeader);
+    m_thread = std::thread([this, session] { WaitForHeader(session); });
+    return true;
+}
+
+void ReceiveWorker::WaitForHeader(TlsSession* session)
+{
+    // Wait for the first byte without the library, so that a stop before the sender's data
+    // leaves the session intact (a refusal can still be written on it).
+    const int fd = session->SocketDescriptor();
+    if (fd >= 0 && m_wake[0] >= 0 && !session->IsReadable()) {
+        for (;;) {
+            pollfd entries[2] = {{fd, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
+            const int ready = ::poll(entries, 2, -1);
+            if (ready < 0 && errno == EINTR)
+                continue;
+            if (ready > 0 && entries[1].revents != 0)
+                return; // stopped
+            break;      // data, a closed peer, or an error: the read tells which
+        }
+    }
+    int expected = WaitingForHeader;
+    if (!m_phase.compare_exchange_strong(expected, ReadingHeader))
+        return; // stopped
+    m_header = ReadDataHeader(*session);
+    m_phase.store(HeaderDone);
+    Post(m_header ? DataHeaderArrived() : recv::UM_RECV_NO_DATA);
+}
+
+void ReceiveWorker::StartData(Plan plan)
+{
+    Join();
+    m_outcome = Outcome::None;
+    m_shared.stop.store(false);
+    m_shared.receivedBytes.store(plan.startBytes);
+    StoreWord(m_shared.unzipProgress, 0);
+    StoreWord(m_shared.cancelUnzip, 0);
+    m_phase.store(Streaming);
+    m_thread = std::thread([this, plan = std::move(plan)] { Receive(plan); });
+}
+
+void ReceiveWorker::Receive(const Plan& plan)
+{
+    Outcome outcome = Stream(plan);
+    // Whatever ended the stream, what arrived goes to disk before anyone measures the file
+    // for a resume or moves it into the cache.
+    const bool kept = plan.output->Close();
+    if (!kept && outcome != Outcome::Stopped)
+        outcome = Outcome::DiskWriteError;
+    if (outcome == Outcome::Stopped || m_shared.stop.load()) {
+        m_outcome = Outcome::Stopped;
+        return;
+    }
+    if (outcome != Outcome::Completed) {
+        m_outcome = outcome;
+        Post(recv::UM_RECV_BROKEN);
+        return;
+    }
+    if (plan.raw) {
+        m_outcome = Outcome::Completed;
+        Post(recv::UM_RECV_COMPLETED);
+        return;
+    }
+    Post(DecompressionStarted());
+    outcome = Decompress(plan);
+    m_outcome = m_shared.stop.load() ? Outcome::Stopped : outcome;
+    Post(recv::UM_RECV_COMPLETED);
+}
+
+ReceiveWorker::Outcome ReceiveWorker::Stream(const Plan& plan)
+{
+    TlsSession& session = *plan.session;
+    BufferedOutput& output = *plan.output;
+    RateCounters& counters = *plan.counters;
+    std::uint32_t received = plan.startBytes;
+    // Tested before every read: a stream with nothing left completes without reading.
+    while (received < plan.streamBytes) {
+        if (m_shared.stop.load(std::memory_order_relaxed))
+            return Outcome::Stopped;
+        const int got = session.Read(output.Free(), std::min(output.FreeBytes(), BlockBytes));
+        if (got <= 0)
+            return m_shared.stop.load() ? Outcome::Stopped : Outcome::ConnectionLost;
+        const auto bytes = static_cast<std::uint32_t>(got);
+        received += bytes;
+        m_shared.receivedBytes.store(received, std::memory_order_relaxed);
+        counters.AddDownload(bytes);
+        if (!output.Commit(got))
+            return Outcome::DiskWriteError;
+        const std::int32_t limit = m_shared.bandLimit.load(std::memory_order_relaxed);
+        if (limit != 0)
+            Throttle(bytes, static_cast<std::uint32_t>(limit));
+    }
+    return Outcome::Completed;
+}
+
+void ReceiveWorker::Throttle(std::uint32_t bytes, std::uint32_t limit)
+{
+    const std::uint32_t window =
+        m_shared.bandWindowBytes.fetch_add(bytes, std::memory_order_relaxed) + bytes;
+    // Compared in 64 bits: a huge (or negative) limit must not wrap into a tiny one.
+    if (window < std::uint64_t(limit) * 2048u)
+        return;
+    // Only the progress tick empties the window.
+    while (m_shared.bandWindowBytes.load(std::memory_order_relaxed) != 0 &&
+           !m_shared.stop.load(std::memory_order_relaxed))
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+ReceiveWorker::Outcome ReceiveWorker::Decompress(const Plan& plan)
+{
+    if (plan.streamBytes == 0) {
+        // An empty stream holds no archive at all. For an empty offer that is still the
+        // whole of it: the empty file or folder is made; anything else cannot be right.
+        if (plan.totalSize != 0)
+            return Outcome::DecompressionFailed;
+        if (plan.directory)
+            return QFileInfo(plan.targetPath).isDir() || QDir().mkdir(plan.targetPath)
+                       ? Outcome::Completed
+                       : Outcome::DestinationError;
+        QFile empty(plan.targetPath);
+        return empty.open(QIODevice::WriteOnly | QIODevice::Truncate) ? Outcome::Completed
+                                                                      : Outcome::DestinationError;
+    }
+    if (!plan.zip)
+        return Outcome::DecompressionFailed;
+    ZipBridge::UnzipBoundedFn unzip =
+        plan.directory ? plan.zip->UnzipAllFolderBounded : plan.zip->UnzipSingleFileBounded;
+    if (!unzip)
+        return Outcome::DecompressionFailed;
+    // The component makes the folder of a directory request itself (its last level only:
+    // a rule folder that has gone is an error, not something to recreate), and takes it
+    // away again with everything else it wrote when the archive overruns its bound.
+    if (m_shared.stop.load())
+        return Outcome::Stopped;
+    const int result = unzip(QFile::encodeName(plan.archivePath).constData(),
+                             QFile::encodeName(plan.targetPath).constData(),
+                             &m_shared.unzipProgress, &m_shared.cancelUnzip, plan.totalSize);
+    switch (result) {
+    case ZB_OK:
+        return Outcome::Completed;
+    case ZB_UNSAFE_ENTRIES:
+        return Outcome::CompletedWithSkippedEntries;
+    case ZB_LIMIT_EXCEEDED:
+        return Outcome::ArchiveTooLarge;
+    case ZB_DESTINATION_ERROR:
+        return Outcome::DestinationError;
+    case ZB_CANCELLED:
+        return m_shared.stop.load() ? Outcome::Stopped : Outcome::DecompressionFailed;
+    default:
+        return Outcome::DecompressionFailed;
+    }
+}
+
+void ReceiveWorker::Post(int type)
+{
+    // A stopped worker raises nothing more; what slips through is removed by the transfer.
+    if (m_shared.stop.load())
+        return;
+    QCoreApplication::postEvent(m_target, new QEvent(static_cast<QEvent::Type>(type)));
+}
+
+bool ReceiveWorker::Stop(TlsSession* session)
+{
+    m_shared.stop.store(true);
+    StoreWord(m_shared.cancelUnzip, 1);
+    bool untouched = true;
+    int phase = WaitingForHeader;
+    if (m_phase.compare_exchange_strong(phase, Idle)) {
+        // The wait has not begun to read, and now never will: waking it is enough.
+        if (m_wake[1] >= 0) {
+            const char wake = 1;
+            [[maybe_unused]] const auto ignored = ::write(m_wake[1], &wake, 1);
+        }
+    } else if (phase == ReadingHeader || phase == Streaming) {
+        // A blocked library read returns once the socket is shut down.
+        if (session)
+            session->Interrupt();
+        untouched = false;
+    }
+    Join();
+    return untouched;
+}
+
+void ReceiveWorker::Join()
+{
+    if (m_thread.joinable())
+        m_thread.join();
+    CloseWakePipe();
+    m_phase.store(Idle);
+}
+
+void ReceiveWorker::CloseWakePipe()
+{
+    for (int& fd : m_wake) {
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+    }
+}
+
+} // namespace vantrel

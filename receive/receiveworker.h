@@ -1,0 +1,127 @@
+#pragma once
+
+#include "net/wirerecords.h"
+
+#include <QEvent>
+#include <QString>
+
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <thread>
+
+class QObject;
+
+namespace vantrel {
+
+class BufferedOutput;
+class RateCounters;
+class TlsSession;
+class ZipBridge;
+
+// The thread of one receive transfer. It runs twice in sequence: first it waits for the
+// data header (and nothing else: the transfer then prepares the output on the UI thread),
+// then it receives the stream and decompresses an archive. It reports only by posting
+// numbered events to its transfer and by the words it shares; results are read after Join.
+class ReceiveWorker
+{
+public:
+    // Words shared with the UI thread, no locks.
+    struct Shared
+    {
+        std::atomic<bool> stop{false};
+        std::atomic<std::uint32_t> receivedBytes{0};
+        std::atomic<std::uint32_t> bandWindowBytes{0}; // reset by the progress tick
+        std::atomic<std::int32_t> bandLimit{0};        // Kb/sec, 0 = no limit
+        // Passed to the decompression component, which updates and polls them atomically.
+        alignas(4) std::uint32_t unzipProgress = 0;
+        alignas(4) std::uint32_t cancelUnzip = 0;
+    };
+
+    enum class Outcome
+    {
+        None,
+        Stopped,
+        Completed,
+        CompletedWithSkippedEntries, // the component refused some entries (unsafe paths, links)
+        ConnectionLost,
+        DiskWriteError,
+        ArchiveTooLarge,     // expands beyond the announced size
+        DecompressionFailed, // damaged archive
+        DestinationError,    // the destination cannot be created or written
+    };
+
+    // What the data phase needs; everything it points to outlives the run.
+    struct Plan
+    {
+        TlsSession* session = nullptr;
+        BufferedOutput* output = nullptr;
+        RateCounters* counters = nullptr;
+        const ZipBridge* zip = nullptr;
+        std::uint32_t streamBytes = 0;
+        std::uint32_t startBytes = 0; // the resume offset
+        bool raw = true;
+        bool directory = false;
+        std::uint32_t totalSize = 0; // the request's: the bound of the decompressed output
+        QString archivePath;
+        QString targetPath;
+    };
+
+    explicit ReceiveWorker(QObject* target);
+    ~ReceiveWorker(); // stops and joins a thread still running
+    ReceiveWorker(const ReceiveWorker&) = delete;
+    ReceiveWorker& operator=(const ReceiveWorker&) = delete;
+
+    Shared& shared() { return m_shared; }
+    const Shared& shared() const { return m_shared; }
+    std::uint32_t UnzipProgress() const;
+
+    // Waits for the data header; posts DataHeaderArrived() or recv::UM_RECV_NO_DATA.
+    bool StartHeaderWait(TlsSession* session);
+    // The header read by the wait (read it after Join).
+    const std::optional<DataHeader>& header() const { return m_header; }
+
+    // Receives the stream; posts recv::UM_RECV_BROKEN, or DecompressionStarted() and then
+    // recv::UM_RECV_COMPLETED. The outcome says which.
+    void StartData(Plan plan);
+    Outcome outcome() const { return m_outcome; }
+
+    bool IsRunning() const { return m_thread.joinable(); }
+    // Stops the thread wherever it stands and joins it; it posts nothing more. A header wait
+    // that has not begun to read is woken without touching the session: the result says
+    // whether the session is still fit for a record (otherwise it was interrupted).
+    bool Stop(TlsSession* session);
+    // Joins a thread that has ended (or is about to: it posts as its last step).
+    void Join();
+
+    static QEvent::Type DataHeaderArrived();
+    static QEvent::Type DecompressionStarted();
+
+private:
+    enum Phase
+    {
+        Idle,
+        WaitingForHeader,
+        ReadingHeader,
+        HeaderDone,
+        Streaming
+    };
+
+    void WaitForHeader(TlsSession* session);
+    void Receive(const Plan& plan);
+    Outcome Stream(const Plan& plan);
+    void Throttle(std::uint32_t bytes, std::uint32_t limit);
+    Outcome Decompress(const Plan& plan);
+    void Post(int type);
+    void CloseWakePipe();
+
+    QObject* m_target;
+    Shared m_shared;
+    std::atomic<int> m_phase{Idle};
+    std::thread m_thread;
+    int m_wake[2] = {-1, -1}; // ends a header wait without touching the session
+    std::optional<DataHeader> m_header;
+    Outcome m_outcome = Outcome::None;
+};
+
+} // namespace vantrel
