@@ -1,23 +1,12 @@
 #include "netutil/dyndnsbook.h"
 
+#include "net/securechannel.h"
+
 namespace vantrel {
-
-namespace {
-
-QString DottedAddress(std::uint32_t ipv4HostOrder)
-{
-    return QStringLiteral("%1.%2.%3.%4")
-        .arg(ipv4HostOrder >> 24)
-        .arg((ipv4HostOrder >> 16) & 0xff)
-        .arg((ipv4HostOrder >> 8) & 0xff)
-        .arg(ipv4HostOrder & 0xff);
-}
-
-} // namespace
 
 std::optional<QString> DynDnsBook::NameForAddress(std::uint32_t ipv4HostOrder) const
 {
-    const QString dotted = DottedAddress(ipv4HostOrder);
+    const QString dotted = SecureChannel::DottedAddress(ipv4HostOrder);
     std::lock_guard lock(m_mutex);
     for (const Entry& entry : m_entries) {
         if (entry.address == dotted)

@@ -1,5 +1,7 @@
 #include "receive/autoreceiverules.h"
 
+#include "net/securechannel.h"
+
 #include "receive/fixedrecord.h"
 
 #include <QFile>
@@ -41,14 +43,6 @@ std::int32_t ParseBandLimit(const QString& text)
     return static_cast<std::int32_t>(value);
 }
 
-QString DottedAddress(std::uint32_t ipv4HostOrder)
-{
-    return QStringLiteral("%1.%2.%3.%4")
-        .arg(ipv4HostOrder >> 24)
-        .arg((ipv4HostOrder >> 16) & 0xff)
-        .arg((ipv4HostOrder >> 8) & 0xff)
-        .arg(ipv4HostOrder & 0xff);
-}
 
 } // namespace
 
@@ -64,7 +58,7 @@ AutoReceiveRules::AutoReceiveRules(QObject* parent) : QObject(parent) {}
 std::optional<AutoReceiveMatch>
 AutoReceiveRules::MatchAutoReceive(const QString& peerName, std::optional<std::uint32_t> ipv4) const
 {
-    const QString dotted = ipv4 ? DottedAddress(*ipv4) : QString();
+    const QString dotted = ipv4 ? SecureChannel::DottedAddress(*ipv4) : QString();
     for (const AutoReceiveRule& rule : m_rules) {
         // An empty host (only possible from a damaged file) names no peer.
         if (!rule.enabled || rule.host.isEmpty())

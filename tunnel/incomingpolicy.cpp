@@ -1,5 +1,7 @@
 #include "tunnel/incomingpolicy.h"
 
+#include "net/securechannel.h"
+
 #include "core/settingsstore.h"
 
 namespace vantrel {
@@ -13,14 +15,6 @@ QString HostValue(int position)
     return QString::asprintf("AHost%02d", position);
 }
 
-QString DottedAddress(std::uint32_t ipv4HostOrder)
-{
-    return QStringLiteral("%1.%2.%3.%4")
-        .arg(ipv4HostOrder >> 24)
-        .arg((ipv4HostOrder >> 16) & 0xff)
-        .arg((ipv4HostOrder >> 8) & 0xff)
-        .arg(ipv4HostOrder & 0xff);
-}
 
 PolicyMode ModeFromText(const QString& text)
 {
@@ -57,7 +51,7 @@ bool IncomingPolicy::Allows(const QString& peerName, std::uint32_t ipv4HostOrder
         return true;
     if (state->mode == PolicyMode::DenyAll)
         return false;
-    const QString dotted = DottedAddress(ipv4HostOrder);
+    const QString dotted = SecureChannel::DottedAddress(ipv4HostOrder);
     bool listed = false;
     for (const QString& host : state->hosts) {
         if (host == dotted || host == peerName) {

@@ -1,4 +1,5 @@
 #include "zipbridge/compressionprobe.h"
+#include "zipbridge/readat.h"
 
 #include <unistd.h>
 #include <zlib.h>
@@ -12,21 +13,6 @@ namespace {
 
 // Deflate must save at least this share of a sample to be chosen.
 constexpr std::uint64_t kMinSavingPercent = 10;
-
-bool ReadAt(int fd, unsigned char* buffer, std::size_t length, std::uint64_t offset)
-{
-    std::size_t done = 0;
-    while (done < length) {
-        const ssize_t got =
-            pread(fd, buffer + done, length - done, static_cast<off_t>(offset + done));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return false;
-        done += static_cast<std::size_t>(got);
-    }
-    return true;
-}
 
 bool StartsWith(const unsigned char* data, std::size_t length, std::size_t at, const char* magic,
                 std::size_t magicLength)

@@ -1,4 +1,5 @@
 #include "zipbridge/zipheaderfixup.h"
+#include "zipbridge/readat.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -44,21 +45,6 @@ void Put32(unsigned char* p, std::uint32_t v)
 {
     for (int i = 0; i < 4; ++i)
         p[i] = static_cast<unsigned char>(v >> (8 * i));
-}
-
-bool ReadAt(int fd, unsigned char* buffer, std::size_t length, std::uint64_t offset)
-{
-    std::size_t done = 0;
-    while (done < length) {
-        const ssize_t got =
-            pread(fd, buffer + done, length - done, static_cast<off_t>(offset + done));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return false;
-        done += static_cast<std::size_t>(got);
-    }
-    return true;
 }
 
 bool WriteAt(int fd, const unsigned char* buffer, std::size_t length, std::uint64_t offset)
