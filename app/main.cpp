@@ -8,6 +8,7 @@
 #include "core/mainunit.h"
 #include "core/profile.h"
 #include "core/programcore.h"
+#include "core/handovermarks.h"
 #include "core/quitonsignals.h"
 #include "core/singleinstance.h"
 
@@ -54,6 +55,7 @@ int RunProgram(int argc, char** argv)
     if (headless)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    InstallHandOverMarks(app);
     QApplication::setApplicationName(QStringLiteral("Vantrel"));
     const QString platform = QGuiApplication::platformName();
     headless =

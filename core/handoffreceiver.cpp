@@ -40,6 +40,8 @@ bool HandOffReceiver::HandOff(const QString& path)
 
 void HandOffReceiver::customEvent(QEvent* event)
 {
+    if (RunIfCall(event))
+        return;
     const int number = static_cast<int>(event->type());
     if (number == hub::UM_HANDOFF_NOTIFY)
         StartRestoreWorker();
@@ -57,13 +59,10 @@ void HandOffReceiver::StartRestoreWorker()
     m_worker = std::thread([this] {
         // Queued calls and posted events to `this` are discarded if it is destroyed first;
         // the destructor joins, so `this` outlives the worker.
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                if (m_restore)
-                    m_restore();
-            },
-            Qt::QueuedConnection);
+        postCall(this, [this] {
+            if (m_restore)
+                m_restore();
+        });
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         postNumbered(this, hub::UM_HANDOFF_OPEN);
     });

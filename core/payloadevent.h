@@ -1,9 +1,12 @@
 #pragma once
 
+#include "core/handovermarks.h"
+
 #include <QCoreApplication>
 #include <QEvent>
 #include <QObject>
 
+#include <functional>
 #include <memory>
 
 namespace vantrel {
@@ -26,16 +29,58 @@ private:
     std::unique_ptr<Payload> m_payload;
 };
 
+// Posts an event; what the posting thread wrote before is visible to the handler. Every
+// post from our threads goes through here (see core/handovermarks.h).
+inline void postEvent(QObject* receiver, QEvent* event)
+{
+    const HandOverLock lock;
+    QCoreApplication::postEvent(receiver, event);
+}
+
+// A call to run on the receiver's thread; the receiver's event() runs it (RunIfCall).
+class CallEvent : public QEvent
+{
+public:
+    explicit CallEvent(std::function<void()> call) : QEvent(TypeId()), m_call(std::move(call)) {}
+    static QEvent::Type TypeId()
+    {
+        static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+        return type;
+    }
+    void Run() const
+    {
+        if (m_call)
+            m_call();
+    }
+
+private:
+    std::function<void()> m_call;
+};
+
+inline void postCall(QObject* receiver, std::function<void()> call)
+{
+    postEvent(receiver, new CallEvent(std::move(call)));
+}
+
+// For a receiver's event(): runs a CallEvent and says whether it was one.
+inline bool RunIfCall(QEvent* event)
+{
+    if (event->type() != CallEvent::TypeId())
+        return false;
+    static_cast<CallEvent*>(event)->Run();
+    return true;
+}
+
 // Posts a numbered event without payload.
 inline void postNumbered(QObject* receiver, int number)
 {
-    QCoreApplication::postEvent(receiver, new QEvent(static_cast<QEvent::Type>(number)));
+    postEvent(receiver, new QEvent(static_cast<QEvent::Type>(number)));
 }
 
 template <typename Payload>
 void postPayload(QObject* receiver, int number, std::unique_ptr<Payload> payload)
 {
-    QCoreApplication::postEvent(receiver, new PayloadEvent<Payload>(number, std::move(payload)));
+    postEvent(receiver, new PayloadEvent<Payload>(number, std::move(payload)));
 }
 
 } // namespace vantrel

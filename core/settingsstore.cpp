@@ -7,11 +7,14 @@
 namespace vantrel {
 
 SettingsStore::SettingsStore(const QString& iniFile)
-    : m_fileName(iniFile), m_settings(std::make_unique<QSettings>(iniFile, QSettings::IniFormat))
+    : m_fileName(iniFile)
 {
 }
 
 SettingsStore::~SettingsStore() = default;
+
+// A QSettings object is made for each call, under the lock, and never outlives it: one object
+// shared by threads would sync itself later on the thread that made it, outside the lock.
 
 // The main key's values live at the top level, which QSettings writes as [General]; a subkey
 // becomes a group of its own name.
@@ -38,10 +41,11 @@ void SettingsStore::OpenKey(const QString&)
 std::optional<QString> SettingsStore::Read(const QString& key, const QString& value) const
 {
     std::lock_guard lock(m_mutex);
+    QSettings settings(m_fileName, QSettings::IniFormat);
     const QString name = SectionKey(key, value);
-    if (!m_settings->contains(name))
+    if (!settings.contains(name))
         return std::nullopt;
-    const QVariant data = m_settings->value(name);
+    const QVariant data = settings.value(name);
     // An unquoted "a, b" in a hand-edited file comes back as a list; the store only knows
     // strings, so it is joined back the way it was written.
     if (data.typeId() == QMetaType::QStringList)
@@ -57,8 +61,9 @@ QString SettingsStore::ReadString(const QString& key, const QString& value) cons
 void SettingsStore::Write(const QString& key, const QString& value, const QString& data)
 {
     std::lock_guard lock(m_mutex);
-    m_settings->setValue(SectionKey(key, value), data);
-    m_settings->sync();
+    QSettings settings(m_fileName, QSettings::IniFormat);
+    settings.setValue(SectionKey(key, value), data);
+    settings.sync();
 }
 
 void SettingsStore::WriteValues(const QString& key, const QList<QPair<QString, QString>>& values)
@@ -66,40 +71,44 @@ void SettingsStore::WriteValues(const QString& key, const QList<QPair<QString, Q
     if (values.isEmpty())
         return;
     std::lock_guard lock(m_mutex);
+    QSettings settings(m_fileName, QSettings::IniFormat);
     for (const auto& [value, data] : values)
-        m_settings->setValue(SectionKey(key, value), data);
-    m_settings->sync();
+        settings.setValue(SectionKey(key, value), data);
+    settings.sync();
 }
 
 void SettingsStore::Delete(const QString& key, const QString& value)
 {
     std::lock_guard lock(m_mutex);
+    QSettings settings(m_fileName, QSettings::IniFormat);
     const QString name = SectionKey(key, value);
-    if (!m_settings->contains(name))
+    if (!settings.contains(name))
         return;
-    m_settings->remove(name);
-    m_settings->sync();
+    settings.remove(name);
+    settings.sync();
 }
 
 void SettingsStore::DeleteValues(const QString& key, const QStringList& values)
 {
     std::lock_guard lock(m_mutex);
+    QSettings settings(m_fileName, QSettings::IniFormat);
     bool removed = false;
     for (const QString& value : values) {
         const QString name = SectionKey(key, value);
-        if (m_settings->contains(name)) {
-            m_settings->remove(name);
+        if (settings.contains(name)) {
+            settings.remove(name);
             removed = true;
         }
     }
     if (removed)
-        m_settings->sync();
+        settings.sync();
 }
 
 bool SettingsStore::Contains(const QString& key, const QString& value) const
 {
     std::lock_guard lock(m_mutex);
-    return m_settings->contains(SectionKey(key, value));
+    QSettings settings(m_fileName, QSettings::IniFormat);
+    return settings.contains(SectionKey(key, value));
 }
 
 } // namespace vantrel

@@ -51,7 +51,6 @@ private:
     QString SectionKey(const QString& key, const QString& value) const;
 
     QString m_fileName;
-    std::unique_ptr<QSettings> m_settings;
     mutable std::recursive_mutex m_mutex;
 };
 

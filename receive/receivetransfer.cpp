@@ -340,7 +340,7 @@ void ReceiveTransfer::Close()
     m_view.abortEnabled = false;
     m_view.bannerBlinking = false;
     if (m_services.hub)
-        QCoreApplication::postEvent(m_services.hub, new ReceiveClosedEvent(this));
+        postEvent(m_services.hub, new ReceiveClosedEvent(this));
     Changed();
     emit closed();
 }

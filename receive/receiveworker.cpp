@@ -1,5 +1,7 @@
 #include "receive/receiveworker.h"
 
+#include "core/payloadevent.h"
+
 #include "core/eventnumbers.h"
 #include "net/tlssession.h"
 #include "receive/bufferedoutput.h"
@@ -230,7 +232,7 @@ void ReceiveWorker::Post(int type)
     // A stopped worker raises nothing more; what slips through is removed by the transfer.
     if (m_shared.stop.load())
         return;
-    QCoreApplication::postEvent(m_target, new QEvent(static_cast<QEvent::Type>(type)));
+    postEvent(m_target, new QEvent(static_cast<QEvent::Type>(type)));
 }
 
 bool ReceiveWorker::Stop(TlsSession* session)

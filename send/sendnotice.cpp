@@ -1,5 +1,7 @@
 #include "send/sendnotice.h"
 
+#include "core/payloadevent.h"
+
 #include <QCoreApplication>
 
 namespace vantrel {
@@ -13,7 +15,7 @@ int SendNoticeEventType()
 void PostToTransfer(QObject* transfer, QEvent* event, std::atomic<std::uint32_t>& handOvers)
 {
     handOvers.fetch_add(1, std::memory_order_release);
-    QCoreApplication::postEvent(transfer, event);
+    postEvent(transfer, event);
 }
 
 } // namespace vantrel

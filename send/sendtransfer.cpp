@@ -1,5 +1,7 @@
 #include "send/sendtransfer.h"
 
+#include "core/payloadevent.h"
+
 #include "core/ticks.h"
 #include "net/tlssession.h"
 #include "netutil/dyndnsbook.h"
@@ -136,10 +138,10 @@ void SendTransfer::StartCompression()
 {
     // A finished archive wakes the compression tick at once instead of at its next period.
     m_compress = std::make_unique<CompressWorker>(m_services.zip, m_sourcePath, m_isDirectory, [this] {
-        QMetaObject::invokeMethod(this, [this] {
+        postCall(this, [this] {
             if (m_state == State::WaitingForArchive)
                 CompressTick();
-        }, Qt::QueuedConnection);
+        });
     });
     m_compress->Start(m_services.folder.tempFolder()); // a failure shows once it matters
     m_archivePath = m_compress->archivePath();
@@ -298,7 +300,7 @@ void SendTransfer::Close()
     if (m_row.model)
         m_row.model->Detach(m_row.id);
     if (m_services.hub)
-        QCoreApplication::postEvent(m_services.hub, new SendClosedEvent(this));
+        postEvent(m_services.hub, new SendClosedEvent(this));
     Changed();
     emit closed();
 }

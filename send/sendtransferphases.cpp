@@ -19,6 +19,8 @@ bool SendTransfer::event(QEvent* event)
 {
     // Pairs with the workers' PostToTransfer.
     m_counters.handOvers.load(std::memory_order_acquire);
+    if (RunIfCall(event))
+        return true;
     const int type = event->type();
     if (type == SendNoticeEventType()) {
         if (!m_closed)

@@ -1,6 +1,8 @@
 // main() for every test binary: a Qt application object for event loops, and the offscreen
 // platform when no display is given (test discovery runs binaries without the test's
 // environment).
+#include "core/handovermarks.h"
+
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -20,6 +22,7 @@ int main(int argc, char** argv)
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     std::signal(SIGPIPE, SIG_IGN);
     TestApplication app(argc, argv);
+    vantrel::InstallHandOverMarks(app);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
