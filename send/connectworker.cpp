@@ -68,7 +68,7 @@ void ConnectWorker::Post(SendNotice notice)
 
 void ConnectWorker::PostEvent(QEvent* event)
 {
-    PostToTransfer(m_transfer, event, m_shared.handOvers);
+    postEvent(m_transfer, event);
 }
 
 void ConnectWorker::Status(const QString& text)

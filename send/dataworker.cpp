@@ -70,15 +70,13 @@ void DataWorker::Status(const QString& text)
 
 void DataWorker::PostNotice(SendNotice notice)
 {
-    PostToTransfer(m_transfer,
-                   new PayloadEvent<SendNotice>(SendNoticeEventType(),
-                                                std::make_unique<SendNotice>(std::move(notice))),
-                   m_shared.handOvers);
+    postEvent(m_transfer, new PayloadEvent<SendNotice>(
+                              SendNoticeEventType(), std::make_unique<SendNotice>(std::move(notice))));
 }
 
 void DataWorker::PostNumbered(int number)
 {
-    PostToTransfer(m_transfer, new QEvent(static_cast<QEvent::Type>(number)), m_shared.handOvers);
+    postEvent(m_transfer, new QEvent(static_cast<QEvent::Type>(number)));
 }
 
 void DataWorker::Fail(const QString& text)

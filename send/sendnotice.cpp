@@ -1,7 +1,5 @@
 #include "send/sendnotice.h"
 
-#include "core/payloadevent.h"
-
 #include <QCoreApplication>
 
 namespace vantrel {
@@ -10,12 +8,6 @@ int SendNoticeEventType()
 {
     static const int type = QEvent::registerEventType();
     return type;
-}
-
-void PostToTransfer(QObject* transfer, QEvent* event, std::atomic<std::uint32_t>& handOvers)
-{
-    handOvers.fetch_add(1, std::memory_order_release);
-    postEvent(transfer, event);
 }
 
 } // namespace vantrel

@@ -41,10 +41,6 @@ struct SendNotice
 // The private event type of worker notices (registered once, clear of the UM_ numbers).
 int SendNoticeEventType();
 
-// Posts an event a worker has built to its transfer. Qt's queue already orders the hand-over,
-// but race detectors cannot see inside Qt: the release here, matched by the transfer's acquire
-// as it takes the event, makes the hand-over visible to them.
-void PostToTransfer(QObject* transfer, QEvent* event, std::atomic<std::uint32_t>& handOvers);
 
 // Payload of UM_DYNDNS_DETECTED: the host text as typed and the address it resolved to.
 struct DynDnsDetected

@@ -17,8 +17,6 @@ namespace vantrel {
 
 bool SendTransfer::event(QEvent* event)
 {
-    // Pairs with the workers' PostToTransfer.
-    m_counters.handOvers.load(std::memory_order_acquire);
     if (RunIfCall(event))
         return true;
     const int type = event->type();
