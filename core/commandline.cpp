@@ -2,7 +2,7 @@
 
 #include "core/installation.h"
 #include "core/profile.h"
-#include "core/settingsstore.h"
+#include "core/base/settingsstore.h"
 
 #include <QFile>
 #include <QTextStream>

@@ -1,6 +1,6 @@
 #include "core/handoff.h"
 
-#include "core/programfolder.h"
+#include "core/base/programfolder.h"
 
 #include <QFile>
 

@@ -1,8 +1,8 @@
 #include "core/handoffreceiver.h"
 
-#include "core/eventnumbers.h"
+#include "core/base/eventnumbers.h"
 #include "core/handoff.h"
-#include "core/payloadevent.h"
+#include "core/base/payloadevent.h"
 
 #include <QFile>
 #include <QMetaObject>

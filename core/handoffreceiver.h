@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/programfolder.h"
+#include "core/base/programfolder.h"
 
 #include <QObject>
 #include <QString>

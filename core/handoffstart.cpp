@@ -3,7 +3,7 @@
 #include "core/handoff.h"
 #include "core/instanceclient.h"
 #include "core/profile.h"
-#include "core/settingsstore.h"
+#include "core/base/settingsstore.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,7 +2,7 @@
 
 #include "core/handoff.h"
 #include "core/handoffreceiver.h"
-#include "core/programversion.h"
+#include "core/base/programversion.h"
 #include "core/transferhub.h"
 #include "net/securechannel.h"
 

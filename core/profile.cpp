@@ -1,6 +1,6 @@
 #include "core/profile.h"
 
-#include "core/settingsstore.h"
+#include "core/base/settingsstore.h"
 
 #include <QCryptographicHash>
 #include <QDir>

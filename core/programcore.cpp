@@ -1,8 +1,8 @@
 #include "core/programcore.h"
 
 #include "core/handoffreceiver.h"
-#include "core/soundplayer.h"
-#include "core/ticks.h"
+#include "core/base/soundplayer.h"
+#include "core/base/ticks.h"
 #include "core/transferhub.h"
 #include "net/securechannel.h"
 #include "receive/listener.h"
@@ -72,6 +72,7 @@ void ProgramCore::StartHubAndListener(const Options& options)
     services.counters = &m_counters;
     services.sounds = m_sounds.get();
     services.zip = m_zip.get();
+    services.unpacker = m_zip.get();
     services.resumes = m_resumes.get();
     services.recentHosts = &m_recentHosts;
     services.book = &m_book;

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "core/profile.h"
-#include "core/programfolder.h"
+#include "core/base/programfolder.h"
 #include "core/settings.h"
-#include "core/settingsstore.h"
+#include "core/base/settingsstore.h"
 #include "netutil/dyndnsbook.h"
 #include "receive/autoreceiverules.h"
 #include "send/recenthosts.h"

@@ -1,7 +1,7 @@
 #include "core/singleinstance.h"
 
-#include "core/eventnumbers.h"
-#include "core/payloadevent.h"
+#include "core/base/eventnumbers.h"
+#include "core/base/payloadevent.h"
 
 #include <QDir>
 #include <QLocalServer>

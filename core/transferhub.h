@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/transferlistmodel.h"
-#include "core/transferservices.h"
+#include "core/base/transferlistmodel.h"
+#include "core/base/transferservices.h"
 
 #include <QObject>
 #include <QString>

@@ -1,12 +1,12 @@
 #include "receive/connectiontriage.h"
 
-#include "core/eventnumbers.h"
-#include "core/payloadevent.h"
+#include "core/base/eventnumbers.h"
+#include "core/base/payloadevent.h"
 #include "net/securechannel.h"
 #include "net/tlssession.h"
 #include "net/wirerecords.h"
 #include "netutil/dyndnsbook.h"
-#include "receive/incomingconnection.h"
+#include "net/incomingconnection.h"
 #include "tunnel/incomingpolicy.h"
 #include "tunnel/tunnelhandle.h"
 

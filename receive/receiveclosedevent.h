@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/eventnumbers.h"
+#include "core/base/eventnumbers.h"
 
 #include <QEvent>
 

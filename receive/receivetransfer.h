@@ -1,11 +1,11 @@
 #pragma once
 
-#include "core/transferlistmodel.h"
-#include "core/transferservices.h"
+#include "core/base/transferlistmodel.h"
+#include "core/base/transferservices.h"
 #include "net/wirerecords.h"
 #include "receive/autoreceiverules.h"
 #include "receive/bufferedoutput.h"
-#include "receive/incomingconnection.h"
+#include "net/incomingconnection.h"
 #include "receive/receiveview.h"
 #include "receive/receiveworker.h"
 #include "stats/ratecounters.h"

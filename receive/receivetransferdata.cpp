@@ -2,11 +2,11 @@
 // ticks that show its progress, and how it ends.
 #include "receive/receivetransfer.h"
 
-#include "core/eventnumbers.h"
-#include "core/payloadevent.h"
-#include "core/soundplayer.h"
+#include "core/base/eventnumbers.h"
+#include "core/base/payloadevent.h"
+#include "core/base/soundplayer.h"
 #include "net/tlssession.h"
-#include "receive/incomingconnection.h"
+#include "net/incomingconnection.h"
 #include "receive/resumecache.h"
 #include "receive/temparchive.h"
 #include "stats/formatsize.h"
@@ -142,7 +142,7 @@ void ReceiveTransfer::OnDataHeader()
     plan.session = m_connection->session.get();
     plan.output = &m_output;
     plan.counters = m_services.counters ? m_services.counters : &m_spareCounters;
-    plan.zip = m_services.zip;
+    plan.unpacker = m_services.unpacker;
     plan.streamBytes = m_streamBytes;
     plan.startBytes = start;
     plan.raw = m_receivedRaw;

@@ -1,13 +1,12 @@
 #include "receive/receiveworker.h"
 
-#include "core/payloadevent.h"
+#include "core/base/payloadevent.h"
 
-#include "core/eventnumbers.h"
+#include "core/base/archiveunpacker.h"
+#include "core/base/eventnumbers.h"
 #include "net/tlssession.h"
 #include "receive/bufferedoutput.h"
-#include "send/zipbridgeloader.h"
 #include "stats/ratecounters.h"
-#include "zipbridge/zipbridge.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -197,34 +196,33 @@ ReceiveWorker::Outcome ReceiveWorker::Decompress(const Plan& plan)
         return empty.open(QIODevice::WriteOnly | QIODevice::Truncate) ? Outcome::Completed
                                                                       : Outcome::DestinationError;
     }
-    if (!plan.zip)
-        return Outcome::DecompressionFailed;
-    ZipBridge::UnzipBoundedFn unzip =
-        plan.directory ? plan.zip->UnzipAllFolderBounded : plan.zip->UnzipSingleFileBounded;
-    if (!unzip)
+    if (!plan.unpacker)
         return Outcome::DecompressionFailed;
     // The component makes the folder of a directory request itself (its last level only:
     // a rule folder that has gone is an error, not something to recreate), and takes it
     // away again with everything else it wrote when the archive overruns its bound.
     if (m_shared.stop.load())
         return Outcome::Stopped;
-    const int result = unzip(QFile::encodeName(plan.archivePath).constData(),
-                             QFile::encodeName(plan.targetPath).constData(),
-                             &m_shared.unzipProgress, &m_shared.cancelUnzip, plan.totalSize);
+    using Result = ArchiveUnpacker::Result;
+    const Result result = plan.unpacker->Unpack(
+        plan.directory, QFile::encodeName(plan.archivePath).constData(),
+        QFile::encodeName(plan.targetPath).constData(), &m_shared.unzipProgress,
+        &m_shared.cancelUnzip, plan.totalSize);
     switch (result) {
-    case ZB_OK:
+    case Result::Ok:
         return Outcome::Completed;
-    case ZB_UNSAFE_ENTRIES:
+    case Result::UnsafeEntriesSkipped:
         return Outcome::CompletedWithSkippedEntries;
-    case ZB_LIMIT_EXCEEDED:
+    case Result::LimitExceeded:
         return Outcome::ArchiveTooLarge;
-    case ZB_DESTINATION_ERROR:
+    case Result::DestinationError:
         return Outcome::DestinationError;
-    case ZB_CANCELLED:
+    case Result::Cancelled:
         return m_shared.stop.load() ? Outcome::Stopped : Outcome::DecompressionFailed;
-    default:
-        return Outcome::DecompressionFailed;
+    case Result::Failed:
+        break;
     }
+    return Outcome::DecompressionFailed;
 }
 
 void ReceiveWorker::Post(int type)

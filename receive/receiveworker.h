@@ -17,7 +17,7 @@ namespace vantrel {
 class BufferedOutput;
 class RateCounters;
 class TlsSession;
-class ZipBridge;
+class ArchiveUnpacker;
 
 // The thread of one receive transfer. It runs twice in sequence: first it waits for the
 // data header (and nothing else: the transfer then prepares the output on the UI thread),
@@ -57,7 +57,7 @@ public:
         TlsSession* session = nullptr;
         BufferedOutput* output = nullptr;
         RateCounters* counters = nullptr;
-        const ZipBridge* zip = nullptr;
+        const ArchiveUnpacker* unpacker = nullptr;
         std::uint32_t streamBytes = 0;
         std::uint32_t startBytes = 0; // the resume offset
         bool raw = true;

@@ -1,7 +1,7 @@
 #include "send/connectworker.h"
 
-#include "core/eventnumbers.h"
-#include "core/payloadevent.h"
+#include "core/base/eventnumbers.h"
+#include "core/base/payloadevent.h"
 #include "net/securechannel.h"
 #include "net/wirerecords.h"
 #include "netutil/dyndnsbook.h"

@@ -1,7 +1,7 @@
 #include "send/dataworker.h"
 
-#include "core/eventnumbers.h"
-#include "core/payloadevent.h"
+#include "core/base/eventnumbers.h"
+#include "core/base/payloadevent.h"
 #include "net/wirerecords.h"
 #include "send/sendcounters.h"
 #include "send/sendnotice.h"

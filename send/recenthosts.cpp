@@ -1,6 +1,6 @@
 #include "send/recenthosts.h"
 
-#include "core/settingsstore.h"
+#include "core/base/settingsstore.h"
 
 #include <array>
 #include <mutex>

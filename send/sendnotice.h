@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/soundplayer.h"
+#include "core/base/soundplayer.h"
 #include "send/sendview.h"
 
 #include <QByteArray>

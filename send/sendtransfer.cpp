@@ -1,8 +1,8 @@
 #include "send/sendtransfer.h"
 
-#include "core/payloadevent.h"
+#include "core/base/payloadevent.h"
 
-#include "core/ticks.h"
+#include "core/base/ticks.h"
 #include "net/tlssession.h"
 #include "netutil/dyndnsbook.h"
 #include "send/compressworker.h"

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/soundplayer.h"
-#include "core/transferlistmodel.h"
-#include "core/transferservices.h"
+#include "core/base/soundplayer.h"
+#include "core/base/transferlistmodel.h"
+#include "core/base/transferservices.h"
 #include "send/sendcounters.h"
 #include "send/sendinputs.h"
 #include "send/sendview.h"

@@ -1,8 +1,8 @@
 // SendTransfer, continued: the workers' events, the two ticks and the data phase.
 #include "send/sendtransfer.h"
 
-#include "core/eventnumbers.h"
-#include "core/payloadevent.h"
+#include "core/base/eventnumbers.h"
+#include "core/base/payloadevent.h"
 #include "net/tlssession.h"
 #include "send/compressworker.h"
 #include "send/connectworker.h"

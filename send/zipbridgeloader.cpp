@@ -1,5 +1,7 @@
 #include "send/zipbridgeloader.h"
 
+#include "zipbridge/zipbridge.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -53,6 +55,29 @@ std::unique_ptr<ZipBridge> ZipBridge::Load(const QString& preferredFolder)
         bridge->m_library.unload();
     }
     return nullptr;
+}
+
+ArchiveUnpacker::Result ZipBridge::Unpack(bool directory, const char* archivePath,
+                                          const char* target, std::uint32_t* progress,
+                                          std::uint32_t* cancel, std::uint64_t limitBytes) const
+{
+    const UnzipBoundedFn unzip = directory ? UnzipAllFolderBounded : UnzipSingleFileBounded;
+    if (!unzip)
+        return Result::Failed;
+    switch (unzip(archivePath, target, progress, cancel, limitBytes)) {
+    case ZB_OK:
+        return Result::Ok;
+    case ZB_UNSAFE_ENTRIES:
+        return Result::UnsafeEntriesSkipped;
+    case ZB_LIMIT_EXCEEDED:
+        return Result::LimitExceeded;
+    case ZB_DESTINATION_ERROR:
+        return Result::DestinationError;
+    case ZB_CANCELLED:
+        return Result::Cancelled;
+    default:
+        return Result::Failed;
+    }
 }
 
 } // namespace vantrel

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/base/archiveunpacker.h"
+
 #include <QLibrary>
 #include <QString>
 
@@ -9,7 +11,7 @@
 namespace vantrel {
 
 // The compression component, loaded by name at start-up, and its operations.
-class ZipBridge
+class ZipBridge final : public ArchiveUnpacker
 {
 public:
     using FolderPropertiesFn = int (*)(const char*, std::uint32_t*, std::uint32_t*, std::uint32_t*);
@@ -36,6 +38,10 @@ public:
     UnzipBoundedFn UnzipAllFolderBounded = nullptr;
 
     QString fileName() const { return m_library.fileName(); }
+
+    Result Unpack(bool directory, const char* archivePath, const char* target,
+                  std::uint32_t* progress, std::uint32_t* cancel,
+                  std::uint64_t limitBytes) const override;
 
 private:
     QLibrary m_library;

@@ -2,7 +2,7 @@
 
 #include "net/securechannel.h"
 
-#include "core/settingsstore.h"
+#include "core/base/settingsstore.h"
 
 namespace vantrel {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/programfolder.h"
-#include "core/soundplayer.h"
+#include "core/base/programfolder.h"
+#include "core/base/soundplayer.h"
 
 #include <QObject>
 

@@ -1,8 +1,8 @@
 #include "core/handoff.h"
 
-#include "core/eventnumbers.h"
+#include "core/base/eventnumbers.h"
 #include "core/handoffreceiver.h"
-#include "core/payloadevent.h"
+#include "core/base/payloadevent.h"
 #include "tests/support/tempprofile.h"
 
 #include <gtest/gtest.h>

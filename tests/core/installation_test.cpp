@@ -1,8 +1,8 @@
 #include "core/installation.h"
 
 #include "core/profile.h"
-#include "core/programfolder.h"
-#include "core/settingsstore.h"
+#include "core/base/programfolder.h"
+#include "core/base/settingsstore.h"
 #include "net/certificates.h"
 #include "tests/support/tempprofile.h"
 

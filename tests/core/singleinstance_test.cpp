@@ -2,7 +2,7 @@
 
 #include "core/handoffreceiver.h"
 #include "core/instanceclient.h"
-#include "core/settingsstore.h"
+#include "core/base/settingsstore.h"
 #include "tests/support/tempprofile.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
 #include "core/transferhub.h"
 
-#include "core/eventnumbers.h"
-#include "core/payloadevent.h"
-#include "core/settingsstore.h"
-#include "core/soundplayer.h"
+#include "core/base/eventnumbers.h"
+#include "core/base/payloadevent.h"
+#include "core/base/settingsstore.h"
+#include "core/base/soundplayer.h"
 #include "net/securechannel.h"
 #include "net/tlssession.h"
 #include "net/wirerecords.h"
@@ -98,6 +98,7 @@ protected:
         services.counters = &m_counters;
         services.sounds = &m_sounds;
         services.zip = m_zip.get();
+        services.unpacker = m_zip.get();
         services.resumes = &m_resumes;
         services.recentHosts = &m_recentHosts;
         services.book = &m_book;

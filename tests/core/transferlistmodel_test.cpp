@@ -1,4 +1,4 @@
-#include "core/transferlistmodel.h"
+#include "core/base/transferlistmodel.h"
 
 #include <QAbstractItemModelTester>
 

@@ -1,9 +1,9 @@
 #include "tests/receive/receivefixture.h"
 
-#include "core/eventnumbers.h"
+#include "core/base/eventnumbers.h"
 #include "net/securechannel.h"
 #include "net/tlssession.h"
-#include "receive/incomingconnection.h"
+#include "net/incomingconnection.h"
 #include "receive/receiveclosedevent.h"
 #include "send/zipbridgeloader.h"
 #include "tests/net/loopback.h"
@@ -127,6 +127,7 @@ void ReceiveFixture::SetUp()
     m_services.counters = &m_counters;
     m_services.sounds = &m_sounds;
     m_services.zip = g_zip.get();
+    m_services.unpacker = g_zip.get();
     m_services.resumes = m_resumes.get();
     m_services.hub = &m_hub;
     m_services.ownNickName = [] { return QByteArrayLiteral("Bob"); };

@@ -1,6 +1,6 @@
 #include "tests/send/sendfixture.h"
 
-#include "core/eventnumbers.h"
+#include "core/base/eventnumbers.h"
 #include "net/securechannel.h"
 #include "send/sendclosedevent.h"
 #include "send/zipbridgeloader.h"

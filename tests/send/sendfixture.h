@@ -1,9 +1,9 @@
 #pragma once
 
-#include "core/settingsstore.h"
-#include "core/soundplayer.h"
-#include "core/transferlistmodel.h"
-#include "core/transferservices.h"
+#include "core/base/settingsstore.h"
+#include "core/base/soundplayer.h"
+#include "core/base/transferlistmodel.h"
+#include "core/base/transferservices.h"
 #include "netutil/dyndnsbook.h"
 #include "send/recenthosts.h"
 #include "send/sendtransfer.h"

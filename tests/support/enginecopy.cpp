@@ -3,7 +3,7 @@
 #include "core/installation.h"
 #include "core/profile.h"
 #include "core/programcore.h"
-#include "core/settingsstore.h"
+#include "core/base/settingsstore.h"
 #include "core/transferhub.h"
 #include "netutil/dyndnsbook.h"
 #include "receive/autoreceiverules.h"

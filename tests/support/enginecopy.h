@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/soundplayer.h"
-#include "core/transferlistmodel.h"
+#include "core/base/soundplayer.h"
+#include "core/base/transferlistmodel.h"
 
 #include <QByteArray>
 #include <QObject>

@@ -1,6 +1,6 @@
 #include "tunnel/incomingpolicy.h"
 
-#include "core/settingsstore.h"
+#include "core/base/settingsstore.h"
 #include "tests/support/tempprofile.h"
 
 #include <gtest/gtest.h>

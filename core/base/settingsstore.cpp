@@ -1,4 +1,4 @@
-#include "core/settingsstore.h"
+#include "core/base/settingsstore.h"
 
 #include <QSettings>
 #include <QStringList>

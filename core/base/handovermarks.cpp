@@ -1,4 +1,4 @@
-#include "core/handovermarks.h"
+#include "core/base/handovermarks.h"
 
 #include <QCoreApplication>
 #include <QObject>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/handovermarks.h"
+#include "core/base/handovermarks.h"
 
 #include <QCoreApplication>
 #include <QEvent>

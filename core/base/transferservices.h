@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/programfolder.h"
+#include "core/base/programfolder.h"
 
 #include <QByteArray>
 #include <QString>
@@ -18,6 +18,7 @@ class RecentHosts;
 class ResumeCache;
 class SoundPlayer;
 class TlsSession;
+class ArchiveUnpacker;
 class ZipBridge;
 
 // What one running copy lends each of its transfers. Everything here outlives the transfers.
@@ -26,7 +27,8 @@ struct TransferServices
     ProgramFolder folder;
     RateCounters* counters = nullptr;
     SoundPlayer* sounds = nullptr;
-    ZipBridge* zip = nullptr;
+    ZipBridge* zip = nullptr;                 // send side: compression
+    const ArchiveUnpacker* unpacker = nullptr; // receive side: unpacking
     ResumeCache* resumes = nullptr;      // receive side
     RecentHosts* recentHosts = nullptr;  // send side
     DynDnsBook* book = nullptr;          // send side
