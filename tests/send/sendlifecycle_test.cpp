@@ -4,11 +4,12 @@
 
 #include "net/workerstop.h"
 #include "send/hostlookup.h"
-#include "send/sendtexts.h"
-#include "stats/formatsize.h"
 
 #include <QFile>
 #include <QThread>
+
+#include <ostream>
+#include <string>
 
 #include <unistd.h>
 
@@ -51,24 +52,33 @@ TEST_F(SendLifecycleTest, BandLimitLetsOneWindowThroughPerProgressTick)
     auto receiver = Receiver();
     SendTo(*transfer, *receiver);
 
-    for (std::uint32_t window = 1; window <= 3; ++window) {
-        SCOPED_TRACE(window);
-        const std::uint32_t allowed = window * 20480;
+    // 10240 bytes a second over the two-second window; time left counts what is still to go.
+    const struct
+    {
+        std::uint32_t allowed;
+        const char* data;
+        const char* timeLeft;
+        const char* progress;
+    } windows[] = {{20480, "20.00 Kb / 100.00 Kb", "00:00.08", "20%"},
+                   {40960, "40.00 Kb / 100.00 Kb", "00:00.06", "40%"},
+                   {61440, "60.00 Kb / 100.00 Kb", "00:00.04", "60%"}};
+    for (const auto& w : windows) {
+        SCOPED_TRACE(w.allowed);
         // The paused sender has flushed what it wrote: the receiver has it all.
-        ASSERT_TRUE(WaitUntil([&] { return receiver->receivedBytes() == allowed; }));
+        ASSERT_TRUE(WaitUntil([&] { return receiver->receivedBytes() == w.allowed; }));
         Settle();
-        EXPECT_EQ(transfer->sentBytes(), allowed);
-        EXPECT_EQ(receiver->receivedBytes(), allowed);
+        EXPECT_EQ(transfer->sentBytes(), w.allowed);
+        EXPECT_EQ(receiver->receivedBytes(), w.allowed);
 
         now += 2000;
         transfer->ProgressTick();
         const SendView& view = transfer->view();
         EXPECT_EQ(view.speed, QStringLiteral("10.00 Kb/sec"));
-        EXPECT_EQ(view.dataText, FormatSizeFixed(allowed) + QStringLiteral(" / 100.00 Kb"));
-        EXPECT_EQ(view.timeLeft, sendtexts::TimeLeft((102400 - allowed) / 10240));
+        EXPECT_EQ(view.dataText, QString::fromLatin1(w.data));
+        EXPECT_EQ(view.timeLeft, QString::fromLatin1(w.timeLeft));
         EXPECT_EQ(m_uploads.Cell(transfer->row().id, Col::Speed), view.speed);
         EXPECT_EQ(m_uploads.Cell(transfer->row().id, Col::Progress),
-                  QString::asprintf("%u%%", allowed * 100 / 102400));
+                  QString::fromLatin1(w.progress));
     }
     // A tick that comes too soon (under a second) changes no speed and opens no window.
     now += 500;
@@ -82,109 +92,125 @@ TEST_F(SendLifecycleTest, BandLimitLetsOneWindowThroughPerProgressTick)
     EXPECT_EQ(receiver->data(), bytes);
 }
 
-TEST_F(SendLifecycleTest, AbortAndCloseReturnInEveryStateAndLeaveNothingBehind)
+// Where a transfer stands when its window is closed or aborted.
+enum class Setup
 {
-    enum class Setup
-    {
-        Compressing,
-        Connecting,
-        WaitingForArchive,
-        StreamingStalled,
-        StreamingPaused
-    };
-    const struct
-    {
-        const char* what;
-        Setup setup;
-        bool abort;
-        State before;
-    } cases[] = {
-        {"preparing, compressor running", Setup::Compressing, false, State::Preparing},
-        {"preparing, aborted", Setup::Compressing, true, State::Preparing},
-        {"connecting to a silent peer", Setup::Connecting, true, State::Connecting},
-        {"accepted, archive not ready", Setup::WaitingForArchive, false, State::WaitingForArchive},
-        {"streaming to a peer that stopped reading", Setup::StreamingStalled, true,
-         State::Streaming},
-        {"streaming, paused by the band limit", Setup::StreamingPaused, false, State::Streaming},
-    };
+    Compressing,      // a source that keeps the compressor busy
+    Connecting,       // a peer that reads the request and never replies
+    StreamingStalled, // a peer that accepts and then stops reading
+    StreamingPaused,  // a band limit of 1 Kb/sec
+};
 
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        m_hub.closed.clear();
-        std::unique_ptr<SendTransfer> transfer;
-        std::unique_ptr<ScriptedReceiver> receiver;
-        ScriptedReceiver::Script script;
-        switch (c.setup) {
-        case Setup::Compressing:
-            transfer = Open(SlowToCompress());
-            break;
-        case Setup::Connecting:
-            transfer = Open(Source(QStringLiteral("c.txt"), TextBytes(1000)));
-            script.answer = ScriptedReceiver::Answer::NeverReply;
-            break;
-        case Setup::WaitingForArchive:
-            transfer = Open(SlowToCompress());
-            break;
-        case Setup::StreamingStalled: {
-            // Bigger than what the socket buffers hold, so that the writer blocks.
-            const QString path = Source(QStringLiteral("s.bin"), {});
-            ASSERT_EQ(::truncate(QFile::encodeName(path), 64 << 20), 0);
-            transfer = Open(path);
-            transfer->SetCompression(false);
-            script.answer = ScriptedReceiver::Answer::AcceptThenStall;
-            break;
-        }
-        case Setup::StreamingPaused:
-            transfer = Open(Source(QStringLiteral("p.bin"), RandomBytes(200000)));
-            transfer->SetCompression(false);
-            transfer->SetBandLimit(1);
-            break;
-        }
-        const QString archive = transfer->archivePath();
-        if (c.setup != Setup::Compressing) {
-            receiver = Receiver(script);
-            SendTo(*transfer, *receiver);
-            ASSERT_TRUE(WaitForState(*transfer, c.before));
-            if (c.setup == Setup::Connecting) {
-                ASSERT_TRUE(WaitUntil([&] { return receiver->requestRead(); }));
-            }
-            if (c.setup == Setup::StreamingStalled || c.setup == Setup::StreamingPaused) {
-                ASSERT_TRUE(WaitUntil([&] { return transfer->sentBytes() >= 2048; }));
-            }
-        }
-        Settle(50);
-        ASSERT_EQ(transfer->state(), c.before);
+struct EndCase
+{
+    const char* name;
+    Setup setup;
+    bool send; // SEND pressed before the end
+    bool abort;
+    State before;
+};
 
-        if (c.abort)
-            transfer->Abort();
-        else
-            transfer->Close();
-        EXPECT_EQ(transfer->state(), State::Closed);
-        EXPECT_FALSE(transfer->view().sendEnabled);
-        EXPECT_FALSE(transfer->view().abortEnabled);
-        if (!archive.isEmpty()) {
-            EXPECT_FALSE(QFile::exists(archive)) << "the archive is deleted";
-        }
-        if (c.abort) {
-            EXPECT_EQ(m_uploads.Cell(transfer->row().id, Col::Status), QStringLiteral("Aborted"));
-            EXPECT_EQ(m_uploads.StateIcon(transfer->row().id), TransferListModel::IconStopped);
-        }
-        ASSERT_TRUE(WaitUntil([&] { return m_hub.closed.size() == 1; }));
-        EXPECT_EQ(m_hub.closed.front(), transfer.get());
-        if (receiver) {
-            receiver->Release();
-            // The peer sees its connection end.
-            ASSERT_TRUE(WaitUntil([&] { return receiver->finished(); }));
-        }
-        // Nothing more arrives once closed.
-        const SendView after = transfer->view();
-        Settle(100);
-        EXPECT_EQ(transfer->view().statusText, after.statusText);
-        transfer->Close(); // a second close changes nothing
-        EXPECT_EQ(m_hub.closed.size(), 1u);
+void PrintTo(const EndCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+std::string CaseName(const ::testing::TestParamInfo<EndCase>& param)
+{
+    return param.param.name;
+}
+
+class SendEndTest : public SendLifecycleTest, public ::testing::WithParamInterface<EndCase>
+{
+};
+
+TEST_P(SendEndTest, AbortAndCloseReturnAndLeaveNothingBehind)
+{
+    const EndCase& c = GetParam();
+    std::unique_ptr<SendTransfer> transfer;
+    std::unique_ptr<ScriptedReceiver> receiver;
+    ScriptedReceiver::Script script;
+    switch (c.setup) {
+    case Setup::Compressing:
+        transfer = Open(SlowToCompress());
+        break;
+    case Setup::Connecting:
+        transfer = Open(Source(QStringLiteral("c.txt"), TextBytes(1000)));
+        script.answer = ScriptedReceiver::Answer::NeverReply;
+        break;
+    case Setup::StreamingStalled: {
+        // Bigger than what the socket buffers hold, so that the writer blocks.
+        const QString path = Source(QStringLiteral("s.bin"), {});
+        ASSERT_EQ(::truncate(QFile::encodeName(path), 64 << 20), 0);
+        transfer = Open(path);
+        transfer->SetCompression(false);
+        script.answer = ScriptedReceiver::Answer::AcceptThenStall;
+        break;
     }
+    case Setup::StreamingPaused:
+        transfer = Open(Source(QStringLiteral("p.bin"), RandomBytes(200000)));
+        transfer->SetCompression(false);
+        transfer->SetBandLimit(1);
+        break;
+    }
+    const QString archive = transfer->archivePath();
+    if (c.send) {
+        receiver = Receiver(script);
+        SendTo(*transfer, *receiver);
+        ASSERT_TRUE(WaitForState(*transfer, c.before));
+        if (c.setup == Setup::Connecting) {
+            ASSERT_TRUE(WaitUntil([&] { return receiver->requestRead(); }));
+        }
+        if (c.setup == Setup::StreamingStalled || c.setup == Setup::StreamingPaused) {
+            ASSERT_TRUE(WaitUntil([&] { return transfer->sentBytes() >= 2048; }));
+        }
+    }
+    Settle(50);
+    ASSERT_EQ(transfer->state(), c.before);
+
+    if (c.abort)
+        transfer->Abort();
+    else
+        transfer->Close();
+    EXPECT_EQ(transfer->state(), State::Closed);
+    EXPECT_FALSE(transfer->view().sendEnabled);
+    EXPECT_FALSE(transfer->view().abortEnabled);
+    if (!archive.isEmpty()) {
+        EXPECT_FALSE(QFile::exists(archive)) << "the archive is deleted";
+    }
+    if (c.abort) {
+        EXPECT_EQ(m_uploads.Cell(transfer->row().id, Col::Status), QStringLiteral("Aborted"));
+        EXPECT_EQ(m_uploads.StateIcon(transfer->row().id), TransferListModel::IconStopped);
+    }
+    ASSERT_TRUE(WaitUntil([&] { return m_hub.closed.size() == 1; }));
+    EXPECT_EQ(m_hub.closed.front(), transfer.get());
+    if (receiver) {
+        receiver->Release();
+        // The peer sees its connection end.
+        ASSERT_TRUE(WaitUntil([&] { return receiver->finished(); }));
+    }
+    // Nothing more arrives once closed.
+    const SendView after = transfer->view();
+    Settle(100);
+    EXPECT_EQ(transfer->view().statusText, after.statusText);
+    transfer->Close(); // a second close changes nothing
+    EXPECT_EQ(m_hub.closed.size(), 1u);
     EXPECT_TRUE(TempFiles().isEmpty());
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryState, SendEndTest,
+    ::testing::Values(
+        EndCase{"PreparingClosed", Setup::Compressing, false, false, State::Preparing},
+        EndCase{"PreparingAborted", Setup::Compressing, false, true, State::Preparing},
+        EndCase{"ConnectingToASilentPeerAborted", Setup::Connecting, true, true, State::Connecting},
+        EndCase{"AcceptedArchiveNotReadyClosed", Setup::Compressing, true, false,
+                State::WaitingForArchive},
+        EndCase{"StreamingToAStalledPeerAborted", Setup::StreamingStalled, true, true,
+                State::Streaming},
+        EndCase{"StreamingPausedByTheBandLimitClosed", Setup::StreamingPaused, true, false,
+                State::Streaming}),
+    CaseName);
 
 TEST_F(SendLifecycleTest, SendAgainAfterCompletionStartsANewRowAndReusesTheArchive)
 {
