@@ -1,8 +1,8 @@
 #include "core/mainunit.h"
 
+#include "core/base/programversion.h"
 #include "core/handoff.h"
 #include "core/handoffreceiver.h"
-#include "core/base/programversion.h"
 #include "core/transferhub.h"
 #include "net/securechannel.h"
 
@@ -50,6 +50,8 @@ TMainForm::TMainForm(std::unique_ptr<ProgramCore> core, Options options, QWidget
     dropHint->setAlignment(Qt::AlignCenter);
     setCentralWidget(dropHint);
     resize(760, 420);
+    // Controls carry their form names, so that tests and accessibility tools find them.
+    statusBar()->setObjectName(QStringLiteral("StatusBar"));
     m_versionPanel = new QLabel(this);
     statusBar()->addPermanentWidget(m_versionPanel);
 
@@ -110,7 +112,6 @@ void TMainForm::FirstShow()
     setWindowTitle(QStringLiteral("Vantrel"));
     m_versionPanel->setText(VersionText());
     m_core->LoadStoredLists();
-    // The lists, tray and update check follow here.
 }
 
 void TMainForm::RestoreApplication()

@@ -13,7 +13,8 @@ class QLabel;
 namespace vantrel {
 
 // The main window: owns the running copy's engine state and initialises it when it is
-// built. Its pages, lists and tray arrive on top of this shell.
+// built. It shows a drop target and a status bar with the version; a dropped file is handed
+// off to the running copy.
 class TMainForm : public QMainWindow
 {
     Q_OBJECT
@@ -51,7 +52,7 @@ protected:
 private:
     void FirstShow();
     void RestoreApplication();
-    // Hook: the send window for a handed-off path (it arrives with the send window's work).
+    // A handed-off path: named in the status bar.
     void OpenSendWindow(const QString& path);
 
     std::unique_ptr<ProgramCore> m_core;

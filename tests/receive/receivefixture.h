@@ -1,6 +1,5 @@
 #pragma once
 
-#include "core/base/soundplayer.h"
 #include "core/base/transferlistmodel.h"
 #include "core/base/transferservices.h"
 #include "net/wirerecords.h"
@@ -8,6 +7,7 @@
 #include "receive/receivetransfer.h"
 #include "receive/resumecache.h"
 #include "stats/ratecounters.h"
+#include "tests/support/recordingsoundplayer.h"
 #include "tests/support/tempprofile.h"
 
 #include <QObject>
@@ -31,13 +31,6 @@ public:
 
 protected:
     bool event(QEvent* event) override;
-};
-
-class SoundRecorder : public SoundPlayer
-{
-public:
-    void Play(Sound sound) override { played.push_back(sound); }
-    std::vector<Sound> played;
 };
 
 // The sending copy, played by the test: a verified client session to a loopback server whose
@@ -105,7 +98,7 @@ protected:
     ProgramFolder m_folder;
     std::unique_ptr<ResumeCache> m_resumes;
     RateCounters m_counters;
-    SoundRecorder m_sounds;
+    RecordingSoundPlayer m_sounds;
     HubSink m_hub;
     TransferListModel m_downloads{TransferListModel::Kind::Downloads};
     TransferServices m_services;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "core/base/settingsstore.h"
-#include "core/base/soundplayer.h"
 #include "core/base/transferlistmodel.h"
 #include "core/base/transferservices.h"
 #include "netutil/dyndnsbook.h"
@@ -9,6 +8,7 @@
 #include "send/sendtransfer.h"
 #include "stats/ratecounters.h"
 #include "tests/send/scriptedreceiver.h"
+#include "tests/support/recordingsoundplayer.h"
 #include "tests/support/tempprofile.h"
 
 #include <gtest/gtest.h>
@@ -23,13 +23,6 @@ class ZipBridge;
 }
 
 namespace vantrel::test {
-
-class RecordingSounds final : public SoundPlayer
-{
-public:
-    void Play(Sound sound) override { played.push_back(sound); }
-    std::vector<Sound> played;
-};
 
 // Stands in for the hub: records the transfers that reported their closing.
 class ClosedSink final : public QObject
@@ -68,7 +61,7 @@ protected:
     TempFolder m_data;
     TransferListModel m_uploads{TransferListModel::Kind::Uploads};
     RateCounters m_counters;
-    RecordingSounds m_sounds;
+    RecordingSoundPlayer m_sounds;
     std::unique_ptr<SettingsStore> m_store;
     std::unique_ptr<RecentHosts> m_recent;
     DynDnsBook m_book;

@@ -52,11 +52,6 @@ std::map<QString, QByteArray> TreeOf(const QString& root)
     return tree;
 }
 
-int Count(const std::vector<Sound>& played, Sound sound)
-{
-    return static_cast<int>(std::count(played.begin(), played.end(), sound));
-}
-
 } // namespace
 
 class SendTransferTest : public SendFixture
@@ -241,7 +236,7 @@ TEST_F(SendTransferTest, RefusalShowsTheCommentAndKeepsSendDisabled)
     EXPECT_EQ(Cell(*transfer, Col::Status), QStringLiteral("Refused"));
     EXPECT_EQ(Cell(*transfer, Col::NickName), QStringLiteral("Carol"));
     EXPECT_EQ(Cell(*transfer, Col::Host), QStringLiteral("127.0.0.1"));
-    EXPECT_EQ(Count(m_sounds.played, Sound::Error), 1);
+    EXPECT_EQ(m_sounds.Count(Sound::Error), 1);
     EXPECT_TRUE(m_recent->LoadRecentHosts().isEmpty()) << "only accepted sends are remembered";
 
     // Pressing SEND does nothing here; "Send Again" leads back to the request panel.
@@ -319,7 +314,7 @@ TEST_F(SendTransferTest, FailuresBeforeAcceptanceReturnToPreparingWithSendEnable
         EXPECT_TRUE(view.sendEnabled);
         EXPECT_FALSE(view.compressionToggleEnabled) << "compression stays as it was sent";
         EXPECT_EQ(view.panel, Panel::Request);
-        EXPECT_EQ(Count(m_sounds.played, Sound::Error), 1);
+        EXPECT_EQ(m_sounds.Count(Sound::Error), 1);
         EXPECT_EQ(Cell(*transfer, Col::Host), QStringLiteral("N/A"));
         EXPECT_EQ(Cell(*transfer, Col::Status), QStringLiteral("-"));
         if (receiver) {
@@ -407,7 +402,7 @@ TEST_F(SendTransferTest, SourceThatVanishesOrShrinksEndsBroken)
         EXPECT_EQ(Cell(*transfer, Col::Status), QStringLiteral("Connection error"));
         EXPECT_EQ(Cell(*transfer, Col::Speed), QStringLiteral("-"));
         EXPECT_EQ(m_uploads.StateIcon(transfer->row().id), TransferListModel::IconWaiting);
-        EXPECT_EQ(Count(m_sounds.played, Sound::Error), 1);
+        EXPECT_EQ(m_sounds.Count(Sound::Error), 1);
         ASSERT_TRUE(WaitUntil([&] { return receiver->finished(); }));
         EXPECT_LT(receiver->data().size(), bytes.size());
 
@@ -452,7 +447,7 @@ TEST_F(SendTransferTest, SourcesThatCannotBeDescribedAreRefusedAtFirstShow)
         EXPECT_FALSE(view.sendEnabled);
         EXPECT_FALSE(view.compressionToggleEnabled);
         EXPECT_TRUE(transfer->archivePath().isEmpty()) << "nothing is compressed";
-        EXPECT_EQ(Count(m_sounds.played, Sound::Error), 1);
+        EXPECT_EQ(m_sounds.Count(Sound::Error), 1);
 
         SendInputs inputs;
         inputs.hostText = QStringLiteral("127.0.0.1:1");

@@ -43,11 +43,6 @@ bool WriteFile(const QString& path, const QByteArray& bytes)
 
 } // namespace
 
-int RecordingSoundPlayer::Count(Sound sound) const
-{
-    return static_cast<int>(std::count(played.begin(), played.end(), sound));
-}
-
 EngineCopy::EngineCopy(const QByteArray& nickName)
     : EngineCopy([&] {
           Options options;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/base/soundplayer.h"
 #include "core/base/transferlistmodel.h"
+#include "tests/support/recordingsoundplayer.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -32,15 +32,6 @@ class TransferHub;
 } // namespace vantrel
 
 namespace vantrel::test {
-
-// Keeps every sound asked for, in order.
-class RecordingSoundPlayer final : public SoundPlayer
-{
-public:
-    void Play(Sound sound) override { played.push_back(sound); }
-    int Count(Sound sound) const;
-    std::vector<Sound> played;
-};
 
 // One complete running copy of the program's engine inside the calling process, on a
 // profile of its own: the installed program folder (own authority, server certificate, trust
