@@ -1,16 +1,24 @@
 #include "core/programcore.h"
 
-#include "core/commandline.h"
 #include "core/handoffreceiver.h"
 #include "core/installation.h"
+#include "core/transferhub.h"
+#include "net/securechannel.h"
+#include "net/tlssession.h"
+#include "net/wirerecords.h"
+#include "receive/listener.h"
+#include "send/sendtransfer.h"
 #include "send/zipbridgeloader.h"
 #include "tests/support/tempprofile.h"
+#include "tests/support/testcertificates.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFileInfo>
-#include <QTextStream>
+
+#include <sys/socket.h>
+#include <sys/time.h>
 
 namespace vantrel {
 namespace {
@@ -21,6 +29,22 @@ ProgramCore::Options BuildFolderOptions()
     options.executableFolder = test::BuildFolder();
     options.executable = QStringLiteral("/opt/vantrel/vantrel");
     return options;
+}
+
+constexpr std::uint32_t Localhost = 0x7F000001;
+
+std::unique_ptr<TlsSession> Connect(const QString& folder, int port)
+{
+    auto context = SecureChannel::CreateClientContext();
+    auto result =
+        SecureChannel::ConnectSession(*context, folder + QStringLiteral("/clientcalist.pem"),
+                                      Localhost, static_cast<std::uint16_t>(port), {});
+    if (result.session) {
+        timeval limit{10, 0};
+        ::setsockopt(result.session->SocketDescriptor(), SOL_SOCKET, SO_RCVTIMEO, &limit,
+                     sizeof limit);
+    }
+    return std::move(result.session);
 }
 
 TEST(ProgramCoreTest, TwoCopiesInOneProcessKeepTheirOwnState)
@@ -61,57 +85,56 @@ TEST(ProgramCoreTest, MakesTheProgramFolderCurrentOnlyWhenAsked)
     QDir::setCurrent(before);
 }
 
-TEST(CommandLineTest, ParsesOnlyTheKnownCommands)
+TEST(ProgramCoreTest, CopyListensHandsOffToTheHubAndEndsCleanly)
 {
-    using commandline::Command;
-    struct Case
-    {
-        QList<QByteArray> arguments;
-        Command command;
-        QString argument;
-    };
-    const Case cases[] = {
-        {{}, Command::None, {}},
-        {{"/tmp/file"}, Command::None, {}},
-        {{"--install"}, Command::Install, {}},
-        {{"--install", "x"}, Command::Invalid, {}},
-        {{"--print-ca"}, Command::PrintAuthority, {}},
-        {{"--export-ca", "/tmp/ca file.pem"},
-         Command::ExportAuthority,
-         QStringLiteral("/tmp/ca file.pem")},
-        {{"--export-ca"}, Command::Invalid, {}},
-        {{"--trust", "peer.pem"}, Command::TrustAuthority, QStringLiteral("peer.pem")},
-        {{"--trust", "a", "b"}, Command::Invalid, {}},
-        {{"--help"}, Command::Help, {}},
-        {{"/tmp/x", "--help"}, Command::None, {}}, // a path that merely contains a command
-    };
-    for (const Case& c : cases) {
-        const commandline::Parsed parsed = commandline::Parse(c.arguments);
-        EXPECT_EQ(parsed.command, c.command) << c.arguments.join(' ').constData();
-        EXPECT_EQ(parsed.argument, c.argument);
-        EXPECT_EQ(parsed.error.isEmpty(), c.command != Command::Invalid);
-    }
-}
+    test::TempFolder home;
+    ASSERT_TRUE(test::testcertificates::WriteProfileCertificates(home.path()));
+    auto core = std::make_unique<ProgramCore>(Profile::Portable(home.path()));
+    // A stored policy that denies everything takes effect once the lists are loaded.
+    core->store().Write(SettingsStore::PolicyKey, QStringLiteral("TunPolicy"), QStringLiteral("2"));
+    ProgramCore::Options options;
+    options.executableFolder = test::BuildFolder();
+    options.executable = QStringLiteral("/opt/vantrel/vantrel");
+    options.listenPort = 0;
+    ASSERT_EQ(core->Initialise(options), ProgramCore::InitResult::Ok);
+    ASSERT_TRUE(core->listener() && core->listener()->IsListening());
+    TransferHub& hub = *core->hub();
+    const int port = core->listener()->PortInUse();
+    EXPECT_EQ(hub.services().ownServerPort(), port);
+    const QString folder = core->folder().path();
 
-TEST(CommandLineTest, TrustOnAFreshProfileInstallsItFirst)
-{
-    test::TempFolder temp;
-    const Profile profile = Profile::Portable(temp.path());
-    QString outText, errorText;
-    QTextStream out(&outText), errors(&errorText);
+    core->LoadStoredLists();
+    auto dropped = Connect(folder, port);
+    ASSERT_TRUE(dropped);
+    ASSERT_TRUE(WriteRequest(*dropped, RequestHeader()));
+    ASSERT_TRUE(test::WaitUntil([&] { return hub.downloads().rowCount() == 1; }));
+    EXPECT_EQ(hub.downloads().Cell(hub.downloads().IdAt(0), TransferListModel::Status),
+              QStringLiteral("Dropped"));
 
-    const commandline::Parsed printCa = commandline::Parse({"--print-ca"});
-    EXPECT_EQ(commandline::Run(printCa, profile, out, errors), 0) << errorText.toStdString();
-    EXPECT_TRUE(outText.contains(QStringLiteral("is installed in")));
-    EXPECT_TRUE(outText.contains(QStringLiteral("SHA-256 fingerprint")));
+    // A handed-off path becomes a send with its UPLOADS row.
+    home.write(QStringLiteral("letter.txt"), "hello");
+    ASSERT_TRUE(core->handOff()->HandOff(home.file(QStringLiteral("letter.txt"))));
+    ASSERT_TRUE(test::WaitUntil([&] { return hub.activeCount() == 1; }));
+    auto* send = qobject_cast<SendTransfer*>(hub.uploads().TransferAt(0));
+    ASSERT_TRUE(send);
+    EXPECT_EQ(send->sourcePath(), home.file(QStringLiteral("letter.txt")));
+    EXPECT_FALSE(hub.RequestClose());
 
-    temp.write(QStringLiteral("bad.pem"), "not a certificate");
-    const commandline::Parsed trust =
-        commandline::Parse({"--trust", temp.file(QStringLiteral("bad.pem")).toLocal8Bit()});
-    EXPECT_EQ(commandline::Run(trust, profile, out, errors), 1);
-    EXPECT_TRUE(errorText.contains(QStringLiteral("does not hold a PEM certificate")));
-
-    EXPECT_EQ(commandline::Run(commandline::Parse({"--trust"}), profile, out, errors), 2);
+    // Ending with a live send, a silent connection and an open tunnel neither hangs nor
+    // leaves the tunnel's peer waiting.
+    core->policy().SetMode(PolicyMode::AcceptAll);
+    auto tunnel = Connect(folder, port);
+    ASSERT_TRUE(tunnel);
+    RequestHeader registration;
+    registration.kind = static_cast<std::int32_t>(MessageKind::TunnelRegistration);
+    ASSERT_TRUE(WriteRequest(*tunnel, registration));
+    ASSERT_TRUE(test::WaitUntil([&] { return hub.tunnels().size() == 1; }));
+    auto silent = Connect(folder, port);
+    ASSERT_TRUE(silent);
+    core.reset();
+    char byte = 0;
+    EXPECT_LE(tunnel->Read(&byte, 1), 0);
+    EXPECT_LE(silent->Read(&byte, 1), 0);
 }
 
 } // namespace

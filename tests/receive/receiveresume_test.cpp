@@ -3,8 +3,6 @@
 #include "tests/receive/receivefixture.h"
 
 #include "net/tlssession.h"
-#include "receive/safename.h"
-#include "receive/temparchive.h"
 
 #include <QDir>
 #include <QFile>
@@ -267,62 +265,6 @@ TEST_F(AutoReceive, HostileNameLandsInsideTheRuleFolder)
     EXPECT_EQ(transfer->targetPath(), m_data.file(QStringLiteral("inbox/escaped")));
     EXPECT_EQ(ReadAll(m_data.file(QStringLiteral("inbox/escaped"))), bytes);
     EXPECT_FALSE(QFileInfo::exists(m_data.file(QStringLiteral("escaped"))));
-}
-
-// ---------------------------------------------------------------------------------------
-// Names and temporary archives.
-
-struct NameCase
-{
-    QByteArray offered;
-    bool directory;
-    QString safe;
-};
-
-TEST(SafeBaseName, KeepsOnlyASafeLastComponent)
-{
-    const QList<NameCase> cases = {
-        {"report.pdf", false, QStringLiteral("report.pdf")},
-        {"../../x", false, QStringLiteral("x")},
-        {"/etc/passwd", false, QStringLiteral("passwd")},
-        {"a\\..\\b", false, QStringLiteral("b")},
-        {"C:\\Windows\\evil.dll", false, QStringLiteral("evil.dll")},
-        {"", false, QStringLiteral("received-file")},
-        {".", false, QStringLiteral("received-file")},
-        {"..", false, QStringLiteral("received-file")},
-        {"dir/..", false, QStringLiteral("received-file")},
-        {"trailing/", true, QStringLiteral("received-directory")},
-        {"..\x01", false, QStringLiteral("received-file")},
-        {"  ", false, QStringLiteral("received-file")},
-        {"bell\x07\x1b[31m.txt", false, QStringLiteral("bell[31m.txt")},
-        {"doc\xe2\x80\xaetxt.exe", false, QStringLiteral("doctxt.exe")}, // right-to-left override
-        {"caf\xc3\xa9.txt", false, QStringLiteral("caf\u00e9.txt")},
-        {"...", false, QStringLiteral("...")},
-        {".hidden", false, QStringLiteral(".hidden")},
-    };
-    for (const NameCase& c : cases)
-        EXPECT_EQ(safename::SafeBaseName(c.offered, c.directory), c.safe)
-            << "offered: " << c.offered.toStdString();
-}
-
-TEST(SafeBaseName, StaysWithinAFileNameLength)
-{
-    // Each invalid byte becomes a three-byte replacement character.
-    const QString safe = safename::SafeBaseName(QByteArray(255, '\xff'));
-    EXPECT_LE(safe.toUtf8().size(), 255);
-    EXPECT_FALSE(safe.isEmpty());
-}
-
-TEST(TempArchive, NeverReusesAnExistingName)
-{
-    TempFolder folder;
-    const QString temp = folder.file(QStringLiteral("Temp"));
-    const QString first = CreateTempArchive(temp, QStringLiteral("ZIV"));
-    EXPECT_EQ(first, temp + QStringLiteral("/ZIV1.zip"));
-    folder.write(QStringLiteral("Temp/ZIV2.zip"), "left by an earlier run");
-    EXPECT_EQ(CreateTempArchive(temp, QStringLiteral("ZIV")), temp + QStringLiteral("/ZIV3.zip"));
-    EXPECT_EQ(ReadAll(folder.file(QStringLiteral("Temp/ZIV2.zip"))),
-              QByteArrayLiteral("left by an earlier run"));
 }
 
 } // namespace
