@@ -25,7 +25,6 @@ ProgramCore::~ProgramCore()
         m_hub->CloseTunnels();
     // The listener's threads post to the hub: they end first.
     m_listener.reset();
-    // (The dynamic DNS refresh pass is stopped here once the book refreshes itself.)
     m_hub.reset();
 }
 

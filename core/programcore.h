@@ -75,7 +75,7 @@ public:
     HandOffReceiver* handOff() const { return m_handOff.get(); }
 
     // Loaded at the main window's first showing, in this order: the incoming policy, the
-    // resume list and the auto-receive rules. (The dynamic DNS book keeps no stored list yet.)
+    // resume list and the auto-receive rules. The dynamic DNS book is not stored.
     void LoadStoredLists();
 
     IncomingPolicy& policy() { return m_policy; }

@@ -23,8 +23,8 @@ struct TunnelRegistrationEvent;
 
 // The hub of one running copy, on the UI thread: the DOWNLOADS and UPLOADS lists, the live
 // transfers behind their active rows, the active-transfer count with its tray hint, and the
-// numbered events that workers and transfers post. Windows (later) render what it exposes
-// and follow its signals; it never touches one.
+// numbered events that workers and transfers post. Windows render what it exposes and follow
+// its signals; it never touches one.
 class TransferHub : public QObject
 {
     Q_OBJECT
@@ -38,7 +38,7 @@ public:
         AutoReceiveRules* rules = nullptr;
     };
 
-    // One row of the tunnel list as far as it exists yet: incoming registrations.
+    // One row of the tunnel list: an incoming registration.
     struct TunnelRow
     {
         QString type; // "Incoming"

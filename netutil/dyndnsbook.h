@@ -11,7 +11,8 @@ namespace vantrel {
 
 // The dynamic DNS address book: host names whose addresses change, with the address each
 // last resolved to. Read by connection threads and send workers, edited on the UI thread:
-// one lock, held for a whole lookup. (Refresh, storage and window arrive with the tunnels.)
+// one lock, held for a whole lookup. Entries keep the address they were added with: the book
+// neither re-resolves nor stores them.
 class DynDnsBook
 {
 public:

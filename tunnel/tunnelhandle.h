@@ -10,7 +10,6 @@
 namespace vantrel {
 
 // The record a tunnel row owns: the tunnel's session (none once handed on or closed).
-// Outgoing tunnels also own their waiting thread; that arrives with the tunnel list.
 struct TunnelHandle
 {
     std::unique_ptr<TlsSession> session;

@@ -86,7 +86,7 @@ void StartRole(QProcess& process, const QString& self, const char* wrapVariable,
     process.start(command.takeFirst(), command);
 }
 
-// The figures the targets are checked against.
+// The figures the summary is made of.
 struct Result
 {
     std::vector<double> fromSend; // seconds, per run
@@ -207,36 +207,53 @@ bool RunCase(const QString& self, const QString& work, const Case& c, Result& re
     return true;
 }
 
-void Check(const char* what, bool met, const QString& figure)
+void Line(const char* what, const QString& figure)
 {
-    std::printf("  %-52s %-6s %s\n", what, met ? "met" : "MISSED", qPrintable(figure));
+    std::printf("  %-52s %s\n", what, qPrintable(figure));
 }
 
-void Summarise(const QMap<QString, Result>& results, double fileMb)
+// The same tree copied by tar through a pipe on the same disk, without network or encryption:
+// what moving these files costs on this machine in this run. Negative when the copy fails.
+double TarCopySeconds(const QString& tree, const QString& destination)
 {
-    std::printf("targets:\n");
+    QDir().mkpath(destination);
+    QElapsedTimer timer;
+    timer.start();
+    QProcess shell;
+    shell.start(QStringLiteral("/bin/sh"),
+                {QStringLiteral("-c"),
+                 QStringLiteral("tar -C \"$0\" -cf - . | tar -C \"$1\" -xf -"), tree, destination});
+    if (!shell.waitForFinished(-1) || shell.exitStatus() != QProcess::NormalExit ||
+        shell.exitCode() != 0)
+        return -1;
+    ::sync();
+    return double(timer.nsecsElapsed()) / 1e9;
+}
+
+void Summarise(const QMap<QString, Result>& results, double fileMb, double tarSeconds)
+{
+    std::printf("summary:\n");
     double peak = 0;
     for (const Result& r : results)
         peak = std::max(peak, r.peakMb);
-    Check("peak RSS per copy < 64 MB", peak < 64, QStringLiteral("%1 MB").arg(peak, 0, 'f', 1));
+    Line("peak RSS of the larger copy", QStringLiteral("%1 MB").arg(peak, 0, 'f', 1));
     const auto first = [&](const char* name) {
         const Result r = results.value(QString::fromLatin1(name));
         return r.fromSend.empty() ? 0.0 : r.fromSend.front();
     };
     if (first("raw") > 0)
-        Check("raw >= 400 MB/s", fileMb / first("raw") >= 400,
-              QStringLiteral("%1 MB/s").arg(fileMb / first("raw"), 0, 'f', 1));
+        Line("raw, SEND->on disk", QStringLiteral("%1 MB/s").arg(fileMb / first("raw"), 0, 'f', 1));
     if (first("raw") > 0 && first("zip-random") > 0)
-        Check("compression on, incompressible <= 2x raw time",
-              first("zip-random") <= 2 * first("raw"),
-              QStringLiteral("%1x").arg(first("zip-random") / first("raw"), 0, 'f', 2));
+        Line("compression on, incompressible: time of raw",
+             QStringLiteral("%1x").arg(first("zip-random") / first("raw"), 0, 'f', 2));
     const Result tree = results.value(QStringLiteral("tree"));
     if (tree.fromSend.size() >= 2)
-        Check("tree, SEND->on disk (archive ready) <= 2 x 2.2 s", tree.fromSend[1] <= 4.4,
-              QStringLiteral("%1 s").arg(tree.fromSend[1], 0, 'f', 2));
+        Line("tree, SEND->on disk (archive ready)",
+             QStringLiteral("%1 s").arg(tree.fromSend[1], 0, 'f', 2));
     if (!tree.fromSend.empty())
-        Check("tree, hand-off->on disk <= 3 x 2.2 s", tree.fromHandoff <= 6.6,
-              QStringLiteral("%1 s").arg(tree.fromHandoff, 0, 'f', 2));
+        Line("tree, hand-off->on disk", QStringLiteral("%1 s").arg(tree.fromHandoff, 0, 'f', 2));
+    if (tarSeconds >= 0)
+        Line("tree, tar | tar on the same disk", QStringLiteral("%1 s").arg(tarSeconds, 0, 'f', 2));
 }
 
 QString Option(const QStringList& args, const QString& name, const QString& fallback = {})
@@ -308,11 +325,15 @@ int Orchestrate(const QStringList& args)
         QDir(work + QStringLiteral("/run-") + c.name).removeRecursively();
         ::sync();
     }
+    double tarSeconds = -1;
+    if (cases.contains(QStringLiteral("tree"))) {
+        const QString copy = work + QStringLiteral("/tar-copy");
+        tarSeconds = TarCopySeconds(tree, copy);
+        QDir(copy).removeRecursively();
+    }
     if (!args.contains(QStringLiteral("--keep")))
         QDir(work).removeRecursively();
-    std::printf("for comparison (figures from the issue): scp ~220-300 MB/s; tar|ssh of the tree "
-                "~2.2 s\n");
-    Summarise(results, double(fileBytes) / 1e6);
+    Summarise(results, double(fileBytes) / 1e6, tarSeconds);
     return ok ? 0 : 1;
 }
 

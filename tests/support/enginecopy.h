@@ -38,7 +38,7 @@ namespace vantrel::test {
 // list, Temp and CachedResumes), its nickname in the settings, and the program core started
 // as the program starts it (compression component, stored lists, the hub with its two lists,
 // a listener on a free port), with a sound player that records. Tests (and the transfer
-// benchmark) drive its transfers exactly as the windows will: a receive transfer is presented
+// benchmark) drive its transfers the way a window does: a receive transfer is presented
 // and a send transfer first-shown as soon as the hub opens it; the rest is up to the caller.
 // UI thread only.
 class EngineCopy : public QObject
