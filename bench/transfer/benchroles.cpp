@@ -83,7 +83,7 @@ int RunReceiver(const ReceiverArgs& args)
                 break;
             case ReceiveTransfer::State::Completed:
                 Event("DONE", run);
-                // "Done", once this signal has returned.
+                // Closed once this signal has returned.
                 QTimer::singleShot(0, guarded, [guarded] { guarded->Close(); });
                 if (++done == args.runs)
                     QTimer::singleShot(0, [] { Finish(0); });

@@ -29,7 +29,7 @@ struct SenderArgs
     int runs = 1;
 };
 // HANDOFF, SHOWN (first show done), SEND and SENT for each run. Between runs it waits for a
-// line on standard input, then uses "Send Again" on the completion panel (the archive is
+// line on standard input, then calls SendAgain on the completed transfer (the archive is
 // complete by then) and sends again.
 int RunSender(const SenderArgs& args);
 

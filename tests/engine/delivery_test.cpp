@@ -104,7 +104,7 @@ TEST_P(Delivery, ArrivesByteIdenticalAndBothEndsComplete)
     EXPECT_EQ(m_bob->sounds().Count(Sound::Complete), 1);
     EXPECT_EQ(m_alice->sounds().Count(Sound::Error), 0);
 
-    // "Done" on both windows: nothing temporary is left behind.
+    // Both transfers closed: nothing temporary is left behind.
     send->Close();
     receive->Close();
     ASSERT_TRUE(WaitUntil(
@@ -119,7 +119,7 @@ struct RefusalCase
 {
     const char* name;
     QByteArray reason;
-    QByteArray arrives; // what the sender's refusal panel shows
+    QByteArray arrives; // the refusal comment of the sender's view
 };
 
 void PrintTo(const RefusalCase& c, std::ostream* out)

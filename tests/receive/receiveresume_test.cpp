@@ -104,7 +104,7 @@ TEST_F(ResumeFixture, OverwriteDiscardsTheCachedEntryAndStartsAtZero)
     EXPECT_EQ(ReadAll(m_data.file(QStringLiteral("again.tar"))), m_content);
 }
 
-// The resumes window may delete the matched entry at any time. Gone before "Resume": the
+// The resume cache may lose the matched entry at any time. Gone before the resume: the
 // transfer starts afresh. Gone after the reply promised its bytes: the stream cannot be
 // continued, which fails rather than producing a damaged file.
 TEST_F(ResumeFixture, EntryDeletedBeforeResumeStartsAfresh)

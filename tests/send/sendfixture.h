@@ -47,7 +47,7 @@ protected:
     // Writes a source file below the data folder; returns its path.
     QString Source(const QString& relativeName, const QByteArray& bytes);
     std::unique_ptr<ScriptedReceiver> Receiver(ScriptedReceiver::Script script = {});
-    // SEND to the receiver, directly.
+    // Sends to the receiver, directly.
     void SendTo(SendTransfer& transfer, const ScriptedReceiver& receiver,
                 const QString& description = {});
     // Waits for the state (or for Closed, Broken... when they come instead).

@@ -105,7 +105,7 @@ struct EndCase
 {
     const char* name;
     Setup setup;
-    bool send; // SEND pressed before the end
+    bool send; // sent to a receiver before the end
     bool abort;
     State before;
 };
@@ -268,7 +268,7 @@ TEST_F(SendLifecycleTest, CompressionToggleDeletesThePartialArchiveAndRestartsUn
     EXPECT_NE(second, first);
     EXPECT_TRUE(QFile::exists(second));
 
-    // From the first SEND on the toggle is frozen.
+    // From the first Send on, the compression setting is frozen.
     ScriptedReceiver::Script script;
     script.answer = ScriptedReceiver::Answer::VersionMismatch;
     auto receiver = Receiver(script);

@@ -239,7 +239,7 @@ TEST_F(SendTransferTest, RefusalShowsTheCommentAndKeepsSendDisabled)
     EXPECT_EQ(m_sounds.Count(Sound::Error), 1);
     EXPECT_TRUE(m_recent->LoadRecentHosts().isEmpty()) << "only accepted sends are remembered";
 
-    // Pressing SEND does nothing here; "Send Again" leads back to the request panel.
+    // Send does nothing here; SendAgain leads back to the request panel.
     SendTo(*transfer, *receiver);
     EXPECT_EQ(transfer->state(), State::Refused);
     transfer->SendAgain();
@@ -406,7 +406,7 @@ TEST_F(SendTransferTest, SourceThatVanishesOrShrinksEndsBroken)
         ASSERT_TRUE(WaitUntil([&] { return receiver->finished(); }));
         EXPECT_LT(receiver->data().size(), bytes.size());
 
-        // The error panel's "Abort" keeps the row's status.
+        // Abort from the error panel keeps the row's status.
         transfer->Abort();
         EXPECT_EQ(Cell(*transfer, Col::Status), QStringLiteral("Connection error"));
         EXPECT_EQ(m_uploads.StateIcon(transfer->row().id), TransferListModel::IconStopped);

@@ -72,7 +72,7 @@ public:
     const ProgramFolder& folder() const;
     QString trustListFile() const;
     int port() const;
-    // What the send window's host field would hold to reach this copy.
+    // The host text that reaches this copy (host:port).
     QString hostText() const;
 
     ProgramCore& core() { return *m_core; }
@@ -95,9 +95,9 @@ public:
     // returns the last of them, or null on timeout.
     ReceiveTransfer* WaitForReceive(int count, int timeoutMs = 20000);
 
-    // A send window for `path` (the hand-off), first-shown; compression as the toggle says.
+    // A send transfer for `path` (the hand-off), first-shown; compression on or off.
     SendTransfer* OpenSend(const QString& path, bool compression = true);
-    // SEND to `to` directly, as typed in the host field.
+    // Sends to `to` directly, to its hostText().
     static void SendTo(SendTransfer& transfer, const EngineCopy& to,
                        const QString& description = QString());
 
