@@ -92,7 +92,7 @@ TEST_F(SendLifecycleTest, BandLimitLetsOneWindowThroughPerProgressTick)
     EXPECT_EQ(receiver->data(), bytes);
 }
 
-// Where a transfer stands when its window is closed or aborted.
+// Where a transfer stands when it is closed or aborted.
 enum class Setup
 {
     Compressing,      // a source that keeps the compressor busy
