@@ -202,7 +202,6 @@ Result Install(const Profile& profile, SettingsStore& store)
         return {false, QStringLiteral("Installation in %1 is incomplete: %2.%3")
                            .arg(folder.path(), report.problems.join(QStringLiteral("; ")), text)};
     }
-    store.OpenKey(SettingsStore::MainKey);
     store.Write(SettingsStore::MainKey, ProgramPathValue, folder.path());
     return {true, QStringLiteral("Vantrel is installed in %1.%2").arg(folder.path(), text)};
 }

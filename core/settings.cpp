@@ -13,7 +13,6 @@ namespace vantrel {
 
 namespace {
 
-const QString AnonymousNick = QStringLiteral("Anonymous");
 const QString DesktopGroup = QStringLiteral("[Desktop Entry]");
 
 // A port is one to five decimal digits naming 1..65535; blanks around it are tolerated.
@@ -130,12 +129,12 @@ void WriteAutostart(const AutostartEntry& autostart, bool on)
 
 int Settings::ServerPort() const
 {
-    return ParsePort(serverPortText).value_or(DefaultPort);
+    return ParsePort(serverPortText).value_or(DefaultServerPort);
 }
 
 QString Settings::EffectiveNickName() const
 {
-    return nickName.isEmpty() ? AnonymousNick : nickName;
+    return vantrel::EffectiveNickName(nickName);
 }
 
 AutostartEntry DefaultAutostartEntry(const QString& executable, const QString& profileHome)
@@ -161,12 +160,10 @@ Settings LoadSettings(const SettingsStore& store, const AutostartEntry& autostar
     const QString& key = SettingsStore::MainKey;
     Settings settings;
 
-    settings.nickName = store.ReadString(key, QStringLiteral("NickName"));
-    if (settings.nickName.isEmpty())
-        settings.nickName = AnonymousNick;
+    settings.nickName = EffectiveNickName(store.ReadString(key, QStringLiteral("NickName")));
 
-    const int port = ParsePort(store.ReadString(key, QStringLiteral("ServerPort")))
-                         .value_or(Settings::DefaultPort);
+    const int port =
+        ParsePort(store.ReadString(key, QStringLiteral("ServerPort"))).value_or(DefaultServerPort);
     settings.serverPortText = QString::number(port);
 
     settings.programFolder = store.ReadString(key, QStringLiteral("SProgramPath"));
@@ -181,7 +178,6 @@ Settings LoadSettings(const SettingsStore& store, const AutostartEntry& autostar
 void SaveSettings(SettingsStore& store, const Settings& settings, const AutostartEntry& autostart)
 {
     const QString& key = SettingsStore::MainKey;
-    store.OpenKey(key);
     store.Write(key, QStringLiteral("ServerPort"), QString::number(settings.ServerPort()));
     store.Write(key, QStringLiteral("NickName"), settings.EffectiveNickName());
     store.Write(key, QStringLiteral("AutoUpdateCheck"),

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "core/base/nickname.h"
+#include "net/wirerecords.h"
+
 #include <QString>
 
 namespace vantrel {
@@ -10,15 +13,14 @@ class SettingsStore;
 // Save over the store. Texts are kept as typed; the numeric views apply the defaults.
 struct Settings
 {
-    QString nickName = QStringLiteral("Anonymous");   // field text, at most 31 characters
-    QString serverPortText = QStringLiteral("12666"); // field text, at most 31 characters
+    // Field texts, at most 31 characters each.
+    QString nickName = AnonymousNickName;
+    QString serverPortText = QString::number(DefaultServerPort);
     bool autoUpdateCheck = true;
     bool startWithDesktop = false;
     QString programFolder; // SProgramPath, written only by the installation
 
-    static constexpr int DefaultPort = 12666;
-
-    // The field's text as a port number: 12666 when it is not a decimal number.
+    // The field's text as a port number: the default port when it is not a decimal number.
     int ServerPort() const;
     // The nickname to send: "Anonymous" when the field is empty.
     QString EffectiveNickName() const;

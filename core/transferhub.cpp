@@ -61,10 +61,8 @@ void TransferHub::CloseTunnels()
         if (row.handle->session)
             row.handle->session->Close();
         row.handle.reset();
-        if (row.statusImage == 2) {
-            row.status = QStringLiteral("Closed");
-            row.statusImage = 4;
-        }
+        if (row.state == TunnelState::Open)
+            row.state = TunnelState::Closed;
         changed = true;
     }
     if (changed)
@@ -223,8 +221,7 @@ void TransferHub::OnTunnelRegistered(std::unique_ptr<TunnelRegistrationEvent> re
     row.type = QStringLiteral("Incoming");
     row.host = registration->peerName;
     row.nickName = safename::PrintableText(registration->nickName);
-    row.status = registration->statusText;
-    row.statusImage = registration->statusImage;
+    row.state = registration->state;
     row.handle = std::move(registration->tunnel);
     m_tunnels.insert(m_tunnels.begin(), std::move(row));
     emit tunnelsChanged();
@@ -238,8 +235,7 @@ std::unique_ptr<TlsSession> TransferHub::TakeTunnel(const QString& host)
             continue;
         std::unique_ptr<TlsSession> session = std::move(row.handle->session);
         row.handle.reset();
-        row.status = QStringLiteral("Used");
-        row.statusImage = 4;
+        row.state = TunnelState::Used;
         emit tunnelsChanged();
         return session;
     }

@@ -2,6 +2,7 @@
 
 #include "core/base/transferlistmodel.h"
 #include "core/base/transferservices.h"
+#include "tunnel/tunnelstate.h"
 
 #include <QObject>
 #include <QString>
@@ -44,9 +45,11 @@ public:
         QString type; // "Incoming"
         QString host;
         QString nickName;
-        QString status;      // "Open", "Used", "Closed", "Dropped"
-        int statusImage = 4; // 2 usable, 4 otherwise
+        TunnelState state = TunnelState::Dropped;
         std::unique_ptr<TunnelHandle> handle;
+
+        QString status() const { return TunnelStateText(state); }
+        int statusImage() const { return TunnelStateImage(state); }
     };
 
     static inline const QString InitialTrayHint =

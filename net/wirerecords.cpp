@@ -1,5 +1,6 @@
 #include "net/wirerecords.h"
 
+#include "core/base/littleendian.h"
 #include "net/tlssession.h"
 
 #include <cstring>
@@ -7,6 +8,8 @@
 namespace vantrel {
 
 namespace {
+
+using namespace littleendian;
 
 // RequestHeader offsets.
 constexpr int RequestKind = 0;
@@ -24,7 +27,7 @@ constexpr int RequestRawFlag = 568;
 // ReplyHeader offsets.
 constexpr int ReplyKind = 0;
 constexpr int ReplyAccepted = 4;
-constexpr int ReplyReason = 8;
+constexpr int ReplyReasonAt = 8;
 constexpr int ReplyResumeOffset = 12;
 constexpr int ReplyNickName = 16;
 constexpr int ReplyComment = 48;
@@ -37,42 +40,6 @@ constexpr int DataStreamSize = 8;
 constexpr int NickNameField = 32;
 constexpr int FileNameField = 256;
 constexpr int CommentField = 256;
-
-// Little-endian whatever the host's order.
-void PutU16(std::uint8_t* at, std::uint16_t value)
-{
-    at[0] = static_cast<std::uint8_t>(value);
-    at[1] = static_cast<std::uint8_t>(value >> 8);
-}
-
-void PutU32(std::uint8_t* at, std::uint32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-        at[i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
-void PutI32(std::uint8_t* at, std::int32_t value)
-{
-    PutU32(at, static_cast<std::uint32_t>(value));
-}
-
-std::uint16_t GetU16(const std::uint8_t* at)
-{
-    return static_cast<std::uint16_t>(at[0] | (at[1] << 8));
-}
-
-std::uint32_t GetU32(const std::uint8_t* at)
-{
-    std::uint32_t value = 0;
-    for (int i = 0; i < 4; ++i)
-        value |= static_cast<std::uint32_t>(at[i]) << (8 * i);
-    return value;
-}
-
-std::int32_t GetI32(const std::uint8_t* at)
-{
-    return static_cast<std::int32_t>(GetU32(at));
-}
 
 // The caller has made the text fit with room for the NUL; the rest of the field stays 0.
 void PutText(std::uint8_t* field, const QByteArray& text)
@@ -109,25 +76,6 @@ bool WriteWhole(TlsSession& session, const std::array<std::uint8_t, N>& image)
 }
 
 } // namespace
-
-QByteArray CutUtf8(const QByteArray& text, int maxBytes)
-{
-    if (maxBytes <= 0)
-        return {};
-    if (text.size() <= maxBytes)
-        return text;
-    // Step back over continuation bytes (10xxxxxx) so the character that straddles the
-    // limit is left out whole; a character has at most three of them.
-    qsizetype cut = maxBytes;
-    for (int back = 0; back < 3 && cut > 0; ++back) {
-        if ((static_cast<std::uint8_t>(text[cut]) & 0xC0) != 0x80)
-            break;
-        --cut;
-    }
-    if ((static_cast<std::uint8_t>(text[cut]) & 0xC0) == 0x80)
-        cut = maxBytes; // not UTF-8 here: a plain byte cut is all there is
-    return text.left(cut);
-}
 
 bool FitsFileName(const QByteArray& fileName)
 {
@@ -188,7 +136,7 @@ ReplyHeader ReplyHeader::Resume(const QByteArray& ownNick, std::uint32_t offset)
 ReplyHeader ReplyHeader::Refuse(const QByteArray& ownNick, const QByteArray& refusal)
 {
     ReplyHeader r;
-    r.reason = 2;
+    r.reason = static_cast<std::int32_t>(ReplyReason::Refused);
     r.nickName = ownNick;
     r.comment = refusal;
     return r;
@@ -197,7 +145,7 @@ ReplyHeader ReplyHeader::Refuse(const QByteArray& ownNick, const QByteArray& ref
 ReplyHeader ReplyHeader::VersionMismatch(const QByteArray& ownNick)
 {
     ReplyHeader r;
-    r.reason = 1;
+    r.reason = static_cast<std::int32_t>(ReplyReason::VersionMismatch);
     r.nickName = ownNick;
     return r;
 }
@@ -208,7 +156,7 @@ std::array<std::uint8_t, ReplyHeader::Size> ReplyHeader::Encode() const
     std::uint8_t* b = image.data();
     PutI32(b + ReplyKind, kind);
     PutI32(b + ReplyAccepted, accepted);
-    PutI32(b + ReplyReason, reason);
+    PutI32(b + ReplyReasonAt, reason);
     PutU32(b + ReplyResumeOffset, resumeOffset);
     PutText(b + ReplyNickName, CutUtf8(nickName, MaxNickNameBytes));
     PutText(b + ReplyComment, CutUtf8(comment, MaxCommentBytes));
@@ -224,7 +172,7 @@ ReplyHeader ReplyHeader::Decode(const std::uint8_t* bytes, int available)
     ReplyHeader r;
     r.kind = GetI32(b + ReplyKind);
     r.accepted = GetI32(b + ReplyAccepted);
-    r.reason = GetI32(b + ReplyReason);
+    r.reason = GetI32(b + ReplyReasonAt);
     r.resumeOffset = GetU32(b + ReplyResumeOffset);
     r.nickName = GetText(b + ReplyNickName, NickNameField);
     r.comment = GetText(b + ReplyComment, CommentField);

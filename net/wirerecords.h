@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/base/cututf8.h"
+
 #include <QByteArray>
 
 #include <array>
@@ -20,6 +22,25 @@ enum class MessageKind : std::int32_t
 
 constexpr std::uint16_t ProtocolVersionA = 1;
 constexpr std::uint16_t ProtocolVersionB = 4;
+
+// The port a copy listens on unless told otherwise, and the one a peer's address means
+// when it names none.
+constexpr int DefaultServerPort = 12666;
+
+// Sizes travel as 32 bits: a stream of this many bytes or more cannot be announced.
+constexpr std::uint64_t SizeFieldLimit = std::uint64_t{1} << 32;
+
+// The request's and the data header's raw flag.
+constexpr std::int32_t RawFlagArchive = 0; // a zip archive follows
+constexpr std::int32_t RawFlagRaw = 1;     // the file itself follows
+
+// Why a reply says what it says.
+enum class ReplyReason : std::int32_t
+{
+    None = 0,            // accepted (or resumed)
+    VersionMismatch = 1, // the request's protocol version is not ours
+    Refused = 2,         // refused by the user, with the refusal as comment
+};
 
 // Text fields hold the raw bytes of the field up to its first NUL (UTF-8 on this platform).
 // Longest texts that travel (each field keeps room for its NUL).
@@ -42,7 +63,7 @@ struct RequestHeader
     std::uint32_t fileCount = 0;
     std::uint32_t totalSize = 0;
     std::int32_t senderPort = 0;
-    std::int32_t rawFlag = 0;
+    std::int32_t rawFlag = RawFlagArchive; // any other value announces the file itself
 
     bool VersionMatches() const
     {
@@ -70,7 +91,7 @@ struct ReplyHeader
 
     std::int32_t kind = static_cast<std::int32_t>(MessageKind::Reply);
     std::int32_t accepted = 0;
-    std::int32_t reason = 0; // 0 accepted, 1 version mismatch, 2 refused by the user
+    std::int32_t reason = static_cast<std::int32_t>(ReplyReason::None); // a ReplyReason
     std::uint32_t resumeOffset = 0;
     QByteArray nickName;
     QByteArray comment;
@@ -81,7 +102,10 @@ struct ReplyHeader
     static ReplyHeader VersionMismatch(const QByteArray& ownNick);
 
     bool IsAccepted() const { return accepted != 0; }
-    bool IsVersionMismatch() const { return accepted == 0 && reason == 1; }
+    bool IsVersionMismatch() const
+    {
+        return accepted == 0 && reason == static_cast<std::int32_t>(ReplyReason::VersionMismatch);
+    }
 
     std::array<std::uint8_t, Size> Encode() const;
     static ReplyHeader Decode(const std::uint8_t* bytes, int available); // missing bytes read as 0
@@ -93,17 +117,14 @@ struct DataHeader
     static constexpr int Size = 12;
 
     std::int32_t kind = static_cast<std::int32_t>(MessageKind::Data);
-    std::int32_t rawFlag = 0;     // 1 = the file itself; anything else = a zip archive
+    std::int32_t rawFlag = RawFlagArchive; // RawFlagRaw = the file itself; else a zip archive
     std::uint32_t streamSize = 0; // whole stream length, not reduced by a resume offset
 
-    bool IsRaw() const { return rawFlag == 1; }
+    bool IsRaw() const { return rawFlag == RawFlagRaw; }
 
     std::array<std::uint8_t, Size> Encode() const;
     static DataHeader Decode(const std::uint8_t* bytes);
 };
-
-// Cuts text to at most maxBytes without splitting a UTF-8 character.
-QByteArray CutUtf8(const QByteArray& text, int maxBytes);
 
 // Record exchange over a session. Reads collect exactly the record's size (a record is
 // written with one call, but a reader does not rely on it arriving in one piece); any

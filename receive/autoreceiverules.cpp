@@ -1,7 +1,7 @@
 #include "receive/autoreceiverules.h"
 
+#include "core/base/littleendian.h"
 #include "net/securechannel.h"
-
 #include "receive/fixedrecord.h"
 
 #include <QFile>
@@ -14,13 +14,20 @@ namespace vantrel {
 
 namespace {
 
+// The rules file: the count, then one record per rule.
 constexpr int CountSize = 4;
+constexpr int CountOffset = 0;
+
 constexpr int RecordSize = 1032;
+constexpr int RecordEnabled = 0;
+constexpr int RecordHost = 4;
+constexpr int RecordSaveFolder = 516;
+constexpr int RecordBandLimit = 1028;
 constexpr int TextWidth = 512;
 
 QString CutText(const QString& text)
 {
-    return QString::fromUtf8(fixedrecord::CutUtf8(text.toUtf8(), TextWidth - 1));
+    return QString::fromUtf8(CutUtf8(text.toUtf8(), TextWidth - 1));
 }
 
 // A whole number of Kb/sec; blanks around it are tolerated. Text that is no whole number, a
@@ -72,23 +79,24 @@ AutoReceiveRules::MatchAutoReceive(const QString& peerName, std::optional<std::u
 void AutoReceiveRules::Load(const QString& file)
 {
     using namespace fixedrecord;
+    using namespace littleendian;
     m_rules.clear();
     QFile in(file);
     if (in.open(QIODevice::ReadOnly)) {
         const QByteArray bytes = in.readAll();
         if (bytes.size() >= CountSize) {
-            const std::uint32_t count = ReadU32(bytes.constData());
+            const std::uint32_t count = GetU32(At(bytes, CountOffset));
             // A short or damaged file keeps its complete records only.
             const qsizetype available = (bytes.size() - CountSize) / RecordSize;
             const qsizetype records = std::min<qsizetype>(count, available);
             for (qsizetype i = 0; i < records; ++i) {
-                const char* at = bytes.constData() + CountSize + i * RecordSize;
+                const std::uint8_t* record = At(bytes, CountSize + i * RecordSize);
                 AutoReceiveRule rule;
-                rule.enabled = ReadU32(at) == 1;
-                rule.host = QString::fromUtf8(ReadText(at + 4, TextWidth));
-                rule.saveFolder = QString::fromUtf8(ReadText(at + 4 + TextWidth, TextWidth));
+                rule.enabled = GetU32(record + RecordEnabled) == 1;
+                rule.host = QString::fromUtf8(GetText(record + RecordHost, TextWidth));
+                rule.saveFolder = QString::fromUtf8(GetText(record + RecordSaveFolder, TextWidth));
                 // A negative limit was never reached by the throttle: it meant no limit.
-                rule.bandLimit = std::max<std::int32_t>(0, std::int32_t(ReadU32(at + 1028)));
+                rule.bandLimit = std::max<std::int32_t>(0, GetI32(record + RecordBandLimit));
                 m_rules.push_back(rule);
             }
         }
@@ -99,14 +107,17 @@ void AutoReceiveRules::Load(const QString& file)
 bool AutoReceiveRules::Save(const QString& file) const
 {
     using namespace fixedrecord;
-    QByteArray bytes;
-    bytes.reserve(CountSize + qsizetype(m_rules.size()) * RecordSize);
-    AppendU32(bytes, static_cast<std::uint32_t>(m_rules.size()));
+    using namespace littleendian;
+    QByteArray bytes(CountSize + qsizetype(m_rules.size()) * RecordSize, '\0');
+    PutU32(At(bytes, CountOffset), static_cast<std::uint32_t>(m_rules.size()));
+    qsizetype offset = CountSize;
     for (const AutoReceiveRule& rule : m_rules) {
-        AppendU32(bytes, rule.enabled ? 1 : 0);
-        AppendText(bytes, rule.host.toUtf8(), TextWidth);
-        AppendText(bytes, rule.saveFolder.toUtf8(), TextWidth);
-        AppendU32(bytes, static_cast<std::uint32_t>(rule.bandLimit));
+        std::uint8_t* record = At(bytes, offset);
+        PutU32(record + RecordEnabled, rule.enabled ? 1 : 0);
+        PutText(record + RecordHost, TextWidth, rule.host.toUtf8());
+        PutText(record + RecordSaveFolder, TextWidth, rule.saveFolder.toUtf8());
+        PutI32(record + RecordBandLimit, rule.bandLimit);
+        offset += RecordSize;
     }
 
     QSaveFile out(file);

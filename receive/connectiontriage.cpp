@@ -1,6 +1,7 @@
 #include "receive/connectiontriage.h"
 
 #include "core/base/eventnumbers.h"
+#include "core/base/nickname.h"
 #include "core/base/payloadevent.h"
 #include "net/securechannel.h"
 #include "net/tlssession.h"
@@ -153,7 +154,7 @@ void ConnectionTriage::Triage(std::unique_ptr<TlsSession> session)
     }
     // Checked before the kind, so that a registration from another version learns why too.
     if (!request->VersionMatches()) {
-        const QByteArray nick = m_services.ownNickName ? m_services.ownNickName() : QByteArray();
+        const QByteArray nick = OwnNickName(m_services.ownNickName);
         WriteReply(*session, ReplyHeader::VersionMismatch(nick));
         session->Close();
         return;
@@ -171,13 +172,11 @@ void ConnectionTriage::Triage(std::unique_ptr<TlsSession> session)
         event->peerName = peerName;
         event->nickName = request->nickName;
         if (allowed) {
-            event->statusText = QStringLiteral("Open");
-            event->statusImage = 2;
+            event->state = TunnelState::Open;
             event->tunnel = std::make_unique<TunnelHandle>();
             event->tunnel->session = std::move(session);
         } else {
-            event->statusText = QStringLiteral("Dropped");
-            event->statusImage = 4;
+            event->state = TunnelState::Dropped;
             session->Drop();
         }
         postPayload(m_services.eventTarget, hub::UM_TUNNEL_REGISTERED, std::move(event));

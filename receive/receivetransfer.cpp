@@ -1,6 +1,7 @@
 #include "receive/receivetransfer.h"
 
 #include "core/base/eventnumbers.h"
+#include "core/base/nickname.h"
 #include "core/base/payloadevent.h"
 #include "core/base/soundplayer.h"
 #include "core/base/ticks.h"
@@ -16,8 +17,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <limits>
-
 namespace vantrel {
 
 namespace {
@@ -26,7 +25,7 @@ namespace {
 std::optional<std::uint32_t> FileSize(const QString& path)
 {
     const QFileInfo info(path);
-    if (!info.isFile() || info.size() > std::numeric_limits<std::uint32_t>::max())
+    if (!info.isFile() || static_cast<std::uint64_t>(info.size()) >= SizeFieldLimit)
         return std::nullopt;
     return static_cast<std::uint32_t>(info.size());
 }
@@ -139,7 +138,7 @@ void ReceiveTransfer::Present()
 bool ReceiveTransfer::FindPartialCopy()
 {
     m_matchedResumeId.reset();
-    if (m_isFile && m_request.rawFlag != 0) {
+    if (m_isFile && m_request.rawFlag != RawFlagArchive) {
         // The destination itself is the partial copy of a raw file; one as large as the
         // offer is an old file to overwrite, not a part of this one.
         const std::optional<std::uint32_t> size = FileSize(m_targetPath);
@@ -174,9 +173,8 @@ void ReceiveTransfer::Accept(const QString& chosenPath)
         AskResume();
         return;
     }
-    ReplyAndStart(
-        ReplyHeader::Accept(m_services.ownNickName ? m_services.ownNickName() : QByteArray()),
-        QStringLiteral("Connection error"));
+    ReplyAndStart(ReplyHeader::Accept(OwnNickName(m_services.ownNickName)),
+                  QStringLiteral("Connection error"));
 }
 
 void ReceiveTransfer::AnswerAutoAccept()
@@ -196,16 +194,15 @@ void ReceiveTransfer::AnswerAutoAccept()
         postNumbered(this, recv::UM_RECV_AUTO_RESUME);
         return;
     }
-    ReplyAndStart(
-        ReplyHeader::Accept(m_services.ownNickName ? m_services.ownNickName() : QByteArray()),
-        QStringLiteral("Connection error"));
+    ReplyAndStart(ReplyHeader::Accept(OwnNickName(m_services.ownNickName)),
+                  QStringLiteral("Connection error"));
 }
 
 void ReceiveTransfer::Resume()
 {
     if (m_state != State::ResumeQuestion)
         return;
-    const QByteArray nick = m_services.ownNickName ? m_services.ownNickName() : QByteArray();
+    const QByteArray nick = OwnNickName(m_services.ownNickName);
     // Measured again now: the partial copy may have changed, or the resumes window may have
     // deleted the cached entry, since the question was asked.
     std::optional<std::uint32_t> held;
@@ -239,9 +236,8 @@ void ReceiveTransfer::Overwrite()
     if (m_matchedResumeId && m_services.resumes)
         m_services.resumes->Discard(*m_matchedResumeId);
     m_matchedResumeId.reset();
-    ReplyAndStart(
-        ReplyHeader::Accept(m_services.ownNickName ? m_services.ownNickName() : QByteArray()),
-        QStringLiteral("Connection Error"));
+    ReplyAndStart(ReplyHeader::Accept(OwnNickName(m_services.ownNickName)),
+                  QStringLiteral("Connection Error"));
 }
 
 void ReceiveTransfer::ReplyAndStart(const ReplyHeader& reply, const QString& failureStatus)
@@ -262,45 +258,32 @@ void ReceiveTransfer::ReplyAndStart(const ReplyHeader& reply, const QString& fai
 
 void ReceiveTransfer::Abort(const QByteArray& reason)
 {
-    switch (m_state) {
-    case State::Pending:
-    case State::ResumeQuestion:
-    case State::WaitingForData: {
+    const bool beforeData = m_state == State::Pending || m_state == State::ResumeQuestion ||
+                            m_state == State::WaitingForData;
+    if (!beforeData && m_state != State::Receiving)
+        return; // nothing to abort: "Abort" is disabled
+    const bool sessionFit = StopWorker();
+    SetStatus(QStringLiteral("Aborted"), View::StatusKind::Failure);
+    SetRowIdleCells();
+    SetIcon(TransferListModel::IconStopped);
+    emit answered();
+    m_progTimer.stop();
+    if (beforeData) {
         // Before the data phase: the request is refused and the window closes.
-        const bool sessionFit = StopWorker();
-        SetStatus(QStringLiteral("Aborted"), View::StatusKind::Failure);
-        SetRowIdleCells();
-        SetIcon(TransferListModel::IconStopped);
-        emit answered();
-        m_progTimer.stop();
         TlsSession* session = m_connection->session.get();
         if (sessionFit && session)
-            WriteReply(*session,
-                       ReplyHeader::Refuse(m_services.ownNickName ? m_services.ownNickName()
-                                                                  : QByteArray(),
-                                           CutUtf8(reason, MaxCommentBytes)));
+            WriteReply(*session, ReplyHeader::Refuse(OwnNickName(m_services.ownNickName),
+                                                     CutUtf8(reason, MaxCommentBytes)));
         Changed();
         Close();
         return;
     }
-    case State::Receiving: {
-        // During the data phase: what arrived is kept for a resume or deletion.
-        StopWorker();
-        SetStatus(QStringLiteral("Aborted"), View::StatusKind::Failure);
-        SetRowIdleCells();
-        SetIcon(TransferListModel::IconStopped);
-        emit answered();
-        m_progTimer.stop();
-        if (m_connection->session) {
-            m_connection->session->Close();
-            m_connection->session.reset();
-        }
-        ShowInterruption(QStringLiteral("You have aborted this download"), true);
-        return;
+    // During the data phase: what arrived is kept for a resume or deletion.
+    if (m_connection->session) {
+        m_connection->session->Close();
+        m_connection->session.reset();
     }
-    default:
-        return; // nothing to abort: "Abort" is disabled
-    }
+    ShowInterruption(QStringLiteral("You have aborted this download"), true);
 }
 
 void ReceiveTransfer::SaveForLaterResume()
@@ -406,7 +389,7 @@ void ReceiveTransfer::SetRowIdleCells()
     m_row.Set(TransferListModel::Progress, QStringLiteral("-"));
 }
 
-void ReceiveTransfer::SetIcon(int slot)
+void ReceiveTransfer::SetIcon(TransferListModel::IconSlot slot)
 {
     m_row.SetIcon(slot);
 }

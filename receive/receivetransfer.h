@@ -129,7 +129,7 @@ private:
 
     void SetStatus(const QString& text, View::StatusKind kind);
     void SetRowIdleCells();
-    void SetIcon(int slot);
+    void SetIcon(TransferListModel::IconSlot slot);
     void Play(Sound sound);
     void Changed() { emit viewChanged(); }
 

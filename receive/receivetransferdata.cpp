@@ -98,7 +98,7 @@ void ReceiveTransfer::OnDataHeader()
     m_worker.Join();
     const DataHeader header = *m_worker.header();
     // A directory only ever travels as an archive.
-    const bool announcedRaw = m_isFile && m_request.rawFlag != 0;
+    const bool announcedRaw = m_isFile && m_request.rawFlag != RawFlagArchive;
     if (header.IsRaw() != announcedRaw) {
         // The stream is not what the request announced (and, on a resume, not what the
         // partial copy holds): nothing sound can be made of it.

@@ -1,5 +1,6 @@
 #include "receive/resumecache.h"
 
+#include "core/base/littleendian.h"
 #include "net/wirerecords.h"
 #include "receive/fixedrecord.h"
 #include "stats/formatsize.h"
@@ -16,8 +17,18 @@ namespace vantrel {
 namespace {
 
 const QString ListFileName = QStringLiteral("cachedreslist.vnt");
+
+// The list file: a header, then one record per entry.
 constexpr int HeaderSize = 8;
+constexpr int HeaderCount = 0;
+constexpr int HeaderLastResumeId = 4;
+
 constexpr int RecordSize = 272;
+constexpr int RecordId = 0;
+constexpr int RecordFileName = 4;
+constexpr int RecordDirCount = 260;
+constexpr int RecordFileCount = 264;
+constexpr int RecordTotalSize = 268;
 constexpr int FileNameWidth = 256;
 
 } // namespace
@@ -51,6 +62,7 @@ QString ResumeCache::EntryFile(std::uint32_t id) const
 void ResumeCache::Load()
 {
     using namespace fixedrecord;
+    using namespace littleendian;
     m_entries.clear();
     m_lastResumeId = 0;
 
@@ -58,19 +70,19 @@ void ResumeCache::Load()
     if (file.open(QIODevice::ReadOnly)) {
         const QByteArray bytes = file.readAll();
         if (bytes.size() >= HeaderSize) {
-            const std::uint32_t count = ReadU32(bytes.constData());
-            m_lastResumeId = ReadU32(bytes.constData() + 4);
+            const std::uint32_t count = GetU32(At(bytes, HeaderCount));
+            m_lastResumeId = GetU32(At(bytes, HeaderLastResumeId));
             // A short or damaged file keeps its complete records only.
             const qsizetype available = (bytes.size() - HeaderSize) / RecordSize;
             const qsizetype records = std::min<qsizetype>(count, available);
             for (qsizetype i = 0; i < records; ++i) {
-                const char* at = bytes.constData() + HeaderSize + i * RecordSize;
+                const std::uint8_t* record = At(bytes, HeaderSize + i * RecordSize);
                 ResumeEntry entry;
-                entry.id = ReadU32(at);
-                entry.fileName = ReadText(at + 4, FileNameWidth);
-                entry.dirCount = ReadU32(at + 260);
-                entry.fileCount = ReadU32(at + 264);
-                entry.totalSize = ReadU32(at + 268);
+                entry.id = GetU32(record + RecordId);
+                entry.fileName = GetText(record + RecordFileName, FileNameWidth);
+                entry.dirCount = GetU32(record + RecordDirCount);
+                entry.fileCount = GetU32(record + RecordFileCount);
+                entry.totalSize = GetU32(record + RecordTotalSize);
                 m_entries.push_back(entry);
             }
         }
@@ -91,16 +103,19 @@ void ResumeCache::Load()
 bool ResumeCache::Save() const
 {
     using namespace fixedrecord;
-    QByteArray bytes;
-    bytes.reserve(HeaderSize + qsizetype(m_entries.size()) * RecordSize);
-    AppendU32(bytes, static_cast<std::uint32_t>(m_entries.size()));
-    AppendU32(bytes, m_entries.empty() ? 0 : m_lastResumeId);
+    using namespace littleendian;
+    QByteArray bytes(HeaderSize + qsizetype(m_entries.size()) * RecordSize, '\0');
+    PutU32(At(bytes, HeaderCount), static_cast<std::uint32_t>(m_entries.size()));
+    PutU32(At(bytes, HeaderLastResumeId), m_entries.empty() ? 0 : m_lastResumeId);
+    qsizetype offset = HeaderSize;
     for (const ResumeEntry& entry : m_entries) {
-        AppendU32(bytes, entry.id);
-        AppendText(bytes, entry.fileName, FileNameWidth);
-        AppendU32(bytes, entry.dirCount);
-        AppendU32(bytes, entry.fileCount);
-        AppendU32(bytes, entry.totalSize);
+        std::uint8_t* record = At(bytes, offset);
+        PutU32(record + RecordId, entry.id);
+        PutText(record + RecordFileName, FileNameWidth, entry.fileName);
+        PutU32(record + RecordDirCount, entry.dirCount);
+        PutU32(record + RecordFileCount, entry.fileCount);
+        PutU32(record + RecordTotalSize, entry.totalSize);
+        offset += RecordSize;
     }
 
     QSaveFile file(m_folder.file(ListFileName));
@@ -144,7 +159,7 @@ std::uint32_t ResumeCache::Add(const RequestHeader& request)
 
     ResumeEntry entry;
     entry.id = id;
-    entry.fileName = fixedrecord::CutUtf8(request.fileName, FileNameWidth - 1);
+    entry.fileName = CutUtf8(request.fileName, FileNameWidth - 1);
     entry.dirCount = request.dirCount;
     entry.fileCount = request.fileCount;
     entry.totalSize = request.totalSize;

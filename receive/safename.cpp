@@ -1,5 +1,8 @@
 #include "receive/safename.h"
 
+#include "core/base/cututf8.h"
+#include "net/wirerecords.h"
+
 #include <QList>
 
 #include <algorithm>
@@ -28,23 +31,6 @@ QString WithoutHidden(const QString& text, bool keepLayout)
     return result;
 }
 
-// Invalid UTF-8 turns into three-byte replacement characters, so a name that fitted the
-// wire field may be too long for the file system; cut it on a character boundary.
-QString CutToUtf8Bytes(const QString& text, int maxBytes)
-{
-    QString result;
-    int used = 0;
-    for (const char32_t c : text.toUcs4()) {
-        const QString one = QString::fromUcs4(&c, 1);
-        const int bytes = static_cast<int>(one.toUtf8().size());
-        if (used + bytes > maxBytes)
-            break;
-        used += bytes;
-        result.append(one);
-    }
-    return result;
-}
-
 } // namespace
 
 QString SafeBaseName(const QByteArray& offeredName, bool directory)
@@ -54,7 +40,9 @@ QString SafeBaseName(const QByteArray& offeredName, bool directory)
         std::max(name.lastIndexOf(QLatin1Char('/')), name.lastIndexOf(QLatin1Char('\\')));
     if (cut >= 0)
         name = name.mid(cut + 1);
-    name = CutToUtf8Bytes(name.trimmed(), 255);
+    // Invalid UTF-8 turned into three-byte replacement characters, so a name that fitted the
+    // wire field may be too long for the file system, whose names hold as many bytes.
+    name = QString::fromUtf8(CutUtf8(name.trimmed().toUtf8(), MaxFileNameBytes));
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
         return QString::fromLatin1(directory ? FallbackDirectoryName : FallbackFileName);
     return name;

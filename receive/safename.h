@@ -14,7 +14,7 @@ namespace safename {
 inline constexpr char FallbackFileName[] = "received-file";
 inline constexpr char FallbackDirectoryName[] = "received-directory";
 
-// The name to create inside a chosen folder, at most 255 UTF-8 bytes.
+// The name to create inside a chosen folder, at most MaxFileNameBytes of UTF-8.
 QString SafeBaseName(const QByteArray& offeredName, bool directory = false);
 
 // A peer's text for display: UTF-8 without control or invisible formatting characters

@@ -45,9 +45,7 @@ CompressWorker::~CompressWorker()
 
 bool CompressWorker::Start(const QString& tempFolder)
 {
-    const bool available = m_zip && (m_isDirectory ? m_zip->OrvakZipFolderRecursive != nullptr
-                                                   : m_zip->OrvakZipSingleFile != nullptr);
-    if (!available) {
+    if (!m_zip) {
         m_outcome.store(Outcome::Failed, std::memory_order_release);
         return false;
     }
@@ -64,11 +62,10 @@ void CompressWorker::Run()
 {
     const QByteArray archive = QFile::encodeName(m_archivePath);
     const QByteArray source = QFile::encodeName(m_sourcePath);
-    const int result = m_isDirectory
-                           ? m_zip->OrvakZipFolderRecursive(archive.constData(), source.constData(),
-                                                            &m_progress, &m_cancel)
-                           : m_zip->OrvakZipSingleFile(archive.constData(), source.constData(),
-                                                       &m_progress, &m_unusedOut, &m_cancel);
+    const int result = m_isDirectory ? m_zip->ZipFolder(archive.constData(), source.constData(),
+                                                        &m_progress, &m_cancel)
+                                     : m_zip->ZipSingleFile(archive.constData(), source.constData(),
+                                                            &m_progress, &m_unusedOut, &m_cancel);
     m_outcome.store(result == ZB_OK ? Outcome::Ready : Outcome::Failed, std::memory_order_release);
     if (m_finished)
         m_finished();

@@ -160,7 +160,7 @@ void ConnectWorker::Exchange()
     RequestHeader request;
     request.nickName = m_request.nickName;
     request.fileName = m_request.fileName;
-    request.comment = CutUtf8(m_request.comment, 255);
+    request.comment = CutUtf8(m_request.comment, MaxCommentBytes);
     request.dirCount = m_request.dirCount;
     request.fileCount = m_request.fileCount;
     request.totalSize = m_request.totalSize;

@@ -4,8 +4,6 @@ namespace vantrel {
 
 namespace {
 
-constexpr std::uint16_t DefaultPort = 12666;
-
 // Reads a decimal number the way the C library does (leading blanks, optional sign), keeping
 // only its low 16 bits. Nothing when no digit follows or the number is negative.
 bool ReadPort(const QString& text, std::uint16_t& port)
@@ -47,7 +45,7 @@ HostAndPort ParseHostText(const QString& text)
     const qsizetype colon = host.indexOf(QLatin1Char(':'));
     if (colon >= 0) {
         if (!ReadPort(host.mid(colon + 1), result.port))
-            result.port = DefaultPort;
+            result.port = DefaultServerPort;
         host.truncate(colon);
         host = host.trimmed();
     }

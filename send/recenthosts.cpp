@@ -1,6 +1,7 @@
 #include "send/recenthosts.h"
 
 #include "core/base/settingsstore.h"
+#include "net/wirerecords.h"
 
 #include <array>
 #include <mutex>
@@ -8,8 +9,6 @@
 namespace vantrel {
 
 namespace {
-
-constexpr int DefaultPort = 12666;
 
 QString ValueName(int index)
 {
@@ -20,7 +19,7 @@ QString ValueName(int index)
 
 QString RecentHosts::EntryText(const QString& host, int port, const QString& nickName)
 {
-    if (port == DefaultPort)
+    if (port == DefaultServerPort)
         return QStringLiteral("%1 (%2)").arg(host, nickName);
     return QStringLiteral("%1:%2 (%3)").arg(host, QString::number(port), nickName);
 }
@@ -44,7 +43,6 @@ void RecentHosts::AddRecentHost(const QString& host, int port, const QString& ni
     const QString& key = SettingsStore::RecentHostsKey;
     // The send engine's worker and the UI thread may add at the same moment.
     std::lock_guard lock(m_store.UpdateLock());
-    m_store.OpenKey(key);
 
     std::array<QString, MaxEntries> old;
     for (int i = 0; i < MaxEntries; ++i)

@@ -17,7 +17,7 @@ public:
 
     // Entry texts in order, stopping at the first missing or empty one.
     QStringList LoadRecentHosts() const;
-    // "host (nick)" for port 12666, else "host:port (nick)"; prefix-duplicate rule; one
+    // "host (nick)" for the default port, else "host:port (nick)"; prefix-duplicate rule; one
     // lock around the whole update.
     void AddRecentHost(const QString& host, int port, const QString& nickName);
     void ClearRecentHosts();

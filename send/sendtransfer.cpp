@@ -1,9 +1,11 @@
 #include "send/sendtransfer.h"
 
+#include "core/base/nickname.h"
 #include "core/base/payloadevent.h"
 
 #include "core/base/ticks.h"
 #include "net/tlssession.h"
+#include "net/wirerecords.h"
 #include "netutil/dyndnsbook.h"
 #include "send/compressworker.h"
 #include "send/connectworker.h"
@@ -21,20 +23,12 @@
 
 namespace vantrel {
 
-namespace {
-
-constexpr std::uint64_t SizeLimit = std::uint64_t{1} << 32; // sizes travel as uint32
-constexpr int MaxFileNameBytes = 255;                       // fileName holds 255 + NUL
-
-} // namespace
-
 SendTransfer::SendTransfer(const TransferServices& services, const QString& sourcePath, RowRef row,
                            QObject* parent)
     : QObject(parent), m_services(services), m_row(row), m_sourcePath(sourcePath),
       m_clock(TickCount), m_compressTimer(this), m_progressTimer(this)
 {
-    if (m_services.ownNickName)
-        m_ownNickName = m_services.ownNickName();
+    m_ownNickName = OwnNickName(m_services.ownNickName);
     if (m_services.recentHosts)
         m_recentHosts = m_services.recentHosts->LoadRecentHosts();
     m_compressTimer.setInterval(CompressInterval);
@@ -77,20 +71,15 @@ bool SendTransfer::ExamineSource()
         m_view.pathLabel = QStringLiteral("Directory to Send");
         m_view.compressionToggleEnabled = false; // a directory always travels as an archive
         const QByteArray path = QFile::encodeName(info.filePath());
-        if (m_services.zip && m_services.zip->FolderProperties64) {
-            m_services.zip->FolderProperties64(path.constData(), &size, &m_dirCount, &m_fileCount);
-        } else if (m_services.zip && m_services.zip->FolderProperties) {
-            std::uint32_t size32 = 0;
-            m_services.zip->FolderProperties(path.constData(), &size32, &m_dirCount, &m_fileCount);
-            size = size32;
-        }
+        if (m_services.zip)
+            m_services.zip->FolderProperties(path.constData(), &size, &m_dirCount, &m_fileCount);
     } else {
         m_view.pathLabel = QStringLiteral("File to Send");
         m_dirCount = 0;
         m_fileCount = 1;
         size = static_cast<std::uint64_t>(info.size());
     }
-    const bool tooLarge = size >= SizeLimit;
+    const bool tooLarge = size >= SizeFieldLimit;
     m_totalSize = tooLarge ? 0 : static_cast<std::uint32_t>(size);
     const QString sizeText = tooLarge ? sendtexts::LargeSize(size) : FormatSizeFixed(m_totalSize);
 
@@ -119,7 +108,7 @@ bool SendTransfer::ExamineSource()
         RefuseSource(QStringLiteral("Status: This path has no name to send"));
         return false;
     }
-    if (m_baseName.size() > MaxFileNameBytes) {
+    if (!FitsFileName(m_baseName)) {
         RefuseSource(QStringLiteral("Status: Name too long to send (more than 255 bytes)"));
         return false;
     }
@@ -191,7 +180,7 @@ void SendTransfer::Send(const SendInputs& inputs)
     m_row.SetIcon(TransferListModel::IconWaiting);
     ++m_attempt;
     m_state = State::Connecting;
-    m_rawFlag = m_view.compressionOn ? 0 : 1;
+    m_rawFlag = m_view.compressionOn ? RawFlagArchive : RawFlagRaw;
 
     ConnectWorker::Request request;
     request.trustListFile = m_services.folder.file(QStringLiteral("clientcalist.pem"));
@@ -201,7 +190,7 @@ void SendTransfer::Send(const SendInputs& inputs)
     request.dirCount = m_dirCount;
     request.fileCount = m_fileCount;
     request.totalSize = m_totalSize;
-    request.senderPort = m_services.ownServerPort ? m_services.ownServerPort() : 12666;
+    request.senderPort = m_services.ownServerPort ? m_services.ownServerPort() : DefaultServerPort;
     request.rawFlag = m_rawFlag;
     if (inputs.direct) {
         request.hostText = inputs.hostText;

@@ -4,6 +4,7 @@
 #include "core/base/eventnumbers.h"
 #include "core/base/payloadevent.h"
 #include "net/tlssession.h"
+#include "net/wirerecords.h"
 #include "send/compressworker.h"
 #include "send/connectworker.h"
 #include "send/dataworker.h"
@@ -190,8 +191,7 @@ void SendTransfer::StartDataPhase()
     QString source = m_sourcePath;
     if (m_view.compressionOn) {
         const qint64 archiveSize = QFileInfo(m_archivePath).size();
-        if (archiveSize < 0 ||
-            static_cast<std::uint64_t>(archiveSize) >= (std::uint64_t{1} << 32)) {
+        if (archiveSize < 0 || static_cast<std::uint64_t>(archiveSize) >= SizeFieldLimit) {
             FailBeforeData(
                 QStringLiteral("Status: The archive is too large to send (4 GB or more)"));
             return;

@@ -15,23 +15,16 @@ template <typename Fn> bool Resolve(QLibrary& library, const char* name, Fn& tar
     return target != nullptr;
 }
 
-// Binds every operation; false when one of the five the program relies on is missing.
-bool ResolveAll(ZipBridge& bridge, QLibrary& library)
-{
-    const bool required =
-        Resolve(library, "FolderProperties", bridge.FolderProperties) &&
-        Resolve(library, "OrvakZipFolderRecursive", bridge.OrvakZipFolderRecursive) &&
-        Resolve(library, "OrvakZipSingleFile", bridge.OrvakZipSingleFile) &&
-        Resolve(library, "OrvakUnzipAllFolder", bridge.OrvakUnzipAllFolder) &&
-        Resolve(library, "OrvakUnzipSingleFile", bridge.OrvakUnzipSingleFile);
-    // The extras are optional: callers check them before use.
-    Resolve(library, "ZipBridgeFolderProperties64", bridge.FolderProperties64);
-    Resolve(library, "ZipBridgeUnzipSingleFileBounded", bridge.UnzipSingleFileBounded);
-    Resolve(library, "ZipBridgeUnzipAllFolderBounded", bridge.UnzipAllFolderBounded);
-    return required;
-}
-
 } // namespace
+
+bool ZipBridge::ResolveAll()
+{
+    return Resolve(m_library, "ZipBridgeFolderProperties64", m_folderProperties) &&
+           Resolve(m_library, "OrvakZipSingleFile", m_zipSingleFile) &&
+           Resolve(m_library, "OrvakZipFolderRecursive", m_zipFolder) &&
+           Resolve(m_library, "ZipBridgeUnzipSingleFileBounded", m_unzipSingleFile) &&
+           Resolve(m_library, "ZipBridgeUnzipAllFolderBounded", m_unzipFolder);
+}
 
 std::unique_ptr<ZipBridge> ZipBridge::Load(const QString& preferredFolder)
 {
@@ -45,11 +38,11 @@ std::unique_ptr<ZipBridge> ZipBridge::Load(const QString& preferredFolder)
     candidates << QStringLiteral("zipbridge");
 
     for (const QString& candidate : candidates) {
-        auto bridge = std::make_unique<ZipBridge>();
+        std::unique_ptr<ZipBridge> bridge(new ZipBridge);
         bridge->m_library.setFileName(candidate);
         if (!bridge->m_library.load())
             continue;
-        if (ResolveAll(*bridge, bridge->m_library))
+        if (bridge->ResolveAll())
             return bridge;
         // An incomplete library is no component: unload it and try the next place.
         bridge->m_library.unload();
@@ -57,13 +50,29 @@ std::unique_ptr<ZipBridge> ZipBridge::Load(const QString& preferredFolder)
     return nullptr;
 }
 
+int ZipBridge::FolderProperties(const char* directory, std::uint64_t* totalSize,
+                                std::uint32_t* dirCount, std::uint32_t* fileCount) const
+{
+    return m_folderProperties(directory, totalSize, dirCount, fileCount);
+}
+
+int ZipBridge::ZipSingleFile(const char* archivePath, const char* source, std::uint32_t* progress,
+                             std::uint32_t* unusedOut, std::uint32_t* cancel) const
+{
+    return m_zipSingleFile(archivePath, source, progress, unusedOut, cancel);
+}
+
+int ZipBridge::ZipFolder(const char* archivePath, const char* source, std::uint32_t* progress,
+                         std::uint32_t* cancel) const
+{
+    return m_zipFolder(archivePath, source, progress, cancel);
+}
+
 ArchiveUnpacker::Result ZipBridge::Unpack(bool directory, const char* archivePath,
                                           const char* target, std::uint32_t* progress,
                                           std::uint32_t* cancel, std::uint64_t limitBytes) const
 {
-    const UnzipBoundedFn unzip = directory ? UnzipAllFolderBounded : UnzipSingleFileBounded;
-    if (!unzip)
-        return Result::Failed;
+    const UnzipBoundedFn unzip = directory ? m_unzipFolder : m_unzipSingleFile;
     switch (unzip(archivePath, target, progress, cancel, limitBytes)) {
     case ZB_OK:
         return Result::Ok;

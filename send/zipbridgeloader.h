@@ -10,41 +10,50 @@
 
 namespace vantrel {
 
-// The compression component, loaded by name at start-up, and its operations.
+// The compression component, loaded by name at start-up, with the operations the engine
+// calls. A bridge exists only once every one of them has been found in the library, so
+// callers use them without checking.
 class ZipBridge final : public ArchiveUnpacker
 {
 public:
-    using FolderPropertiesFn = int (*)(const char*, std::uint32_t*, std::uint32_t*, std::uint32_t*);
-    using FolderProperties64Fn = int (*)(const char*, std::uint64_t*, std::uint32_t*,
-                                         std::uint32_t*);
-    using ZipSingleFileFn = int (*)(const char*, const char*, std::uint32_t*, std::uint32_t*,
-                                    std::uint32_t*);
-    using ZipFolderFn = int (*)(const char*, const char*, std::uint32_t*, std::uint32_t*);
-    using UnzipFn = int (*)(const char*, const char*, std::uint32_t*, std::uint32_t*);
-    using UnzipBoundedFn = int (*)(const char*, const char*, std::uint32_t*, std::uint32_t*,
-                                   std::uint64_t);
-
     // Loads "libzipbridge.so" from `preferredFolder` first (the program's own folder),
-    // then from the library search path. Nothing when it cannot be loaded.
+    // then from the library search path. Nothing when no library offering every
+    // operation can be loaded.
     static std::unique_ptr<ZipBridge> Load(const QString& preferredFolder);
 
-    FolderPropertiesFn FolderProperties = nullptr;
-    FolderProperties64Fn FolderProperties64 = nullptr;
-    ZipSingleFileFn OrvakZipSingleFile = nullptr;
-    ZipFolderFn OrvakZipFolderRecursive = nullptr;
-    UnzipFn OrvakUnzipSingleFile = nullptr;
-    UnzipFn OrvakUnzipAllFolder = nullptr;
-    UnzipBoundedFn UnzipSingleFileBounded = nullptr;
-    UnzipBoundedFn UnzipAllFolderBounded = nullptr;
-
-    QString fileName() const { return m_library.fileName(); }
+    // Counts a folder's tree: its total size, folders (itself included) and files.
+    int FolderProperties(const char* directory, std::uint64_t* totalSize, std::uint32_t* dirCount,
+                         std::uint32_t* fileCount) const;
+    // Compresses one file or a folder's tree into `archivePath`; `progress` grows with the
+    // bytes read and a non-zero `cancel` stops it.
+    int ZipSingleFile(const char* archivePath, const char* source, std::uint32_t* progress,
+                      std::uint32_t* unusedOut, std::uint32_t* cancel) const;
+    int ZipFolder(const char* archivePath, const char* source, std::uint32_t* progress,
+                  std::uint32_t* cancel) const;
 
     Result Unpack(bool directory, const char* archivePath, const char* target,
                   std::uint32_t* progress, std::uint32_t* cancel,
                   std::uint64_t limitBytes) const override;
 
+    QString fileName() const { return m_library.fileName(); }
+
 private:
+    using FolderPropertiesFn = int (*)(const char*, std::uint64_t*, std::uint32_t*, std::uint32_t*);
+    using ZipSingleFileFn = int (*)(const char*, const char*, std::uint32_t*, std::uint32_t*,
+                                    std::uint32_t*);
+    using ZipFolderFn = int (*)(const char*, const char*, std::uint32_t*, std::uint32_t*);
+    using UnzipBoundedFn = int (*)(const char*, const char*, std::uint32_t*, std::uint32_t*,
+                                   std::uint64_t);
+
+    ZipBridge() = default;
+    bool ResolveAll();
+
     QLibrary m_library;
+    FolderPropertiesFn m_folderProperties = nullptr;
+    ZipSingleFileFn m_zipSingleFile = nullptr;
+    ZipFolderFn m_zipFolder = nullptr;
+    UnzipBoundedFn m_unzipSingleFile = nullptr;
+    UnzipBoundedFn m_unzipFolder = nullptr;
 };
 
 } // namespace vantrel

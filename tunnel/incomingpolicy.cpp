@@ -128,7 +128,6 @@ bool IncomingPolicy::EditHost(int index, const QString& text)
 void IncomingPolicy::Load(SettingsStore& store)
 {
     const QString& key = SettingsStore::PolicyKey;
-    store.OpenKey(key);
     auto state = std::make_shared<State>();
     state->mode = ModeFromText(store.ReadString(key, ModeValue));
     for (int position = 1;; ++position) {
@@ -144,7 +143,6 @@ void IncomingPolicy::Save(SettingsStore& store) const
 {
     const QString& key = SettingsStore::PolicyKey;
     const std::shared_ptr<const State> state = Snapshot();
-    store.OpenKey(key);
     QList<QPair<QString, QString>> values;
     values.append({ModeValue, QString::number(static_cast<int>(state->mode))});
     const int count = static_cast<int>(state->hosts.size());

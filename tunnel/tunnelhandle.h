@@ -1,6 +1,7 @@
 #pragma once
 
 #include "net/tlssession.h"
+#include "tunnel/tunnelstate.h"
 
 #include <QByteArray>
 #include <QString>
@@ -20,8 +21,7 @@ struct TunnelRegistrationEvent
 {
     QString peerName;
     QByteArray nickName;
-    QString statusText; // "Open" or "Dropped"
-    int statusImage = 0; // 2 open, 4 dropped
+    TunnelState state = TunnelState::Dropped; // Open or Dropped
     std::unique_ptr<TunnelHandle> tunnel; // set only when open
 };
 

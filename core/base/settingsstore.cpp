@@ -32,12 +32,6 @@ QString SettingsStore::SectionKey(const QString& key, const QString& value) cons
     return section.isEmpty() ? value : section + QLatin1Char('/') + value;
 }
 
-void SettingsStore::OpenKey(const QString&)
-{
-    // Keys exist implicitly in an INI file: a group appears with its first value.
-    std::lock_guard lock(m_mutex);
-}
-
 std::optional<QString> SettingsStore::Read(const QString& key, const QString& value) const
 {
     std::lock_guard lock(m_mutex);

@@ -13,9 +13,9 @@ class QSettings;
 
 namespace vantrel {
 
-// A registry-like store of string values over one INI file. Keys are named as in the
-// registry ("SOFTWARE\\Vantrel", "SOFTWARE\\Vantrel\\MRUHosts"); the main key maps to the
-// file's [General] section and each subkey to a section of its own name. Thread-safe:
+// A store of string values over one INI file. Keys are paths ("SOFTWARE\\Vantrel",
+// "SOFTWARE\\Vantrel\\MRUHosts"); the main key maps to the file's [General] section and each
+// subkey to a section of its own name, which appears with its first value. Thread-safe:
 // every call takes one lock, and writes reach the file at once.
 class SettingsStore
 {
@@ -30,8 +30,6 @@ public:
 
     const QString& fileName() const { return m_fileName; }
 
-    // Creates the key when missing (a key with no values leaves no trace in the file).
-    void OpenKey(const QString& key);
     // Nothing when the value is missing. A value is always read as one string.
     std::optional<QString> Read(const QString& key, const QString& value) const;
     // Missing or empty reads as "".

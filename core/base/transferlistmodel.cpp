@@ -64,7 +64,7 @@ QString TransferListModel::Cell(RowId id, Column column) const
     return row->cells[column];
 }
 
-void TransferListModel::SetStateIcon(RowId id, int slot)
+void TransferListModel::SetStateIcon(RowId id, IconSlot slot)
 {
     Row* row = Find(id);
     if (!row || row->stateIcon == slot)
@@ -74,10 +74,10 @@ void TransferListModel::SetStateIcon(RowId id, int slot)
     EmitRowChanged(id);
 }
 
-int TransferListModel::StateIcon(RowId id) const
+TransferListModel::IconSlot TransferListModel::StateIcon(RowId id) const
 {
     const Row* row = Find(id);
-    return row ? row->stateIcon : -1;
+    return row ? row->stateIcon : NoIcon;
 }
 
 void TransferListModel::SetFileIcon(RowId id, const QString& key)
@@ -186,7 +186,7 @@ QVariant TransferListModel::data(const QModelIndex& index, int role) const
     case Qt::DisplayRole:
         return row.cells[static_cast<std::size_t>(index.column())];
     case StateIconRole:
-        return row.stateIcon;
+        return static_cast<int>(row.stateIcon);
     case FileIconRole:
         return row.fileIcon;
     case FinishedRole:

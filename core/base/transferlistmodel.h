@@ -21,21 +21,25 @@ public:
     enum class Kind { Downloads, Uploads };
     enum Column { Host, NickName, FileName, Dirs, Files, Size, Status, Speed, Progress, ColumnCount };
     enum Role {
-        StateIconRole = Qt::UserRole + 1, // int slot, -1 for none
+        StateIconRole = Qt::UserRole + 1, // int: an IconSlot
         FileIconRole,                     // QString: "folder" or a file name to match a type icon
         FinishedRole,                     // bool: drawn plain (finished) rather than bold (live)
         ActiveRole,                       // bool
         RowIdRole,                        // quint64
     };
 
-    // State icon slots shared by both lists.
-    static constexpr int IconWaiting = 0;
-    static constexpr int IconTransferring = 1;
-    static constexpr int IconSendCompleted = 2;
-    static constexpr int IconStopped = 3;
-    static constexpr int IconCompressing = 11;
-    static constexpr int IconReceiveCompleted = 12;
-    static constexpr int IconDropped = 13;
+    // The state icons' slots in the image list both lists share.
+    enum IconSlot : int
+    {
+        NoIcon = -1,
+        IconWaiting = 0,
+        IconTransferring = 1,
+        IconSendCompleted = 2,
+        IconStopped = 3,
+        IconCompressing = 11,
+        IconReceiveCompleted = 12,
+        IconDropped = 13,
+    };
 
     using RowId = std::uint64_t;
 
@@ -51,8 +55,8 @@ public:
     bool Contains(RowId id) const;
     void SetCell(RowId id, Column column, const QString& text);
     QString Cell(RowId id, Column column) const;
-    void SetStateIcon(RowId id, int slot);
-    int StateIcon(RowId id) const;
+    void SetStateIcon(RowId id, IconSlot slot);
+    IconSlot StateIcon(RowId id) const;
     void SetFileIcon(RowId id, const QString& key);
     QString FileIcon(RowId id) const;
     // The row becomes inactive and keeps its texts.
@@ -77,7 +81,7 @@ private:
     {
         RowId id = 0;
         std::array<QString, ColumnCount> cells;
-        int stateIcon = -1;
+        IconSlot stateIcon = NoIcon;
         QString fileIcon;
         QPointer<QObject> transfer;
         bool linked = false;
@@ -104,7 +108,7 @@ struct RowRef
         if (model)
             model->SetCell(id, column, text);
     }
-    void SetIcon(int slot) const
+    void SetIcon(TransferListModel::IconSlot slot) const
     {
         if (model)
             model->SetStateIcon(id, slot);

@@ -21,7 +21,6 @@ TEST(SettingsStore, MainKeyIsGeneralSectionAndSubkeysAreSections)
     const QString ini = temp.file(QStringLiteral("Vantrel.ini"));
     {
         SettingsStore store(ini);
-        store.OpenKey(SettingsStore::MainKey);
         store.Write(SettingsStore::MainKey, QStringLiteral("NickName"), QStringLiteral("Bob"));
         store.Write(SettingsStore::RecentHostsKey, QStringLiteral("00Entry"),
                     QStringLiteral("pc1 (Bob)"));

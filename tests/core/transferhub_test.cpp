@@ -318,15 +318,15 @@ TEST_F(TransferHubTest, TunnelsAreListedTakenOnceAndClosedWithTheHub)
     ASSERT_TRUE(test::WaitUntil([&] { return m_hub->tunnels().size() == 3; }));
 
     const auto& rows = m_hub->tunnels();
-    EXPECT_EQ(rows[0].status, QStringLiteral("Dropped"));
-    EXPECT_EQ(rows[0].statusImage, 4);
+    EXPECT_EQ(rows[0].status(), QStringLiteral("Dropped"));
+    EXPECT_EQ(rows[0].statusImage(), 4);
     EXPECT_FALSE(rows[0].handle);
     const QString host = rows[1].host;
     for (int i : {1, 2}) {
         EXPECT_EQ(rows[i].type, QStringLiteral("Incoming"));
         EXPECT_EQ(rows[i].nickName, QStringLiteral("Bob"));
-        EXPECT_EQ(rows[i].status, QStringLiteral("Open"));
-        EXPECT_EQ(rows[i].statusImage, 2);
+        EXPECT_EQ(rows[i].status(), QStringLiteral("Open"));
+        EXPECT_EQ(rows[i].statusImage(), 2);
     }
     EXPECT_TRUE(m_hub->downloads().rowCount() == 0 && m_hub->activeCount() == 0);
 
@@ -337,9 +337,9 @@ TEST_F(TransferHubTest, TunnelsAreListedTakenOnceAndClosedWithTheHub)
     }
     std::unique_ptr<TlsSession> taken = m_hub->services().takeTunnel(host);
     ASSERT_TRUE(taken);
-    EXPECT_EQ(rows[1].status, QStringLiteral("Used"));
-    EXPECT_EQ(rows[1].statusImage, 4);
-    EXPECT_EQ(rows[2].status, QStringLiteral("Open"));
+    EXPECT_EQ(rows[1].status(), QStringLiteral("Used"));
+    EXPECT_EQ(rows[1].statusImage(), 4);
+    EXPECT_EQ(rows[2].status(), QStringLiteral("Open"));
     ASSERT_TRUE(WriteRequest(*taken, SampleRequest()));
     ASSERT_TRUE(ReadRequest(*second));
 

@@ -129,7 +129,7 @@ TEST(TransferListModelFinished, FinishedRoleFollowsTheIconPerList)
     struct Case
     {
         Model::Kind kind;
-        int icon;
+        Model::IconSlot icon;
         bool finished;
     };
     const Case cases[] = {
@@ -139,7 +139,7 @@ TEST(TransferListModelFinished, FinishedRoleFollowsTheIconPerList)
         {Model::Kind::Downloads, Model::IconTransferring, false},
         {Model::Kind::Downloads, Model::IconCompressing, false},
         {Model::Kind::Downloads, Model::IconSendCompleted, false},
-        {Model::Kind::Downloads, -1, false},
+        {Model::Kind::Downloads, Model::NoIcon, false},
         {Model::Kind::Uploads, Model::IconSendCompleted, true},
         {Model::Kind::Uploads, Model::IconStopped, true},
         {Model::Kind::Uploads, Model::IconWaiting, false},
@@ -164,7 +164,7 @@ TEST(TransferListModelFinished, FinishedRoleFollowsTheIconPerList)
         EXPECT_EQ(model.data(model.index(0, Model::Status), Model::FinishedRole).toBool(),
                   c.finished);
         EXPECT_EQ(model.data(model.index(0, 0), Model::StateIconRole).toInt(), c.icon);
-        EXPECT_EQ(rowRepainted, c.icon != -1); // -1 is the initial icon: no change
+        EXPECT_EQ(rowRepainted, c.icon != Model::NoIcon); // the initial icon: no change
     }
 }
 

@@ -159,35 +159,6 @@ TEST(RequestHeader, WritersCutNickNameAndCommentButNeverTheFileName)
         std::all_of(image.begin() + 40, image.begin() + 296, [](auto b) { return b == 0; }));
 }
 
-TEST(CutUtf8, NeverSplitsACharacter)
-{
-    const QByteArray e = "\xC3\xA9";             // 2 bytes
-    const QByteArray euro = "\xE2\x82\xAC";      // 3 bytes
-    const QByteArray smile = "\xF0\x9F\x98\x80"; // 4 bytes
-    const QByteArray a = "a";
-    const struct
-    {
-        QByteArray text;
-        int max;
-        QByteArray cut;
-    } cases[] = {
-        {"abc", 31, "abc"},
-        {a.repeated(31), 31, a.repeated(31)},
-        {a.repeated(32), 31, a.repeated(31)},
-        {a.repeated(30) + e, 31, a.repeated(30)},
-        {a.repeated(29) + e, 31, a.repeated(29) + e},
-        {a.repeated(29) + euro, 31, a.repeated(29)},
-        {a.repeated(28) + euro, 31, a.repeated(28) + euro},
-        {a.repeated(28) + smile, 31, a.repeated(28)},
-        {a.repeated(27) + smile + a, 31, a.repeated(27) + smile},
-        {e.repeated(20), 31, e.repeated(15)},
-        {QByteArray(40, '\x80'), 31, QByteArray(31, '\x80')}, // not UTF-8: a plain cut
-        {"abc", 0, ""},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(CutUtf8(c.text, c.max), c.cut) << c.text.toHex().constData() << " / " << c.max;
-}
-
 struct ReplyForm
 {
     const char* name;

@@ -288,8 +288,7 @@ TEST_F(ListenerTest, TunnelRegistrationFollowsThePolicy)
     ASSERT_TRUE(test::WaitUntil([&] { return m_sink.tunnels.size() == 1; }));
     {
         TunnelRegistrationEvent& event = *m_sink.tunnels.back();
-        EXPECT_EQ(event.statusText, QStringLiteral("Open"));
-        EXPECT_EQ(event.statusImage, 2);
+        EXPECT_EQ(event.state, TunnelState::Open);
         EXPECT_EQ(event.nickName, QByteArrayLiteral("Bob"));
         EXPECT_FALSE(event.peerName.isEmpty());
         ASSERT_TRUE(event.tunnel && event.tunnel->session);
@@ -305,8 +304,7 @@ TEST_F(ListenerTest, TunnelRegistrationFollowsThePolicy)
     EXPECT_TRUE(ClosedWithoutReply(*denied));
     ASSERT_TRUE(test::WaitUntil([&] { return m_sink.tunnels.size() == 2; }));
     TunnelRegistrationEvent& event = *m_sink.tunnels.back();
-    EXPECT_EQ(event.statusText, QStringLiteral("Dropped"));
-    EXPECT_EQ(event.statusImage, 4);
+    EXPECT_EQ(event.state, TunnelState::Dropped);
     EXPECT_FALSE(event.tunnel);
     EXPECT_TRUE(m_sink.requests.empty());
     EXPECT_TRUE(m_sink.dropped.empty());

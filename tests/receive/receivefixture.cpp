@@ -189,8 +189,8 @@ QByteArray ReceiveFixture::ZipFile(const QString& path)
     const QString archive = m_data.file(QStringLiteral("archive-%1.zip").arg(qHash(path)));
     QFile::remove(archive);
     std::uint32_t progress = 0, unused = 0, cancel = 0;
-    g_zip->OrvakZipSingleFile(QFile::encodeName(archive).constData(),
-                              QFile::encodeName(path).constData(), &progress, &unused, &cancel);
+    g_zip->ZipSingleFile(QFile::encodeName(archive).constData(),
+                         QFile::encodeName(path).constData(), &progress, &unused, &cancel);
     return ReadAll(archive);
 }
 
@@ -199,8 +199,8 @@ QByteArray ReceiveFixture::ZipFolder(const QString& path)
     const QString archive = m_data.file(QStringLiteral("archive-%1.zip").arg(qHash(path)));
     QFile::remove(archive);
     std::uint32_t progress = 0, cancel = 0;
-    g_zip->OrvakZipFolderRecursive(QFile::encodeName(archive).constData(),
-                                   QFile::encodeName(path).constData(), &progress, &cancel);
+    g_zip->ZipFolder(QFile::encodeName(archive).constData(), QFile::encodeName(path).constData(),
+                     &progress, &cancel);
     return ReadAll(archive);
 }
 

@@ -121,7 +121,7 @@ TEST_F(ArchiveReceive, NestedTreeDecompressesByteIdentical)
     std::uint64_t total = 0;
     std::uint32_t dirs = 0, count = 0;
     const QByteArray root = QFile::encodeName(m_data.file(QStringLiteral("tree")));
-    ASSERT_EQ(m_services.zip->FolderProperties64(root.constData(), &total, &dirs, &count), ZB_OK);
+    ASSERT_EQ(m_services.zip->FolderProperties(root.constData(), &total, &dirs, &count), ZB_OK);
     const QByteArray archive = ZipFolder(m_data.file(QStringLiteral("tree")));
 
     auto sender = Sender(Request("tree", dirs, count, static_cast<std::uint32_t>(total), 0));

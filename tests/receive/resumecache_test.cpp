@@ -318,5 +318,24 @@ TEST_F(ResumeCacheTest, LongNamesAreCutWithoutSplittingACharacter)
     EXPECT_EQ(ListBytes().mid(8 + 4, 256), QByteArray(254, 'a') + QByteArray(2, '\0'));
 }
 
+TEST_F(ResumeCacheTest, ANameThatIsNotUtf8IsKeptByteForByteAndStillMatches)
+{
+    // A peer's file name is raw bytes; cutting to the field must not rewrite them, or the
+    // same offer would never find its partial archive again.
+    ResumeCache cache(m_folder);
+    RequestHeader request = Request("", 0, 1, 10);
+    request.fileName = QByteArray("bad\xff\x80name\xe2\x82");
+    const std::uint32_t id = cache.Add(request);
+    WriteEntryFile(id, 4);
+    ASSERT_TRUE(cache.Save());
+    EXPECT_EQ(ListBytes().mid(8 + 4, request.fileName.size() + 1), request.fileName + '\0');
+
+    ResumeCache reloaded(m_folder);
+    reloaded.Load();
+    const std::optional<ResumeEntry> found = reloaded.FindResume(request);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->id, id);
+}
+
 } // namespace
 } // namespace vantrel

@@ -5,36 +5,62 @@
 #include <QDir>
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace vantrel {
 namespace {
 
-TEST(ZipBridgeLoaderTest, ResolvesEveryOperationFromTheProgramFolder)
+const QString StandInFolder = QStringLiteral(ZIPBRIDGE_STANDIN_DIR);
+
+TEST(ZipBridgeLoaderTest, LoadsTheComponentFromTheProgramFolder)
 {
     const auto bridge = ZipBridge::Load(test::BuildFolder());
     ASSERT_TRUE(bridge);
-    EXPECT_TRUE(bridge->FolderProperties && bridge->OrvakZipSingleFile &&
-                bridge->OrvakZipFolderRecursive && bridge->OrvakUnzipSingleFile &&
-                bridge->OrvakUnzipAllFolder);
-    EXPECT_TRUE(bridge->FolderProperties64 && bridge->UnzipSingleFileBounded &&
-                bridge->UnzipAllFolderBounded);
 
     test::TempFolder folder;
-    std::uint32_t total = 9, dirs = 0, files = 9;
+    std::uint64_t total = 9;
+    std::uint32_t dirs = 0, files = 9;
     EXPECT_EQ(bridge->FolderProperties(folder.path().toUtf8().constData(), &total, &dirs, &files),
               0);
+    EXPECT_EQ(total, 0u);
     EXPECT_EQ(dirs, 1u);
     EXPECT_EQ(files, 0u);
 }
 
-TEST(ZipBridgeLoaderTest, RefusesALibraryMissingOperations)
+TEST(ZipBridgeLoaderTest, TakesALibraryOfferingExactlyTheOperationsTheEngineCalls)
 {
-    const QString incomplete = QStringLiteral(ZIPBRIDGE_INCOMPLETE_DIR);
-    ASSERT_TRUE(QDir(incomplete).exists(QStringLiteral("libzipbridge.so")));
-    // Whatever the search path offers instead, the incomplete library is never handed out.
-    const auto bridge = ZipBridge::Load(incomplete);
-    if (bridge) {
-        EXPECT_FALSE(bridge->fileName().startsWith(incomplete));
-        EXPECT_TRUE(bridge->OrvakZipSingleFile && bridge->OrvakUnzipAllFolder);
+    const QString folder = StandInFolder + QStringLiteral("/complete");
+    const auto bridge = ZipBridge::Load(folder);
+    ASSERT_TRUE(bridge);
+    ASSERT_TRUE(bridge->fileName().startsWith(folder)) << bridge->fileName().toStdString();
+
+    // Each operation reaches the stand-in, which answers 77.
+    constexpr int StandIn = 77;
+    std::uint64_t total = 0;
+    std::uint32_t dirs = 0, files = 0, progress = 0, unused = 0, cancel = 0;
+    EXPECT_EQ(bridge->FolderProperties("x", &total, &dirs, &files), StandIn);
+    EXPECT_EQ(bridge->ZipSingleFile("a", "x", &progress, &unused, &cancel), StandIn);
+    EXPECT_EQ(bridge->ZipFolder("a", "x", &progress, &cancel), StandIn);
+    // An answer the component never gives is a failure to the receive side.
+    for (const bool directory : {false, true}) {
+        EXPECT_EQ(bridge->Unpack(directory, "a", "x", &progress, &cancel,
+                                 std::numeric_limits<std::uint64_t>::max()),
+                  ArchiveUnpacker::Result::Failed);
+    }
+}
+
+TEST(ZipBridgeLoaderTest, RefusesALibraryMissingAnyOperationTheEngineCalls)
+{
+    for (const char* missing :
+         {"ZipBridgeFolderProperties64", "OrvakZipSingleFile", "OrvakZipFolderRecursive",
+          "ZipBridgeUnzipSingleFileBounded", "ZipBridgeUnzipAllFolderBounded"}) {
+        SCOPED_TRACE(missing);
+        const QString folder = StandInFolder + QLatin1Char('/') + QLatin1String(missing);
+        ASSERT_TRUE(QDir(folder).exists(QStringLiteral("libzipbridge.so")));
+        // Whatever the search path offers instead, the incomplete library is never handed out.
+        const auto bridge = ZipBridge::Load(folder);
+        if (bridge)
+            EXPECT_FALSE(bridge->fileName().startsWith(folder));
     }
 }
 
