@@ -1,12 +1,11 @@
 #include "receive/connectiontriage.h"
 
-#include "core/base/eventnumbers.h"
-#include "core/base/payloadevent.h"
+#include "core/base/hubmessages.h"
+#include "net/incomingconnection.h"
 #include "net/securechannel.h"
 #include "net/tlssession.h"
 #include "net/wirerecords.h"
 #include "netutil/dyndnsbook.h"
-#include "net/incomingconnection.h"
 #include "tunnel/incomingpolicy.h"
 #include "tunnel/tunnelhandle.h"
 
@@ -167,20 +166,20 @@ void ConnectionTriage::Triage(std::unique_ptr<TlsSession> session)
     }
 
     if (request->IsTunnelRegistration()) {
-        auto event = std::make_unique<TunnelRegistrationEvent>();
-        event->peerName = peerName;
-        event->nickName = request->nickName;
+        auto registration = std::make_unique<TunnelRegistration>();
+        registration->peerName = peerName;
+        registration->nickName = request->nickName;
         if (allowed) {
-            event->statusText = QStringLiteral("Open");
-            event->statusImage = 2;
-            event->tunnel = std::make_unique<TunnelHandle>();
-            event->tunnel->session = std::move(session);
+            registration->statusText = QStringLiteral("Open");
+            registration->statusImage = 2;
+            registration->tunnel = std::make_unique<TunnelHandle>();
+            registration->tunnel->session = std::move(session);
         } else {
-            event->statusText = QStringLiteral("Dropped");
-            event->statusImage = 4;
+            registration->statusText = QStringLiteral("Dropped");
+            registration->statusImage = 4;
             session->Drop();
         }
-        postPayload(m_services.eventTarget, hub::UM_TUNNEL_REGISTERED, std::move(event));
+        HandOver(m_services.eventTarget, hub::UM_TUNNEL_REGISTERED{std::move(registration)});
         return;
     }
 
@@ -192,11 +191,11 @@ void ConnectionTriage::Triage(std::unique_ptr<TlsSession> session)
     incoming->connection->peerName = peerName;
     if (allowed) {
         incoming->connection->session = std::move(session);
-        postPayload(m_services.eventTarget, hub::UM_INCOMING_REQUEST, std::move(incoming));
+        HandOver(m_services.eventTarget, hub::UM_INCOMING_REQUEST{std::move(incoming)});
     } else {
         // No reply: the peer only sees the connection go.
         session->Drop();
-        postPayload(m_services.eventTarget, hub::UM_REQUEST_DROPPED, std::move(incoming));
+        HandOver(m_services.eventTarget, hub::UM_REQUEST_DROPPED{std::move(incoming)});
     }
 }
 

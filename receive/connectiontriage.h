@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/base/hubmessages.h"
 #include "net/workerstop.h"
 
 #include <QByteArray>
@@ -30,7 +31,7 @@ struct TriageServices
     IncomingPolicy* policy = nullptr;
     DynDnsBook* book = nullptr;
     std::function<QByteArray()> ownNickName;
-    QObject* eventTarget = nullptr;
+    HubInbox* eventTarget = nullptr;
 };
 
 // One accepted connection on its own thread: server handshake, the request record, version

@@ -26,7 +26,7 @@ constexpr int BackOffMs = 100;
 } // namespace
 
 Listener::Listener(ProgramFolder folder, IncomingPolicy& policy, DynDnsBook& book,
-                   std::function<QByteArray()> ownNickName, QObject* eventTarget)
+                   std::function<QByteArray()> ownNickName, HubInbox* eventTarget)
     : m_folder(std::move(folder)), m_policy(policy), m_book(book),
       m_ownNickName(std::move(ownNickName)), m_eventTarget(eventTarget)
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/base/hubmessages.h"
 #include "core/base/programfolder.h"
 
 #include <QByteArray>
@@ -32,7 +33,7 @@ public:
 
     // ownNickName is called on connection threads (the version-mismatch reply).
     Listener(ProgramFolder folder, IncomingPolicy& policy, DynDnsBook& book,
-             std::function<QByteArray()> ownNickName, QObject* eventTarget);
+             std::function<QByteArray()> ownNickName, HubInbox* eventTarget);
     ~Listener(); // Stop()
     Listener(const Listener&) = delete;
     Listener& operator=(const Listener&) = delete;
@@ -66,7 +67,7 @@ private:
     IncomingPolicy& m_policy;
     DynDnsBook& m_book;
     std::function<QByteArray()> m_ownNickName;
-    QObject* m_eventTarget;
+    HubInbox* m_eventTarget;
 
     std::chrono::milliseconds m_timeLimit = DefaultRequestTimeLimit;
     int m_maxConnections = DefaultMaxConnections;

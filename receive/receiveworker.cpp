@@ -1,14 +1,10 @@
 #include "receive/receiveworker.h"
 
-#include "core/base/payloadevent.h"
-
 #include "core/base/archiveunpacker.h"
-#include "core/base/eventnumbers.h"
 #include "net/tlssession.h"
 #include "receive/bufferedoutput.h"
 #include "stats/ratecounters.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -39,7 +35,7 @@ void StoreWord(std::uint32_t& word, std::uint32_t value)
 
 } // namespace
 
-ReceiveWorker::ReceiveWorker(QObject* target) : m_target(target) {}
+ReceiveWorker::ReceiveWorker(ReceiveWorkerInbox* target) : m_target(target) {}
 
 ReceiveWorker::~ReceiveWorker()
 {
@@ -48,26 +44,15 @@ ReceiveWorker::~ReceiveWorker()
     CloseWakePipe();
 }
 
-QEvent::Type ReceiveWorker::DataHeaderArrived()
-{
-    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
-    return type;
-}
-
-QEvent::Type ReceiveWorker::DecompressionStarted()
-{
-    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
-    return type;
-}
-
 std::uint32_t ReceiveWorker::UnzipProgress() const
 {
     return LoadWord(const_cast<std::uint32_t&>(m_shared.unzipProgress));
 }
 
-bool ReceiveWorker::StartHeaderWait(TlsSession* session)
+bool ReceiveWorker::StartHeaderWait(TlsSession* session, std::uint64_t run)
 {
     Join();
+    m_run = run;
     m_header.reset();
     m_outcome = Outcome::None;
     m_shared.stop.store(false);
@@ -99,12 +84,16 @@ void ReceiveWorker::WaitForHeader(TlsSession* session)
         return; // stopped
     m_header = ReadDataHeader(*session);
     m_phase.store(HeaderDone);
-    Post(m_header ? DataHeaderArrived() : recv::UM_RECV_NO_DATA);
+    if (m_header)
+        Post<recv::DataHeaderArrived>();
+    else
+        Post<recv::UM_RECV_NO_DATA>();
 }
 
-void ReceiveWorker::StartData(Plan plan)
+void ReceiveWorker::StartData(Plan plan, std::uint64_t run)
 {
     Join();
+    m_run = run;
     m_outcome = Outcome::None;
     m_shared.stop.store(false);
     m_shared.receivedBytes.store(plan.startBytes);
@@ -128,18 +117,18 @@ void ReceiveWorker::Receive(const Plan& plan)
     }
     if (outcome != Outcome::Completed) {
         m_outcome = outcome;
-        Post(recv::UM_RECV_BROKEN);
+        Post<recv::UM_RECV_BROKEN>();
         return;
     }
     if (plan.raw) {
         m_outcome = Outcome::Completed;
-        Post(recv::UM_RECV_COMPLETED);
+        Post<recv::UM_RECV_COMPLETED>();
         return;
     }
-    Post(DecompressionStarted());
+    Post<recv::DecompressionStarted>();
     outcome = Decompress(plan);
     m_outcome = m_shared.stop.load() ? Outcome::Stopped : outcome;
-    Post(recv::UM_RECV_COMPLETED);
+    Post<recv::UM_RECV_COMPLETED>();
 }
 
 ReceiveWorker::Outcome ReceiveWorker::Stream(const Plan& plan)
@@ -204,10 +193,10 @@ ReceiveWorker::Outcome ReceiveWorker::Decompress(const Plan& plan)
     if (m_shared.stop.load())
         return Outcome::Stopped;
     using Result = ArchiveUnpacker::Result;
-    const Result result = plan.unpacker->Unpack(
-        plan.directory, QFile::encodeName(plan.archivePath).constData(),
-        QFile::encodeName(plan.targetPath).constData(), &m_shared.unzipProgress,
-        &m_shared.cancelUnzip, plan.totalSize);
+    const Result result =
+        plan.unpacker->Unpack(plan.directory, QFile::encodeName(plan.archivePath).constData(),
+                              QFile::encodeName(plan.targetPath).constData(),
+                              &m_shared.unzipProgress, &m_shared.cancelUnzip, plan.totalSize);
     switch (result) {
     case Result::Ok:
         return Outcome::Completed;
@@ -225,12 +214,12 @@ ReceiveWorker::Outcome ReceiveWorker::Decompress(const Plan& plan)
     return Outcome::DecompressionFailed;
 }
 
-void ReceiveWorker::Post(int type)
+template <typename Message> void ReceiveWorker::Post()
 {
-    // A stopped worker raises nothing more; what slips through is removed by the transfer.
+    // A stopped worker hands over nothing more; what slips through is stale for the transfer.
     if (m_shared.stop.load())
         return;
-    postEvent(m_target, new QEvent(static_cast<QEvent::Type>(type)));
+    HandOver(m_target, Message{m_run});
 }
 
 bool ReceiveWorker::Stop(TlsSession* session)

@@ -1,7 +1,5 @@
 #include "send/connectworker.h"
 
-#include "core/base/eventnumbers.h"
-#include "core/base/payloadevent.h"
 #include "net/securechannel.h"
 #include "net/wirerecords.h"
 #include "netutil/dyndnsbook.h"
@@ -9,15 +7,14 @@
 #include "send/parsehosttext.h"
 #include "send/recenthosts.h"
 #include "send/sendcounters.h"
-#include "send/sendnotice.h"
 
 #include <chrono>
 
 namespace vantrel {
 
-ConnectWorker::ConnectWorker(QObject* transfer, std::uint64_t attempt, Request request,
+ConnectWorker::ConnectWorker(SendWorkerInbox* transfer, std::uint64_t run, Request request,
                              SendCounters& shared, RecentHosts* recent, DynDnsBook* book)
-    : m_transfer(transfer), m_attempt(attempt), m_request(std::move(request)), m_shared(shared),
+    : m_transfer(transfer), m_run(run), m_request(std::move(request)), m_shared(shared),
       m_direct(!m_request.tunnelSession), m_recent(recent), m_book(book)
 {
 }
@@ -61,14 +58,8 @@ void ConnectWorker::Post(SendNotice notice)
 {
     if (m_stop.StopRequested())
         return;
-    notice.attempt = m_attempt;
-    PostEvent(new PayloadEvent<SendNotice>(SendNoticeEventType(),
-                                           std::make_unique<SendNotice>(std::move(notice))));
-}
-
-void ConnectWorker::PostEvent(QEvent* event)
-{
-    postEvent(m_transfer, event);
+    notice.run = m_run;
+    HandOver(m_transfer, std::move(notice));
 }
 
 void ConnectWorker::Status(const QString& text)
@@ -136,9 +127,7 @@ bool ConnectWorker::Connect()
             return false;
         if (hostlookup::ReverseNameDiffers(m_host, reverse) && !m_stop.StopRequested()) {
             // The question is asked while the connection goes on.
-            PostEvent(new PayloadEvent<DynDnsDetected>(
-                send::UM_DYNDNS_DETECTED,
-                std::make_unique<DynDnsDetected>(DynDnsDetected{m_host, m_peerText})));
+            HandOver(m_transfer, send::UM_DYNDNS_DETECTED{m_run, m_host, m_peerText});
         }
     }
 
@@ -212,7 +201,7 @@ void ConnectWorker::Exchange()
     // Give the window a moment to come back from the minimized state before the panel.
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     if (!m_stop.StopRequested())
-        PostEvent(new QEvent(static_cast<QEvent::Type>(send::UM_SEND_REFUSED)));
+        HandOver(m_transfer, send::UM_SEND_REFUSED{m_run});
 }
 
 } // namespace vantrel

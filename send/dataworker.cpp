@@ -1,10 +1,7 @@
 #include "send/dataworker.h"
 
-#include "core/base/eventnumbers.h"
-#include "core/base/payloadevent.h"
 #include "net/wirerecords.h"
 #include "send/sendcounters.h"
-#include "send/sendnotice.h"
 #include "stats/ratecounters.h"
 
 #include <QFile>
@@ -20,11 +17,11 @@ const QString ResetText = QStringLiteral("Status: Connection reset by peer");
 
 } // namespace
 
-DataWorker::DataWorker(QObject* transfer, std::uint64_t attempt,
+DataWorker::DataWorker(SendWorkerInbox* transfer, std::uint64_t run,
                        std::unique_ptr<TlsSession> session, Stream stream, SendCounters& shared,
                        RateCounters* counters)
-    : m_transfer(transfer), m_attempt(attempt), m_session(std::move(session)),
-      m_stream(std::move(stream)), m_shared(shared), m_counters(counters)
+    : m_transfer(transfer), m_run(run), m_session(std::move(session)), m_stream(std::move(stream)),
+      m_shared(shared), m_counters(counters)
 {
     if (!m_counters) {
         m_ownCounters = std::make_unique<RateCounters>();
@@ -63,20 +60,14 @@ void DataWorker::Status(const QString& text)
     if (m_stop.StopRequested())
         return;
     SendNotice notice;
-    notice.attempt = m_attempt;
     notice.text = text;
     PostNotice(std::move(notice));
 }
 
 void DataWorker::PostNotice(SendNotice notice)
 {
-    postEvent(m_transfer, new PayloadEvent<SendNotice>(
-                              SendNoticeEventType(), std::make_unique<SendNotice>(std::move(notice))));
-}
-
-void DataWorker::PostNumbered(int number)
-{
-    postEvent(m_transfer, new QEvent(static_cast<QEvent::Type>(number)));
+    notice.run = m_run;
+    HandOver(m_transfer, std::move(notice));
 }
 
 void DataWorker::Fail(const QString& text)
@@ -84,7 +75,6 @@ void DataWorker::Fail(const QString& text)
     if (m_stop.StopRequested())
         return;
     SendNotice notice;
-    notice.attempt = m_attempt;
     notice.text = text;
     notice.colour = SendView::Colour::Failure;
     notice.sound = Sound::Error;
@@ -93,7 +83,7 @@ void DataWorker::Fail(const QString& text)
     // Give the window a moment to come back from the minimized state before the panel.
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     if (!m_stop.StopRequested())
-        PostNumbered(send::UM_SEND_BROKEN);
+        HandOver(m_transfer, send::UM_SEND_BROKEN{m_run});
 }
 
 void DataWorker::Run()
@@ -132,7 +122,6 @@ void DataWorker::Run()
     }
 
     SendNotice done;
-    done.attempt = m_attempt;
     done.text = QStringLiteral("Status: File Transfer Completed");
     done.colour = SendView::Colour::Done;
     done.sound = Sound::Complete;
@@ -142,7 +131,7 @@ void DataWorker::Run()
     m_session->Close();
     source.close();
     if (!m_stop.StopRequested())
-        PostNumbered(send::UM_SEND_COMPLETED);
+        HandOver(m_transfer, send::UM_SEND_COMPLETED{m_run});
 }
 
 QString DataWorker::SendStream(QFile& source)

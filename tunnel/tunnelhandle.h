@@ -16,13 +16,13 @@ struct TunnelHandle
     std::unique_ptr<TlsSession> session;
 };
 
-// Payload of UM_TUNNEL_REGISTERED.
-struct TunnelRegistrationEvent
+// A tunnel registration as the hub records it (the payload of UM_TUNNEL_REGISTERED).
+struct TunnelRegistration
 {
     QString peerName;
     QByteArray nickName;
-    QString statusText; // "Open" or "Dropped"
-    int statusImage = 0; // 2 open, 4 dropped
+    QString statusText;                   // "Open" or "Dropped"
+    int statusImage = 0;                  // 2 open, 4 dropped
     std::unique_ptr<TunnelHandle> tunnel; // set only when open
 };
 

@@ -9,6 +9,7 @@
 #include "send/sendtransfer.h"
 #include "stats/ratecounters.h"
 #include "tests/send/scriptedreceiver.h"
+#include "tests/support/quiethub.h"
 #include "tests/support/tempprofile.h"
 
 #include <gtest/gtest.h>
@@ -32,10 +33,10 @@ public:
 };
 
 // Stands in for the hub: records the transfers that reported their closing.
-class ClosedSink final : public QObject
+class ClosedSink final : public QuietHub
 {
 public:
-    bool event(QEvent* event) override;
+    void Take(hub::UM_SEND_CLOSED message) override { closed.push_back(message.transfer); }
     std::vector<SendTransfer*> closed;
 };
 
