@@ -17,8 +17,7 @@ HandOffReceiver::HandOffReceiver(ProgramFolder folder, QObject* parent)
 HandOffReceiver::~HandOffReceiver()
 {
     // The worker lives at most 50 ms; what it posted to this object dies with it.
-    if (m_worker.joinable())
-        m_worker.join();
+    m_worker.Join();
 }
 
 void HandOffReceiver::SetRestoreApplication(std::function<void()> restore)
@@ -39,9 +38,8 @@ bool HandOffReceiver::HandOff(const QString& path)
 void HandOffReceiver::Take(hub::UM_HANDOFF_NOTIFY)
 {
     // A previous worker has at most its 50 ms left.
-    if (m_worker.joinable())
-        m_worker.join();
-    m_worker = std::thread([this] {
+    m_worker.Join();
+    m_worker.Start([this] {
         // Messages to `this` are discarded if it is destroyed first; the destructor joins, so
         // `this` outlives the worker.
         HandOver(this, hub::RestoreForHandOff{});

@@ -2,12 +2,12 @@
 
 #include "core/base/programfolder.h"
 #include "core/handoffmessages.h"
+#include "net/workerthread.h"
 
 #include <QObject>
 #include <QString>
 
 #include <functional>
-#include <thread>
 
 namespace vantrel {
 
@@ -47,7 +47,7 @@ private:
 
     ProgramFolder m_folder;
     std::function<void()> m_restore;
-    std::thread m_worker;
+    WorkerThread m_worker; // never stopped: it lives at most 50 ms
 };
 
 } // namespace vantrel

@@ -54,40 +54,45 @@ ConnectionTriage::~ConnectionTriage()
 
 void ConnectionTriage::Start()
 {
-    m_thread = std::thread(&ConnectionTriage::Run, this);
+    m_worker.Start([this] { Run(); });
 }
 
 void ConnectionTriage::ExpireIfLate(Clock::time_point now)
 {
-    std::lock_guard lock(m_mutex);
-    if (!m_pending || now < m_deadline)
-        return;
-    m_stop.RequestStop();
-    if (m_session)
-        m_session->Interrupt();
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_pending || now < m_deadline)
+            return;
+    }
+    m_worker.RequestStop();
 }
 
 std::optional<ConnectionTriage::Clock::time_point> ConnectionTriage::PendingDeadline() const
 {
     std::lock_guard lock(m_mutex);
     // Once cut short, the connection only has to notice; its clock no longer matters.
-    if (!m_pending || m_stop.StopRequested())
+    if (!m_pending || m_worker.StopRequested())
         return std::nullopt;
     return m_deadline;
 }
 
 void ConnectionTriage::Interrupt()
 {
+    m_worker.RequestStop();
+}
+
+// Runs after the stop flag is set: a request phase entered before sees it here, one entered
+// after sees the flag.
+void ConnectionTriage::InterruptSession()
+{
     std::lock_guard lock(m_mutex);
-    m_stop.RequestStop();
     if (m_session)
         m_session->Interrupt();
 }
 
 void ConnectionTriage::Join()
 {
-    if (m_thread.joinable())
-        m_thread.join();
+    m_worker.Join();
 }
 
 QString ConnectionTriage::NamePeer(const DynDnsBook* book, std::uint32_t ipv4HostOrder)
@@ -105,7 +110,7 @@ QString ConnectionTriage::NamePeer(const DynDnsBook* book, std::uint32_t ipv4Hos
 bool ConnectionTriage::EnterRequestPhase(TlsSession* session)
 {
     std::lock_guard lock(m_mutex);
-    if (m_stop.StopRequested())
+    if (m_worker.StopRequested())
         return false;
     m_session = session;
     return true;
@@ -122,7 +127,7 @@ void ConnectionTriage::Run()
 {
     const int fd = std::exchange(m_socketFd, -1);
     std::unique_ptr<TlsSession> session =
-        SecureChannel::AcceptSession(*m_services.context, fd, &m_stop);
+        SecureChannel::AcceptSession(*m_services.context, fd, &m_worker.stop());
     if (session)
         Triage(std::move(session));
     {
@@ -142,7 +147,7 @@ void ConnectionTriage::Triage(std::unique_ptr<TlsSession> session)
     LeaveRequestPhase();
     // A connection stopped meanwhile (late, or the listener ending) has a dead socket even
     // if the record got through.
-    if (m_stop.StopRequested()) {
+    if (m_worker.StopRequested()) {
         session->Drop();
         return;
     }
@@ -160,7 +165,7 @@ void ConnectionTriage::Triage(std::unique_ptr<TlsSession> session)
 
     const QString peerName = NamePeer(m_services.book, m_peerAddress);
     const bool allowed = m_services.policy->Allows(peerName, m_peerAddress);
-    if (m_stop.StopRequested()) {
+    if (m_worker.StopRequested()) {
         session->Drop();
         return;
     }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/base/hubmessages.h"
-#include "net/workerstop.h"
+#include "net/workerthread.h"
 
 #include <QByteArray>
 #include <QString>
@@ -12,7 +12,6 @@
 #include <functional>
 #include <mutex>
 #include <optional>
-#include <thread>
 
 class QObject;
 
@@ -75,12 +74,13 @@ private:
     std::uint16_t m_peerPort;
     Clock::time_point m_deadline;
 
-    WorkerStop m_stop;
+    void InterruptSession();
+
     mutable std::mutex m_mutex;
     bool m_pending = true;           // handshake or request read still running
     TlsSession* m_session = nullptr; // during the request read
     std::atomic<bool> m_finished{false};
-    std::thread m_thread;
+    WorkerThread m_worker{[this] { InterruptSession(); }};
 };
 
 } // namespace vantrel

@@ -2,6 +2,7 @@
 
 #include "core/base/hubmessages.h"
 #include "core/base/programfolder.h"
+#include "net/workerthread.h"
 
 #include <QByteArray>
 
@@ -10,7 +11,6 @@
 #include <functional>
 #include <list>
 #include <memory>
-#include <thread>
 
 class QObject;
 
@@ -45,7 +45,7 @@ public:
     // Closes the listening socket, cuts every connection short and joins every thread.
     void Stop();
 
-    bool IsListening() const { return m_thread.joinable(); }
+    bool IsListening() const { return m_acceptor.IsRunning(); }
     // The port taken; before a successful start (or after a failed one) the port asked for,
     // which outgoing requests still announce.
     int PortInUse() const { return m_portInUse.load(std::memory_order_acquire); }
@@ -62,6 +62,7 @@ private:
     int PollTimeoutMs() const;
     void Reap();
     void CloseSockets();
+    void WakeAcceptor() const;
 
     ProgramFolder m_folder;
     IncomingPolicy& m_policy;
@@ -77,8 +78,7 @@ private:
     int m_wakeRead = -1;
     int m_wakeWrite = -1;
     std::unique_ptr<ServerContext> m_context;
-    std::atomic<bool> m_stopping{false};
-    std::thread m_thread;
+    WorkerThread m_acceptor{[this] { WakeAcceptor(); }};
     // Touched by the accepting thread only while it runs, and by Stop after it has ended.
     std::list<std::unique_ptr<ConnectionTriage>> m_connections;
 };

@@ -55,11 +55,11 @@ bool ReceiveWorker::StartHeaderWait(TlsSession* session, std::uint64_t run)
     m_run = run;
     m_header.reset();
     m_outcome = Outcome::None;
-    m_shared.stop.store(false);
+    m_worker.stop().Reset();
     if (::pipe2(m_wake, O_CLOEXEC) != 0)
         m_wake[0] = m_wake[1] = -1; // a stop then interrupts the session instead
     m_phase.store(WaitingForHeader);
-    m_thread = std::thread([this, session] { WaitForHeader(session); });
+    m_worker.Start([this, session] { WaitForHeader(session); });
     return true;
 }
 
@@ -95,12 +95,12 @@ void ReceiveWorker::StartData(Plan plan, std::uint64_t run)
     Join();
     m_run = run;
     m_outcome = Outcome::None;
-    m_shared.stop.store(false);
+    m_worker.stop().Reset();
     m_shared.receivedBytes.store(plan.startBytes);
     StoreWord(m_shared.unzipProgress, 0);
     StoreWord(m_shared.cancelUnzip, 0);
     m_phase.store(Streaming);
-    m_thread = std::thread([this, plan = std::move(plan)] { Receive(plan); });
+    m_worker.Start([this, plan = std::move(plan)] { Receive(plan); });
 }
 
 void ReceiveWorker::Receive(const Plan& plan)
@@ -111,7 +111,7 @@ void ReceiveWorker::Receive(const Plan& plan)
     const bool kept = plan.output->Close();
     if (!kept && outcome != Outcome::Stopped)
         outcome = Outcome::DiskWriteError;
-    if (outcome == Outcome::Stopped || m_shared.stop.load()) {
+    if (outcome == Outcome::Stopped || Stopped()) {
         m_outcome = Outcome::Stopped;
         return;
     }
@@ -127,7 +127,7 @@ void ReceiveWorker::Receive(const Plan& plan)
     }
     Post<recv::DecompressionStarted>();
     outcome = Decompress(plan);
-    m_outcome = m_shared.stop.load() ? Outcome::Stopped : outcome;
+    m_outcome = Stopped() ? Outcome::Stopped : outcome;
     Post<recv::UM_RECV_COMPLETED>();
 }
 
@@ -139,11 +139,11 @@ ReceiveWorker::Outcome ReceiveWorker::Stream(const Plan& plan)
     std::uint32_t received = plan.startBytes;
     // Tested before every read: a stream with nothing left completes without reading.
     while (received < plan.streamBytes) {
-        if (m_shared.stop.load(std::memory_order_relaxed))
+        if (Stopped())
             return Outcome::Stopped;
         const int got = session.Read(output.Free(), std::min(output.FreeBytes(), BlockBytes));
         if (got <= 0)
-            return m_shared.stop.load() ? Outcome::Stopped : Outcome::ConnectionLost;
+            return Stopped() ? Outcome::Stopped : Outcome::ConnectionLost;
         const auto bytes = static_cast<std::uint32_t>(got);
         received += bytes;
         m_shared.receivedBytes.store(received, std::memory_order_relaxed);
@@ -165,8 +165,7 @@ void ReceiveWorker::Throttle(std::uint32_t bytes, std::uint32_t limit)
     if (window < std::uint64_t(limit) * 2048u)
         return;
     // Only the progress tick empties the window.
-    while (m_shared.bandWindowBytes.load(std::memory_order_relaxed) != 0 &&
-           !m_shared.stop.load(std::memory_order_relaxed))
+    while (m_shared.bandWindowBytes.load(std::memory_order_relaxed) != 0 && !Stopped())
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
@@ -190,7 +189,7 @@ ReceiveWorker::Outcome ReceiveWorker::Decompress(const Plan& plan)
     // The component makes the folder of a directory request itself (its last level only:
     // a rule folder that has gone is an error, not something to recreate), and takes it
     // away again with everything else it wrote when the archive overruns its bound.
-    if (m_shared.stop.load())
+    if (Stopped())
         return Outcome::Stopped;
     using Result = ArchiveUnpacker::Result;
     const Result result =
@@ -207,7 +206,7 @@ ReceiveWorker::Outcome ReceiveWorker::Decompress(const Plan& plan)
     case Result::DestinationError:
         return Outcome::DestinationError;
     case Result::Cancelled:
-        return m_shared.stop.load() ? Outcome::Stopped : Outcome::DecompressionFailed;
+        return Stopped() ? Outcome::Stopped : Outcome::DecompressionFailed;
     case Result::Failed:
         break;
     }
@@ -217,16 +216,24 @@ ReceiveWorker::Outcome ReceiveWorker::Decompress(const Plan& plan)
 template <typename Message> void ReceiveWorker::Post()
 {
     // A stopped worker hands over nothing more; what slips through is stale for the transfer.
-    if (m_shared.stop.load())
+    if (Stopped())
         return;
     HandOver(m_target, Message{m_run});
 }
 
 bool ReceiveWorker::Stop(TlsSession* session)
 {
-    m_shared.stop.store(true);
+    m_stopSession = session;
+    m_sessionUntouched = true;
+    m_worker.RequestStop();
+    Join();
+    m_stopSession = nullptr;
+    return m_sessionUntouched;
+}
+
+void ReceiveWorker::InterruptStep()
+{
     StoreWord(m_shared.cancelUnzip, 1);
-    bool untouched = true;
     int phase = WaitingForHeader;
     if (m_phase.compare_exchange_strong(phase, Idle)) {
         // The wait has not begun to read, and now never will: waking it is enough.
@@ -236,18 +243,15 @@ bool ReceiveWorker::Stop(TlsSession* session)
         }
     } else if (phase == ReadingHeader || phase == Streaming) {
         // A blocked library read returns once the socket is shut down.
-        if (session)
-            session->Interrupt();
-        untouched = false;
+        if (m_stopSession)
+            m_stopSession->Interrupt();
+        m_sessionUntouched = false;
     }
-    Join();
-    return untouched;
 }
 
 void ReceiveWorker::Join()
 {
-    if (m_thread.joinable())
-        m_thread.join();
+    m_worker.Join();
     CloseWakePipe();
     m_phase.store(Idle);
 }

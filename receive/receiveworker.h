@@ -1,6 +1,7 @@
 #pragma once
 
 #include "net/wirerecords.h"
+#include "net/workerthread.h"
 #include "receive/receivemessages.h"
 
 #include <QString>
@@ -8,7 +9,6 @@
 #include <atomic>
 #include <cstdint>
 #include <optional>
-#include <thread>
 
 namespace vantrel {
 
@@ -27,7 +27,6 @@ public:
     // Words shared with the UI thread, no locks.
     struct Shared
     {
-        std::atomic<bool> stop{false};
         std::atomic<std::uint32_t> receivedBytes{0};
         std::atomic<std::uint32_t> bandWindowBytes{0}; // reset by the progress tick
         std::atomic<std::int32_t> bandLimit{0};        // Kb/sec, 0 = no limit
@@ -85,7 +84,7 @@ public:
     void StartData(Plan plan, std::uint64_t run);
     Outcome outcome() const { return m_outcome; }
 
-    bool IsRunning() const { return m_thread.joinable(); }
+    bool IsRunning() const { return m_worker.IsRunning(); }
     // Stops the thread wherever it stands and joins it; it posts nothing more. A header wait
     // that has not begun to read is woken without touching the session: the result says
     // whether the session is still fit for a record (otherwise it was interrupted).
@@ -110,15 +109,21 @@ private:
     Outcome Decompress(const Plan& plan);
     template <typename Message> void Post();
     void CloseWakePipe();
+    bool Stopped() const { return m_worker.StopRequested(); }
+    // The stop's interrupt: wakes a header wait that has not begun to read, or cuts the read
+    // of the session given to Stop short.
+    void InterruptStep();
 
     ReceiveWorkerInbox* m_target;
     std::uint64_t m_run = 0;
     Shared m_shared;
     std::atomic<int> m_phase{Idle};
-    std::thread m_thread;
     int m_wake[2] = {-1, -1}; // ends a header wait without touching the session
     std::optional<DataHeader> m_header;
     Outcome m_outcome = Outcome::None;
+    TlsSession* m_stopSession = nullptr; // Stop's session, for its interrupt
+    bool m_sessionUntouched = true;      // what the last Stop found
+    WorkerThread m_worker{[this] { InterruptStep(); }};
 };
 
 } // namespace vantrel

@@ -23,7 +23,7 @@ ConnectWorker::~ConnectWorker()
 {
     RequestStop();
     Join();
-    m_stop.DetachSocket();
+    m_worker.stop().DetachSocket();
 }
 
 void ConnectWorker::Start()
@@ -32,31 +32,30 @@ void ConnectWorker::Start()
         m_session = std::move(m_request.tunnelSession);
         m_host = m_request.hostText;
         m_peerText = m_request.hostText;
-        m_stop.AttachSocket(m_session->SocketDescriptor());
+        m_worker.stop().AttachSocket(m_session->SocketDescriptor());
     }
-    m_thread = std::thread([this] { Run(); });
+    m_worker.Start([this] { Run(); });
 }
 
 void ConnectWorker::RequestStop()
 {
-    m_stop.RequestStop();
+    m_worker.RequestStop();
 }
 
 void ConnectWorker::Join()
 {
-    if (m_thread.joinable())
-        m_thread.join();
+    m_worker.Join();
 }
 
 std::unique_ptr<TlsSession> ConnectWorker::TakeSession()
 {
-    m_stop.DetachSocket();
+    m_worker.stop().DetachSocket();
     return std::move(m_session);
 }
 
 void ConnectWorker::Post(SendNotice notice)
 {
-    if (m_stop.StopRequested())
+    if (m_worker.StopRequested())
         return;
     notice.run = m_run;
     HandOver(m_transfer, std::move(notice));
@@ -80,7 +79,7 @@ void ConnectWorker::Failure(const QString& text)
 
 void ConnectWorker::EndSession()
 {
-    m_stop.DetachSocket();
+    m_worker.stop().DetachSocket();
     if (m_session)
         m_session->Close();
     m_session.reset();
@@ -111,7 +110,7 @@ bool ConnectWorker::Connect()
         return false;
     }
 
-    const hostlookup::Address address = hostlookup::Resolve(m_host, m_stop);
+    const hostlookup::Address address = hostlookup::Resolve(m_host, m_worker.stop());
     if (address.outcome == hostlookup::Outcome::Stopped)
         return false;
     if (address.outcome == hostlookup::Outcome::NotFound) {
@@ -122,10 +121,10 @@ bool ConnectWorker::Connect()
     m_peerText = SecureChannel::DottedAddress(address.ipv4);
 
     if (hostlookup::IsNameNotAddress(m_host) && !(m_book && m_book->ContainsHost(m_host))) {
-        const hostlookup::Name reverse = hostlookup::ReverseName(address.ipv4, m_stop);
+        const hostlookup::Name reverse = hostlookup::ReverseName(address.ipv4, m_worker.stop());
         if (reverse.outcome == hostlookup::Outcome::Stopped)
             return false;
-        if (hostlookup::ReverseNameDiffers(m_host, reverse) && !m_stop.StopRequested()) {
+        if (hostlookup::ReverseNameDiffers(m_host, reverse) && !m_worker.StopRequested()) {
             // The question is asked while the connection goes on.
             HandOver(m_transfer, send::UM_DYNDNS_DETECTED{m_run, m_host, m_peerText});
         }
@@ -134,14 +133,14 @@ bool ConnectWorker::Connect()
     Status(QStringLiteral("Status: Connecting to ") + m_peerText);
     SecureChannel::ConnectResult result = SecureChannel::ConnectSession(
         *m_context, m_request.trustListFile, address.ipv4, m_port,
-        [this](const QString& text) { Status(text); }, &m_stop);
+        [this](const QString& text) { Status(text); }, &m_worker.stop());
     if (!result.session) {
         Failure(result.failureText);
         return false;
     }
     m_session = std::move(result.session);
-    m_stop.AttachSocket(m_session->SocketDescriptor());
-    return !m_stop.StopRequested();
+    m_worker.stop().AttachSocket(m_session->SocketDescriptor());
+    return !m_worker.StopRequested();
 }
 
 void ConnectWorker::Exchange()
@@ -159,7 +158,7 @@ void ConnectWorker::Exchange()
 
     Status(QStringLiteral("Status: Awaiting confirmation by other side"));
     const std::optional<ReplyHeader> reply = ReadReply(*m_session);
-    if (m_stop.StopRequested())
+    if (m_worker.StopRequested())
         return;
 
     SendNotice outcome;
@@ -200,7 +199,7 @@ void ConnectWorker::Exchange()
     EndSession();
     // Give the window a moment to come back from the minimized state before the panel.
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    if (!m_stop.StopRequested())
+    if (!m_worker.StopRequested())
         HandOver(m_transfer, send::UM_SEND_REFUSED{m_run});
 }
 

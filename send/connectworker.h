@@ -1,7 +1,7 @@
 #pragma once
 
 #include "net/tlssession.h"
-#include "net/workerstop.h"
+#include "net/workerthread.h"
 #include "send/sendmessages.h"
 
 #include <QByteArray>
@@ -9,7 +9,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <thread>
 
 namespace vantrel {
 
@@ -75,8 +74,7 @@ private:
     QString m_host;     // host name used (direct) or the tunnel's host text
     QString m_peerText; // dotted address (direct) or the tunnel's host text
     std::uint16_t m_port = 0;
-    WorkerStop m_stop;
-    std::thread m_thread;
+    WorkerThread m_worker;
 };
 
 } // namespace vantrel

@@ -37,27 +37,22 @@ DataWorker::~DataWorker()
 
 void DataWorker::Start()
 {
-    m_thread = std::thread([this] { Run(); });
+    m_worker.Start([this] { Run(); });
 }
 
-// The session object stays in place until the worker is destroyed, so it can be interrupted
-// from here even while the worker closes it (a close may block on a peer that stopped
-// reading).
 void DataWorker::RequestStop()
 {
-    m_stop.RequestStop();
-    m_session->Interrupt();
+    m_worker.RequestStop();
 }
 
 void DataWorker::Join()
 {
-    if (m_thread.joinable())
-        m_thread.join();
+    m_worker.Join();
 }
 
 void DataWorker::Status(const QString& text)
 {
-    if (m_stop.StopRequested())
+    if (m_worker.StopRequested())
         return;
     SendNotice notice;
     notice.text = text;
@@ -72,7 +67,7 @@ void DataWorker::PostNotice(SendNotice notice)
 
 void DataWorker::Fail(const QString& text)
 {
-    if (m_stop.StopRequested())
+    if (m_worker.StopRequested())
         return;
     SendNotice notice;
     notice.text = text;
@@ -82,7 +77,7 @@ void DataWorker::Fail(const QString& text)
     m_session->Close();
     // Give the window a moment to come back from the minimized state before the panel.
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    if (!m_stop.StopRequested())
+    if (!m_worker.StopRequested())
         HandOver(m_transfer, send::UM_SEND_BROKEN{m_run});
 }
 
@@ -114,7 +109,7 @@ void DataWorker::Run()
     Status(QStringLiteral("Status: Sending data to other side"));
 
     const QString failure = SendStream(source);
-    if (m_stop.StopRequested())
+    if (m_worker.StopRequested())
         return;
     if (!failure.isEmpty()) {
         Fail(failure);
@@ -125,12 +120,12 @@ void DataWorker::Run()
     done.text = QStringLiteral("Status: File Transfer Completed");
     done.colour = SendView::Colour::Done;
     done.sound = Sound::Complete;
-    if (m_stop.StopRequested())
+    if (m_worker.StopRequested())
         return;
     PostNotice(std::move(done));
     m_session->Close();
     source.close();
-    if (!m_stop.StopRequested())
+    if (!m_worker.StopRequested())
         HandOver(m_transfer, send::UM_SEND_COMPLETED{m_run});
 }
 
@@ -143,7 +138,7 @@ QString DataWorker::SendStream(QFile& source)
     const std::uint32_t total = m_stream.streamBytes;
 
     while (sent < total) {
-        if (m_stop.StopRequested())
+        if (m_worker.StopRequested())
             return ResetText;
         const auto wanted = static_cast<qint64>(std::min<std::uint32_t>(ChunkSize, total - sent));
         const qint64 got = source.read(buffer.get(), wanted);
@@ -180,7 +175,7 @@ void DataWorker::PaceToBandLimit(std::uint32_t blockBytes)
     // What was written so far leaves now, not after the pause.
     m_session->Flush();
     while (m_shared.bandWindowBytes.load(std::memory_order_relaxed) != 0 &&
-           m_shared.bandLimit.load(std::memory_order_relaxed) != 0 && !m_stop.StopRequested())
+           m_shared.bandLimit.load(std::memory_order_relaxed) != 0 && !m_worker.StopRequested())
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 

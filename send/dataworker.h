@@ -1,14 +1,13 @@
 #pragma once
 
 #include "net/tlssession.h"
-#include "net/workerstop.h"
+#include "net/workerthread.h"
 #include "send/sendmessages.h"
 
 #include <QString>
 
 #include <cstdint>
 #include <memory>
-#include <thread>
 
 class QFile;
 
@@ -60,8 +59,10 @@ private:
     SendCounters& m_shared;
     RateCounters* m_counters;
     std::unique_ptr<RateCounters> m_ownCounters; // when the transfer was given none
-    WorkerStop m_stop;
-    std::thread m_thread;
+    // The session object stays in place until the worker is destroyed, so the stop can
+    // interrupt it even while the worker closes it (a close may block on a peer that
+    // stopped reading).
+    WorkerThread m_worker{[this] { m_session->Interrupt(); }};
 };
 
 } // namespace vantrel
