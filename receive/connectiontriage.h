@@ -34,7 +34,7 @@ struct TriageServices
 };
 
 // One accepted connection on its own thread: server handshake, the request record, version
-// check, naming, policy, and the event that hands the outcome to the hub. Until the request
+// check, naming, policy, and the message that hands the outcome to the hub. Until the request
 // has arrived the connection is on a clock that the listener enforces.
 class ConnectionTriage
 {
