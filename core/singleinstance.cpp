@@ -1,8 +1,5 @@
 #include "core/singleinstance.h"
 
-#include "core/base/eventnumbers.h"
-#include "core/base/payloadevent.h"
-
 #include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -57,11 +54,20 @@ SingleInstance::Outcome SingleInstance::TryBecomeInstance()
     return Outcome::Became;
 }
 
-void SingleInstance::SetNotifyTarget(QObject* target)
+void SingleInstance::SetNotifyTarget(HandOffNotifyInbox* target)
 {
     m_target = target;
-    for (; m_target && m_pending > 0; --m_pending)
-        postNumbered(m_target, hub::UM_HANDOFF_NOTIFY);
+    m_targetObject = dynamic_cast<QObject*>(target);
+    for (; m_pending > 0 && Notify(); --m_pending) {
+    }
+}
+
+bool SingleInstance::Notify()
+{
+    if (!m_targetObject)
+        return false;
+    HandOver(m_target, hub::UM_HANDOFF_NOTIFY{});
+    return true;
 }
 
 void SingleInstance::AcceptConnections()
@@ -73,9 +79,7 @@ void SingleInstance::AcceptConnections()
             for (char c : bytes) {
                 if (c != NotifyByte)
                     continue;
-                if (m_target)
-                    postNumbered(m_target, hub::UM_HANDOFF_NOTIFY);
-                else
+                if (!Notify())
                     ++m_pending;
                 socket->write(&NotifyByte, 1);
             }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/handoffmessages.h"
 #include "core/profile.h"
 
 #include <QObject>
@@ -36,21 +37,23 @@ public:
     bool isInstance() const { return m_server != nullptr; }
     const QString& errorText() const { return m_errorText; }
 
-    // Receives hub::UM_HANDOFF_NOTIFY (posted) for each notification delivered. Notifications
-    // that arrive before a target is set (the server listens before the main window exists)
-    // are posted to it when it is set.
-    void SetNotifyTarget(QObject* target);
+    // Takes hub::UM_HANDOFF_NOTIFY for each notification delivered. Notifications that
+    // arrive before a target is set (the server listens before the main window exists) are
+    // handed to it when it is set. A target destroyed meanwhile gets nothing more.
+    void SetNotifyTarget(HandOffNotifyInbox* target);
 
     // One byte asks for a notification; the same byte comes back once it has been posted.
     static constexpr char NotifyByte = 'N';
 
 private:
     void AcceptConnections();
+    bool Notify(); // false when there is no target (any more)
 
     Profile m_profile;
     std::unique_ptr<QLockFile> m_lock;
     QLocalServer* m_server = nullptr;
-    QPointer<QObject> m_target;
+    HandOffNotifyInbox* m_target = nullptr;
+    QPointer<QObject> m_targetObject; // the same object: tells whether it still exists
     QString m_errorText;
     int m_pending = 0;
 };

@@ -1,17 +1,13 @@
 #include "core/transferhub.h"
 
-#include "core/base/eventnumbers.h"
-#include "core/base/payloadevent.h"
 #include "core/base/settingsstore.h"
+#include "net/incomingconnection.h"
 #include "net/tlssession.h"
 #include "receive/autoreceiverules.h"
-#include "net/incomingconnection.h"
-#include "receive/receiveclosedevent.h"
 #include "receive/receivetransfer.h"
 #include "receive/resumecache.h"
 #include "receive/safename.h"
 #include "send/recenthosts.h"
-#include "send/sendclosedevent.h"
 #include "send/sendtransfer.h"
 #include "stats/formatsize.h"
 #include "tunnel/incomingpolicy.h"
@@ -24,15 +20,6 @@
 #include <algorithm>
 
 namespace vantrel {
-
-namespace {
-
-template <typename Payload> std::unique_ptr<Payload> TakePayload(QEvent* event)
-{
-    return static_cast<PayloadEvent<Payload>*>(event)->takePayload();
-}
-
-} // namespace
 
 TransferHub::TransferHub(const TransferServices& services, const Stores& stores, QObject* parent)
     : QObject(parent), m_services(services), m_stores(stores),
@@ -74,35 +61,15 @@ TransferListModel& TransferHub::list(TransferListModel::Kind kind)
     return kind == TransferListModel::Kind::Downloads ? m_downloads : m_uploads;
 }
 
-bool TransferHub::event(QEvent* event)
+void TransferHub::Take(hub::UM_RESUMES_CHANGED)
 {
-    switch (static_cast<int>(event->type())) {
-    case hub::UM_INCOMING_REQUEST:
-        OnIncomingRequest(TakePayload<IncomingRequest>(event));
-        return true;
-    case hub::UM_REQUEST_DROPPED:
-        OnRequestDropped(TakePayload<IncomingRequest>(event));
-        return true;
-    case hub::UM_RECEIVE_CLOSED:
-        OnReceiveClosed(static_cast<ReceiveClosedEvent*>(event)->transfer);
-        return true;
-    case hub::UM_SEND_CLOSED:
-        OnSendClosed(static_cast<SendClosedEvent*>(event)->transfer());
-        return true;
-    case hub::UM_TUNNEL_REGISTERED:
-        OnTunnelRegistered(TakePayload<TunnelRegistrationEvent>(event));
-        return true;
-    case hub::UM_RESUMES_CHANGED:
-        if (m_services.resumes)
-            m_services.resumes->Save();
-        return true;
-    default:
-        return QObject::event(event);
-    }
+    if (m_services.resumes)
+        m_services.resumes->Save();
 }
 
-void TransferHub::OnIncomingRequest(std::unique_ptr<IncomingRequest> incoming)
+void TransferHub::Take(hub::UM_INCOMING_REQUEST message)
 {
+    const std::unique_ptr<IncomingRequest> incoming = std::move(message.incoming);
     if (!incoming || !incoming->connection)
         return;
     const RequestHeader& request = incoming->request;
@@ -119,7 +86,7 @@ void TransferHub::OnIncomingRequest(std::unique_ptr<IncomingRequest> incoming)
 
     // The transfer fills its row from the start, so the row exists before it does.
     const TransferListModel::RowId row = m_downloads.InsertTop(nullptr, peerName);
-    LiveReceive live;
+    Live<ReceiveTransfer> live;
     live.row = row;
     live.transfer =
         std::make_unique<ReceiveTransfer>(m_services, std::move(incoming->connection), request,
@@ -136,8 +103,9 @@ void TransferHub::OnIncomingRequest(std::unique_ptr<IncomingRequest> incoming)
     ChangeActiveCount(+1);
 }
 
-void TransferHub::OnRequestDropped(std::unique_ptr<IncomingRequest> incoming)
+void TransferHub::Take(hub::UM_REQUEST_DROPPED message)
 {
+    const std::unique_ptr<IncomingRequest> incoming = std::move(message.incoming);
     if (!incoming || !incoming->connection)
         return;
     const RequestHeader& request = incoming->request;
@@ -160,7 +128,7 @@ void TransferHub::OnRequestDropped(std::unique_ptr<IncomingRequest> incoming)
 SendTransfer* TransferHub::OpenSend(const QString& path)
 {
     const TransferListModel::RowId row = m_uploads.InsertTop(nullptr, QStringLiteral("N/A"));
-    LiveSend live;
+    Live<SendTransfer> live;
     live.row = row;
     live.transfer =
         std::make_unique<SendTransfer>(m_services, path, RowRef{&m_uploads, row}, nullptr);
@@ -174,35 +142,29 @@ SendTransfer* TransferHub::OpenSend(const QString& path)
     return transfer;
 }
 
-void TransferHub::OnReceiveClosed(ReceiveTransfer* transfer)
+void TransferHub::Take(hub::UM_RECEIVE_CLOSED message)
+{
+    RetireTransfer(m_receives, m_downloads, message.transfer);
+}
+
+void TransferHub::Take(hub::UM_SEND_CLOSED message)
+{
+    RetireTransfer(m_sends, m_uploads, message.transfer);
+}
+
+template <typename Transfer>
+void TransferHub::RetireTransfer(std::vector<Live<Transfer>>& lives, TransferListModel& list,
+                                 Transfer* transfer)
 {
     const auto found =
-        std::find_if(m_receives.begin(), m_receives.end(), [transfer](const LiveReceive& live) {
+        std::find_if(lives.begin(), lives.end(), [transfer](const Live<Transfer>& live) {
             return live.transfer.get() == transfer;
         });
-    if (transfer == nullptr || found == m_receives.end())
+    if (transfer == nullptr || found == lives.end())
         return; // already retired
-    m_downloads.Detach(found->row);
+    list.Detach(found->row);
     found->transfer.release();
-    m_receives.erase(found);
-    RetireTransfer(transfer);
-}
-
-void TransferHub::OnSendClosed(SendTransfer* transfer)
-{
-    const auto found =
-        std::find_if(m_sends.begin(), m_sends.end(),
-                     [transfer](const LiveSend& live) { return live.transfer.get() == transfer; });
-    if (transfer == nullptr || found == m_sends.end())
-        return;
-    m_uploads.Detach(found->row);
-    found->transfer.release();
-    m_sends.erase(found);
-    RetireTransfer(transfer);
-}
-
-void TransferHub::RetireTransfer(QObject* transfer)
-{
+    lives.erase(found);
     emit transferClosing(transfer);
     // Its workers were joined by its Close; what may still sit on the stack of this event's
     // sender (a window's slot) is safer left to the event loop. As a child it also goes with
@@ -213,8 +175,9 @@ void TransferHub::RetireTransfer(QObject* transfer)
     emit bandLimitDialogDetach();
 }
 
-void TransferHub::OnTunnelRegistered(std::unique_ptr<TunnelRegistrationEvent> registration)
+void TransferHub::Take(hub::UM_TUNNEL_REGISTERED message)
 {
+    const std::unique_ptr<TunnelRegistration> registration = std::move(message.registration);
     if (!registration)
         return;
     TunnelRow row;
@@ -244,7 +207,7 @@ std::unique_ptr<TlsSession> TransferHub::TakeTunnel(const QString& host)
 
 QString TransferHub::ReceiveCaption(const ReceiveTransfer* transfer) const
 {
-    for (const LiveReceive& live : m_receives) {
+    for (const Live<ReceiveTransfer>& live : m_receives) {
         if (live.transfer.get() == transfer)
             return transfer->view().caption;
     }

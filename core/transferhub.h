@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/base/hubmessages.h"
 #include "core/base/transferlistmodel.h"
 #include "core/base/transferservices.h"
 #include "tunnel/tunnelstate.h"
@@ -18,15 +19,13 @@ class IncomingPolicy;
 class ReceiveTransfer;
 class SendTransfer;
 class SettingsStore;
-struct IncomingRequest;
 struct TunnelHandle;
-struct TunnelRegistrationEvent;
 
 // The hub of one running copy, on the UI thread: the DOWNLOADS and UPLOADS lists, the live
 // transfers behind their active rows, the active-transfer count with its tray hint, and the
-// numbered events that workers and transfers post. Windows render what it exposes and follow
-// its signals; it never touches one.
-class TransferHub : public QObject
+// messages that the listener and the transfers hand to it. Windows render what it exposes
+// and follow its signals; it never touches one.
+class TransferHub : public QObject, public HubInbox
 {
     Q_OBJECT
 public:
@@ -113,28 +112,25 @@ signals:
     void bandLimitDialogDetach();
     void tunnelsChanged();
 
-protected:
-    bool event(QEvent* event) override;
-
 private:
-    struct LiveReceive
+    // A live transfer of either direction and the row it was opened with.
+    template <typename Transfer> struct Live
     {
-        std::unique_ptr<ReceiveTransfer> transfer;
-        TransferListModel::RowId row = 0;
-    };
-    struct LiveSend
-    {
-        std::unique_ptr<SendTransfer> transfer;
+        std::unique_ptr<Transfer> transfer;
         TransferListModel::RowId row = 0;
     };
 
-    void OnIncomingRequest(std::unique_ptr<IncomingRequest> incoming);
-    void OnRequestDropped(std::unique_ptr<IncomingRequest> incoming);
-    void OnReceiveClosed(ReceiveTransfer* transfer);
-    void OnSendClosed(SendTransfer* transfer);
-    void OnTunnelRegistered(std::unique_ptr<TunnelRegistrationEvent> registration);
+    void Take(hub::UM_INCOMING_REQUEST message) override;
+    void Take(hub::UM_REQUEST_DROPPED message) override;
+    void Take(hub::UM_RECEIVE_CLOSED message) override;
+    void Take(hub::UM_SEND_CLOSED message) override;
+    void Take(hub::UM_TUNNEL_REGISTERED message) override;
+    void Take(hub::UM_RESUMES_CHANGED) override;
+    // A closed transfer leaves its list and is destroyed; one already retired is ignored.
+    template <typename Transfer>
+    void RetireTransfer(std::vector<Live<Transfer>>& lives, TransferListModel& list,
+                        Transfer* transfer);
     void ChangeActiveCount(int delta);
-    void RetireTransfer(QObject* transfer);
     void DeleteTemporaryArchives() const;
 
     TransferServices m_services;
@@ -142,8 +138,8 @@ private:
     // The models outlive the transfers, which update their rows until destroyed.
     TransferListModel m_downloads;
     TransferListModel m_uploads;
-    std::vector<LiveReceive> m_receives;
-    std::vector<LiveSend> m_sends;
+    std::vector<Live<ReceiveTransfer>> m_receives;
+    std::vector<Live<SendTransfer>> m_sends;
     std::vector<TunnelRow> m_tunnels; // newest first
     int m_activeCount = 0;
     QString m_trayHint = InitialTrayHint;

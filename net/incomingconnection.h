@@ -11,7 +11,7 @@
 namespace vantrel {
 
 // A connection that passed the handshake, handed from the listener's connection thread (or a
-// tunnel's waiting thread) to the main window with its event. Its owner frees it.
+// tunnel's waiting thread) to the hub with its message. Its owner frees it.
 struct IncomingConnection
 {
     std::uint32_t peerAddress = 0; // IPv4, host byte order

@@ -1,13 +1,12 @@
 #include "receive/connectiontriage.h"
 
-#include "core/base/eventnumbers.h"
+#include "core/base/hubmessages.h"
 #include "core/base/nickname.h"
-#include "core/base/payloadevent.h"
+#include "net/incomingconnection.h"
 #include "net/securechannel.h"
 #include "net/tlssession.h"
 #include "net/wirerecords.h"
 #include "netutil/dyndnsbook.h"
-#include "net/incomingconnection.h"
 #include "tunnel/incomingpolicy.h"
 #include "tunnel/tunnelhandle.h"
 
@@ -56,40 +55,45 @@ ConnectionTriage::~ConnectionTriage()
 
 void ConnectionTriage::Start()
 {
-    m_thread = std::thread(&ConnectionTriage::Run, this);
+    m_worker.Start([this] { Run(); });
 }
 
 void ConnectionTriage::ExpireIfLate(Clock::time_point now)
 {
-    std::lock_guard lock(m_mutex);
-    if (!m_pending || now < m_deadline)
-        return;
-    m_stop.RequestStop();
-    if (m_session)
-        m_session->Interrupt();
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_pending || now < m_deadline)
+            return;
+    }
+    m_worker.RequestStop();
 }
 
 std::optional<ConnectionTriage::Clock::time_point> ConnectionTriage::PendingDeadline() const
 {
     std::lock_guard lock(m_mutex);
     // Once cut short, the connection only has to notice; its clock no longer matters.
-    if (!m_pending || m_stop.StopRequested())
+    if (!m_pending || m_worker.StopRequested())
         return std::nullopt;
     return m_deadline;
 }
 
 void ConnectionTriage::Interrupt()
 {
+    m_worker.RequestStop();
+}
+
+// Runs after the stop flag is set: a request phase entered before sees it here, one entered
+// after sees the flag.
+void ConnectionTriage::InterruptSession()
+{
     std::lock_guard lock(m_mutex);
-    m_stop.RequestStop();
     if (m_session)
         m_session->Interrupt();
 }
 
 void ConnectionTriage::Join()
 {
-    if (m_thread.joinable())
-        m_thread.join();
+    m_worker.Join();
 }
 
 QString ConnectionTriage::NamePeer(const DynDnsBook* book, std::uint32_t ipv4HostOrder)
@@ -107,7 +111,7 @@ QString ConnectionTriage::NamePeer(const DynDnsBook* book, std::uint32_t ipv4Hos
 bool ConnectionTriage::EnterRequestPhase(TlsSession* session)
 {
     std::lock_guard lock(m_mutex);
-    if (m_stop.StopRequested())
+    if (m_worker.StopRequested())
         return false;
     m_session = session;
     return true;
@@ -124,7 +128,7 @@ void ConnectionTriage::Run()
 {
     const int fd = std::exchange(m_socketFd, -1);
     std::unique_ptr<TlsSession> session =
-        SecureChannel::AcceptSession(*m_services.context, fd, &m_stop);
+        SecureChannel::AcceptSession(*m_services.context, fd, &m_worker.stop());
     if (session)
         Triage(std::move(session));
     {
@@ -144,7 +148,7 @@ void ConnectionTriage::Triage(std::unique_ptr<TlsSession> session)
     LeaveRequestPhase();
     // A connection stopped meanwhile (late, or the listener ending) has a dead socket even
     // if the record got through.
-    if (m_stop.StopRequested()) {
+    if (m_worker.StopRequested()) {
         session->Drop();
         return;
     }
@@ -162,24 +166,24 @@ void ConnectionTriage::Triage(std::unique_ptr<TlsSession> session)
 
     const QString peerName = NamePeer(m_services.book, m_peerAddress);
     const bool allowed = m_services.policy->Allows(peerName, m_peerAddress);
-    if (m_stop.StopRequested()) {
+    if (m_worker.StopRequested()) {
         session->Drop();
         return;
     }
 
     if (request->IsTunnelRegistration()) {
-        auto event = std::make_unique<TunnelRegistrationEvent>();
-        event->peerName = peerName;
-        event->nickName = request->nickName;
+        auto registration = std::make_unique<TunnelRegistration>();
+        registration->peerName = peerName;
+        registration->nickName = request->nickName;
         if (allowed) {
-            event->state = TunnelState::Open;
-            event->tunnel = std::make_unique<TunnelHandle>();
-            event->tunnel->session = std::move(session);
+            registration->state = TunnelState::Open;
+            registration->tunnel = std::make_unique<TunnelHandle>();
+            registration->tunnel->session = std::move(session);
         } else {
-            event->state = TunnelState::Dropped;
+            registration->state = TunnelState::Dropped;
             session->Drop();
         }
-        postPayload(m_services.eventTarget, hub::UM_TUNNEL_REGISTERED, std::move(event));
+        HandOver(m_services.eventTarget, hub::UM_TUNNEL_REGISTERED{std::move(registration)});
         return;
     }
 
@@ -191,11 +195,11 @@ void ConnectionTriage::Triage(std::unique_ptr<TlsSession> session)
     incoming->connection->peerName = peerName;
     if (allowed) {
         incoming->connection->session = std::move(session);
-        postPayload(m_services.eventTarget, hub::UM_INCOMING_REQUEST, std::move(incoming));
+        HandOver(m_services.eventTarget, hub::UM_INCOMING_REQUEST{std::move(incoming)});
     } else {
         // No reply: the peer only sees the connection go.
         session->Drop();
-        postPayload(m_services.eventTarget, hub::UM_REQUEST_DROPPED, std::move(incoming));
+        HandOver(m_services.eventTarget, hub::UM_REQUEST_DROPPED{std::move(incoming)});
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "net/workerstop.h"
+#include "core/base/hubmessages.h"
+#include "net/workerthread.h"
 
 #include <QByteArray>
 #include <QString>
@@ -11,7 +12,6 @@
 #include <functional>
 #include <mutex>
 #include <optional>
-#include <thread>
 
 class QObject;
 
@@ -30,11 +30,11 @@ struct TriageServices
     IncomingPolicy* policy = nullptr;
     DynDnsBook* book = nullptr;
     std::function<QByteArray()> ownNickName;
-    QObject* eventTarget = nullptr;
+    HubInbox* eventTarget = nullptr;
 };
 
 // One accepted connection on its own thread: server handshake, the request record, version
-// check, naming, policy, and the event that hands the outcome to the hub. Until the request
+// check, naming, policy, and the message that hands the outcome to the hub. Until the request
 // has arrived the connection is on a clock that the listener enforces.
 class ConnectionTriage
 {
@@ -74,12 +74,13 @@ private:
     std::uint16_t m_peerPort;
     Clock::time_point m_deadline;
 
-    WorkerStop m_stop;
+    void InterruptSession();
+
     mutable std::mutex m_mutex;
     bool m_pending = true;           // handshake or request read still running
     TlsSession* m_session = nullptr; // during the request read
     std::atomic<bool> m_finished{false};
-    std::thread m_thread;
+    WorkerThread m_worker{[this] { InterruptSession(); }};
 };
 
 } // namespace vantrel

@@ -26,7 +26,7 @@ constexpr int BackOffMs = 100;
 } // namespace
 
 Listener::Listener(ProgramFolder folder, IncomingPolicy& policy, DynDnsBook& book,
-                   std::function<QByteArray()> ownNickName, QObject* eventTarget)
+                   std::function<QByteArray()> ownNickName, HubInbox* eventTarget)
     : m_folder(std::move(folder)), m_policy(policy), m_book(book),
       m_ownNickName(std::move(ownNickName)), m_eventTarget(eventTarget)
 {
@@ -75,18 +75,16 @@ bool Listener::Start(int port)
         return false;
     }
     m_portInUse.store(ntohs(address.sin_port), std::memory_order_release);
-    m_stopping.store(false, std::memory_order_release);
-    m_thread = std::thread(&Listener::AcceptLoop, this);
+    m_acceptor.stop().Reset();
+    m_acceptor.Start([this] { AcceptLoop(); });
     return true;
 }
 
 void Listener::Stop()
 {
-    if (m_thread.joinable()) {
-        m_stopping.store(true, std::memory_order_release);
-        const char wake = 1;
-        [[maybe_unused]] const ssize_t written = ::write(m_wakeWrite, &wake, 1);
-        m_thread.join();
+    if (m_acceptor.IsRunning()) {
+        m_acceptor.RequestStop();
+        m_acceptor.Join();
     }
     CloseSockets();
     // Cut every connection short first, then wait: the waits then overlap.
@@ -96,6 +94,12 @@ void Listener::Stop()
         connection->Join();
     m_connections.clear();
     m_context.reset();
+}
+
+void Listener::WakeAcceptor() const
+{
+    const char wake = 1;
+    [[maybe_unused]] const ssize_t written = ::write(m_wakeWrite, &wake, 1);
 }
 
 void Listener::CloseSockets()
@@ -110,12 +114,12 @@ void Listener::CloseSockets()
 void Listener::AcceptLoop()
 {
     bool backOff = false;
-    while (!m_stopping.load(std::memory_order_acquire)) {
+    while (!m_acceptor.StopRequested()) {
         // Out of descriptors, the waiting connection stays readable: listen only for the
         // stop for a moment instead of spinning.
         pollfd entries[2] = {{m_wakeRead, POLLIN, 0}, {m_listenFd, POLLIN, 0}};
         const int ready = ::poll(entries, backOff ? 1 : 2, backOff ? BackOffMs : PollTimeoutMs());
-        if (m_stopping.load(std::memory_order_acquire))
+        if (m_acceptor.StopRequested())
             break;
         backOff = false;
         if (ready > 0 && (entries[1].revents & POLLIN))

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "core/base/hubmessages.h"
 #include "core/base/programfolder.h"
+#include "net/workerthread.h"
 
 #include <QByteArray>
 
@@ -9,7 +11,6 @@
 #include <functional>
 #include <list>
 #include <memory>
-#include <thread>
 
 class QObject;
 
@@ -32,7 +33,7 @@ public:
 
     // ownNickName is called on connection threads (the version-mismatch reply).
     Listener(ProgramFolder folder, IncomingPolicy& policy, DynDnsBook& book,
-             std::function<QByteArray()> ownNickName, QObject* eventTarget);
+             std::function<QByteArray()> ownNickName, HubInbox* eventTarget);
     ~Listener(); // Stop()
     Listener(const Listener&) = delete;
     Listener& operator=(const Listener&) = delete;
@@ -44,7 +45,7 @@ public:
     // Closes the listening socket, cuts every connection short and joins every thread.
     void Stop();
 
-    bool IsListening() const { return m_thread.joinable(); }
+    bool IsListening() const { return m_acceptor.IsRunning(); }
     // The port taken; before a successful start (or after a failed one) the port asked for,
     // which outgoing requests still announce.
     int PortInUse() const { return m_portInUse.load(std::memory_order_acquire); }
@@ -61,12 +62,13 @@ private:
     int PollTimeoutMs() const;
     void Reap();
     void CloseSockets();
+    void WakeAcceptor() const;
 
     ProgramFolder m_folder;
     IncomingPolicy& m_policy;
     DynDnsBook& m_book;
     std::function<QByteArray()> m_ownNickName;
-    QObject* m_eventTarget;
+    HubInbox* m_eventTarget;
 
     std::chrono::milliseconds m_timeLimit = DefaultRequestTimeLimit;
     int m_maxConnections = DefaultMaxConnections;
@@ -76,8 +78,7 @@ private:
     int m_wakeRead = -1;
     int m_wakeWrite = -1;
     std::unique_ptr<ServerContext> m_context;
-    std::atomic<bool> m_stopping{false};
-    std::thread m_thread;
+    WorkerThread m_acceptor{[this] { WakeAcceptor(); }};
     // Touched by the accepting thread only while it runs, and by Stop after it has ended.
     std::list<std::unique_ptr<ConnectionTriage>> m_connections;
 };

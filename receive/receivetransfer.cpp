@@ -1,13 +1,10 @@
 #include "receive/receivetransfer.h"
 
-#include "core/base/eventnumbers.h"
 #include "core/base/nickname.h"
-#include "core/base/payloadevent.h"
 #include "core/base/soundplayer.h"
 #include "core/base/ticks.h"
-#include "net/tlssession.h"
 #include "net/incomingconnection.h"
-#include "receive/receiveclosedevent.h"
+#include "net/tlssession.h"
 #include "receive/resumecache.h"
 #include "receive/safename.h"
 #include "stats/formatsize.h"
@@ -129,9 +126,9 @@ void ReceiveTransfer::Present()
     if (m_row.model)
         m_row.model->SetFileIcon(m_row.id, m_isFile ? m_safeName : QStringLiteral("folder"));
 
-    postNumbered(this, recv::UM_RECV_SCATTER);
+    HandOver(this, recv::UM_RECV_SCATTER{});
     if (m_autoMatch)
-        postNumbered(this, recv::UM_RECV_AUTO_ACCEPT);
+        HandOver(this, recv::UM_RECV_AUTO_ACCEPT{});
     Changed();
 }
 
@@ -191,7 +188,7 @@ void ReceiveTransfer::AnswerAutoAccept()
     m_view.name = m_targetPath;
     if (FindPartialCopy()) {
         AskResume();
-        postNumbered(this, recv::UM_RECV_AUTO_RESUME);
+        HandOver(this, recv::UM_RECV_AUTO_RESUME{});
         return;
     }
     ReplyAndStart(ReplyHeader::Accept(OwnNickName(m_services.ownNickName)),
@@ -252,7 +249,7 @@ void ReceiveTransfer::ReplyAndStart(const ReplyHeader& reply, const QString& fai
     m_view.acceptEnabled = false;
     m_view.panel = View::Panel::Progress;
     SetStatus(QStringLiteral("Waiting for data..."), View::StatusKind::Work);
-    m_worker.StartHeaderWait(session);
+    m_worker.StartHeaderWait(session, m_workerRuns.Begin());
     Changed();
 }
 
@@ -299,7 +296,7 @@ void ReceiveTransfer::SaveForLaterResume()
         // A failed move leaves the entry without a size; the next load drops it.
         cache.Complete(id);
         if (m_services.hub)
-            postNumbered(m_services.hub, hub::UM_RESUMES_CHANGED);
+            HandOver(m_services.hub, hub::UM_RESUMES_CHANGED{});
     }
     Close();
 }
@@ -323,24 +320,18 @@ void ReceiveTransfer::Close()
     m_view.abortEnabled = false;
     m_view.bannerBlinking = false;
     if (m_services.hub)
-        postEvent(m_services.hub, new ReceiveClosedEvent(this));
+        HandOver(m_services.hub, hub::UM_RECEIVE_CLOSED{this});
     Changed();
     emit closed();
 }
 
 bool ReceiveTransfer::StopWorker()
 {
+    // What the worker handed over before it saw the stop must not act on the new state.
+    m_workerRuns.Retire();
     if (!m_worker.IsRunning())
         return true;
-    const bool sessionFit = m_worker.Stop(m_connection->session.get());
-    // What the worker posted before it saw the stop must not act on the new state.
-    for (const QEvent::Type type :
-         {static_cast<QEvent::Type>(recv::UM_RECV_NO_DATA),
-          static_cast<QEvent::Type>(recv::UM_RECV_BROKEN),
-          static_cast<QEvent::Type>(recv::UM_RECV_COMPLETED), ReceiveWorker::DataHeaderArrived(),
-          ReceiveWorker::DecompressionStarted()})
-        QCoreApplication::removePostedEvents(this, type);
-    return sessionFit;
+    return m_worker.Stop(m_connection->session.get());
 }
 
 void ReceiveTransfer::Release()

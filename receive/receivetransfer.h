@@ -1,11 +1,13 @@
 #pragma once
 
+#include "core/base/runcounter.h"
 #include "core/base/transferlistmodel.h"
 #include "core/base/transferservices.h"
+#include "net/incomingconnection.h"
 #include "net/wirerecords.h"
 #include "receive/autoreceiverules.h"
 #include "receive/bufferedoutput.h"
-#include "net/incomingconnection.h"
+#include "receive/receivemessages.h"
 #include "receive/receiveview.h"
 #include "receive/receiveworker.h"
 #include "stats/ratecounters.h"
@@ -28,7 +30,12 @@ enum class Sound;
 // resume a partial copy, or refuse), receives the stream on its worker, decompresses an
 // archive and ends completed, interrupted (data kept for a resume or deleted) or failed.
 // Lives on the UI thread; its window renders view() and calls the operations below.
-class ReceiveTransfer : public QObject
+class ReceiveTransfer : public QObject,
+                        public ReceiveWorkerInbox,
+                        public Accepts<recv::UM_RECV_SCATTER>,
+                        public Accepts<recv::UM_RECV_AUTO_ACCEPT>,
+                        public Accepts<recv::UM_RECV_AUTO_RESUME>,
+                        public Accepts<recv::UM_RECV_AUTO_SAVE>
 {
     Q_OBJECT
 public:
@@ -106,10 +113,18 @@ signals:
     void messageBox(const QString& text, const QString& title);
     void closed();
 
-protected:
-    void customEvent(QEvent* event) override;
-
 private:
+    // The hand-overs, each on the UI thread; nothing acts once the transfer is closed.
+    void Take(recv::UM_RECV_SCATTER) override;
+    void Take(recv::UM_RECV_AUTO_ACCEPT) override;
+    void Take(recv::UM_RECV_AUTO_RESUME) override;
+    void Take(recv::UM_RECV_AUTO_SAVE) override;
+    void Take(recv::DataHeaderArrived message) override;
+    void Take(recv::UM_RECV_NO_DATA message) override;
+    void Take(recv::UM_RECV_BROKEN message) override;
+    void Take(recv::DecompressionStarted message) override;
+    void Take(recv::UM_RECV_COMPLETED message) override;
+
     using Outcome = ReceiveWorker::Outcome;
 
     bool FindPartialCopy();
@@ -157,6 +172,7 @@ private:
     RateCounters m_spareCounters; // when the copy lends none
     BufferedOutput m_output;      // outlives the worker, which writes to it
     ReceiveWorker m_worker;
+    RunCounter m_workerRuns; // what the worker hands over after a stop is stale
     QTimer m_progTimer;
     QTimer m_unzipTimer;
     bool m_timersEnabled = true;

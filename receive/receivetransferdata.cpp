@@ -2,11 +2,9 @@
 // ticks that show its progress, and how it ends.
 #include "receive/receivetransfer.h"
 
-#include "core/base/eventnumbers.h"
-#include "core/base/payloadevent.h"
 #include "core/base/soundplayer.h"
-#include "net/tlssession.h"
 #include "net/incomingconnection.h"
+#include "net/tlssession.h"
 #include "receive/resumecache.h"
 #include "receive/temparchive.h"
 #include "stats/formatsize.h"
@@ -45,52 +43,63 @@ bool MoveOver(const QString& from, const QString& to)
 
 } // namespace
 
-void ReceiveTransfer::customEvent(QEvent* event)
+void ReceiveTransfer::Take(recv::UM_RECV_SCATTER)
 {
-    if (m_state == State::Closed)
-        return;
-    const QEvent::Type type = event->type();
-    if (type == ReceiveWorker::DataHeaderArrived()) {
-        if (m_state == State::WaitingForData)
-            OnDataHeader();
-        return;
-    }
-    if (type == ReceiveWorker::DecompressionStarted()) {
-        if (m_state == State::Receiving)
-            OnDecompressionStarted();
-        return;
-    }
-    switch (static_cast<int>(type)) {
-    case recv::UM_RECV_SCATTER:
+    if (m_state != State::Closed)
         emit scatter();
-        break;
-    case recv::UM_RECV_AUTO_ACCEPT:
+}
+
+void ReceiveTransfer::Take(recv::UM_RECV_AUTO_ACCEPT)
+{
+    if (m_state != State::Closed)
         AnswerAutoAccept();
-        break;
-    case recv::UM_RECV_AUTO_RESUME:
+}
+
+void ReceiveTransfer::Take(recv::UM_RECV_AUTO_RESUME)
+{
+    if (m_state != State::Closed)
         Resume();
-        break;
-    case recv::UM_RECV_AUTO_SAVE:
+}
+
+void ReceiveTransfer::Take(recv::UM_RECV_AUTO_SAVE)
+{
+    if (m_state != State::Closed)
         SaveForLaterResume();
-        break;
-    case recv::UM_RECV_NO_DATA:
-        if (m_state == State::WaitingForData) {
-            m_worker.Join();
-            Fail(QStringLiteral("Connection error"), QStringLiteral("Connection Error"),
-                 QStringLiteral("Socket Error"));
-        }
-        break;
-    case recv::UM_RECV_BROKEN:
-        if (m_state == State::Receiving)
-            OnBroken();
-        break;
-    case recv::UM_RECV_COMPLETED:
-        if (m_state == State::Receiving || m_state == State::Decompressing)
-            OnCompleted();
-        break;
-    default:
-        QObject::customEvent(event);
-    }
+}
+
+// A closed transfer has retired its worker's run, so the checks of the run cover it too.
+void ReceiveTransfer::Take(recv::DataHeaderArrived message)
+{
+    if (!m_workerRuns.IsStale(message) && m_state == State::WaitingForData)
+        OnDataHeader();
+}
+
+void ReceiveTransfer::Take(recv::UM_RECV_NO_DATA message)
+{
+    if (m_workerRuns.IsStale(message) || m_state != State::WaitingForData)
+        return;
+    m_worker.Join();
+    Fail(QStringLiteral("Connection error"), QStringLiteral("Connection Error"),
+         QStringLiteral("Socket Error"));
+}
+
+void ReceiveTransfer::Take(recv::UM_RECV_BROKEN message)
+{
+    if (!m_workerRuns.IsStale(message) && m_state == State::Receiving)
+        OnBroken();
+}
+
+void ReceiveTransfer::Take(recv::DecompressionStarted message)
+{
+    if (!m_workerRuns.IsStale(message) && m_state == State::Receiving)
+        OnDecompressionStarted();
+}
+
+void ReceiveTransfer::Take(recv::UM_RECV_COMPLETED message)
+{
+    if (!m_workerRuns.IsStale(message) &&
+        (m_state == State::Receiving || m_state == State::Decompressing))
+        OnCompleted();
 }
 
 void ReceiveTransfer::OnDataHeader()
@@ -150,7 +159,7 @@ void ReceiveTransfer::OnDataHeader()
     plan.totalSize = m_request.totalSize;
     plan.archivePath = m_tempArchivePath;
     plan.targetPath = m_targetPath;
-    m_worker.StartData(std::move(plan));
+    m_worker.StartData(std::move(plan), m_workerRuns.Begin());
     Changed();
 }
 
@@ -281,7 +290,7 @@ void ReceiveTransfer::OnBroken()
                                : QStringLiteral("A connection error has occurred!"),
                      false);
     if (m_autoMatch)
-        postNumbered(this, recv::UM_RECV_AUTO_SAVE);
+        HandOver(this, recv::UM_RECV_AUTO_SAVE{});
 }
 
 void ReceiveTransfer::ShowInterruption(const QString& text, bool aborted)

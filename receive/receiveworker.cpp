@@ -1,14 +1,10 @@
 #include "receive/receiveworker.h"
 
-#include "core/base/payloadevent.h"
-
 #include "core/base/archiveunpacker.h"
-#include "core/base/eventnumbers.h"
 #include "net/tlssession.h"
 #include "receive/bufferedoutput.h"
 #include "stats/ratecounters.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -39,7 +35,7 @@ void StoreWord(std::uint32_t& word, std::uint32_t value)
 
 } // namespace
 
-ReceiveWorker::ReceiveWorker(QObject* target) : m_target(target) {}
+ReceiveWorker::ReceiveWorker(ReceiveWorkerInbox* target) : m_target(target) {}
 
 ReceiveWorker::~ReceiveWorker()
 {
@@ -48,33 +44,22 @@ ReceiveWorker::~ReceiveWorker()
     CloseWakePipe();
 }
 
-QEvent::Type ReceiveWorker::DataHeaderArrived()
-{
-    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
-    return type;
-}
-
-QEvent::Type ReceiveWorker::DecompressionStarted()
-{
-    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
-    return type;
-}
-
 std::uint32_t ReceiveWorker::UnzipProgress() const
 {
     return LoadWord(const_cast<std::uint32_t&>(m_shared.unzipProgress));
 }
 
-bool ReceiveWorker::StartHeaderWait(TlsSession* session)
+bool ReceiveWorker::StartHeaderWait(TlsSession* session, std::uint64_t run)
 {
     Join();
+    m_run = run;
     m_header.reset();
     m_outcome = Outcome::None;
-    m_shared.stop.store(false);
+    m_worker.stop().Reset();
     if (::pipe2(m_wake, O_CLOEXEC) != 0)
         m_wake[0] = m_wake[1] = -1; // a stop then interrupts the session instead
     m_phase.store(WaitingForHeader);
-    m_thread = std::thread([this, session] { WaitForHeader(session); });
+    m_worker.Start([this, session] { WaitForHeader(session); });
     return true;
 }
 
@@ -99,19 +84,23 @@ void ReceiveWorker::WaitForHeader(TlsSession* session)
         return; // stopped
     m_header = ReadDataHeader(*session);
     m_phase.store(HeaderDone);
-    Post(m_header ? DataHeaderArrived() : recv::UM_RECV_NO_DATA);
+    if (m_header)
+        Post<recv::DataHeaderArrived>();
+    else
+        Post<recv::UM_RECV_NO_DATA>();
 }
 
-void ReceiveWorker::StartData(Plan plan)
+void ReceiveWorker::StartData(Plan plan, std::uint64_t run)
 {
     Join();
+    m_run = run;
     m_outcome = Outcome::None;
-    m_shared.stop.store(false);
+    m_worker.stop().Reset();
     m_shared.receivedBytes.store(plan.startBytes);
     StoreWord(m_shared.unzipProgress, 0);
     StoreWord(m_shared.cancelUnzip, 0);
     m_phase.store(Streaming);
-    m_thread = std::thread([this, plan = std::move(plan)] { Receive(plan); });
+    m_worker.Start([this, plan = std::move(plan)] { Receive(plan); });
 }
 
 void ReceiveWorker::Receive(const Plan& plan)
@@ -122,24 +111,24 @@ void ReceiveWorker::Receive(const Plan& plan)
     const bool kept = plan.output->Close();
     if (!kept && outcome != Outcome::Stopped)
         outcome = Outcome::DiskWriteError;
-    if (outcome == Outcome::Stopped || m_shared.stop.load()) {
+    if (outcome == Outcome::Stopped || Stopped()) {
         m_outcome = Outcome::Stopped;
         return;
     }
     if (outcome != Outcome::Completed) {
         m_outcome = outcome;
-        Post(recv::UM_RECV_BROKEN);
+        Post<recv::UM_RECV_BROKEN>();
         return;
     }
     if (plan.raw) {
         m_outcome = Outcome::Completed;
-        Post(recv::UM_RECV_COMPLETED);
+        Post<recv::UM_RECV_COMPLETED>();
         return;
     }
-    Post(DecompressionStarted());
+    Post<recv::DecompressionStarted>();
     outcome = Decompress(plan);
-    m_outcome = m_shared.stop.load() ? Outcome::Stopped : outcome;
-    Post(recv::UM_RECV_COMPLETED);
+    m_outcome = Stopped() ? Outcome::Stopped : outcome;
+    Post<recv::UM_RECV_COMPLETED>();
 }
 
 ReceiveWorker::Outcome ReceiveWorker::Stream(const Plan& plan)
@@ -150,11 +139,11 @@ ReceiveWorker::Outcome ReceiveWorker::Stream(const Plan& plan)
     std::uint32_t received = plan.startBytes;
     // Tested before every read: a stream with nothing left completes without reading.
     while (received < plan.streamBytes) {
-        if (m_shared.stop.load(std::memory_order_relaxed))
+        if (Stopped())
             return Outcome::Stopped;
         const int got = session.Read(output.Free(), std::min(output.FreeBytes(), BlockBytes));
         if (got <= 0)
-            return m_shared.stop.load() ? Outcome::Stopped : Outcome::ConnectionLost;
+            return Stopped() ? Outcome::Stopped : Outcome::ConnectionLost;
         const auto bytes = static_cast<std::uint32_t>(got);
         received += bytes;
         m_shared.receivedBytes.store(received, std::memory_order_relaxed);
@@ -176,8 +165,7 @@ void ReceiveWorker::Throttle(std::uint32_t bytes, std::uint32_t limit)
     if (window < std::uint64_t(limit) * 2048u)
         return;
     // Only the progress tick empties the window.
-    while (m_shared.bandWindowBytes.load(std::memory_order_relaxed) != 0 &&
-           !m_shared.stop.load(std::memory_order_relaxed))
+    while (m_shared.bandWindowBytes.load(std::memory_order_relaxed) != 0 && !Stopped())
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
@@ -201,13 +189,13 @@ ReceiveWorker::Outcome ReceiveWorker::Decompress(const Plan& plan)
     // The component makes the folder of a directory request itself (its last level only:
     // a rule folder that has gone is an error, not something to recreate), and takes it
     // away again with everything else it wrote when the archive overruns its bound.
-    if (m_shared.stop.load())
+    if (Stopped())
         return Outcome::Stopped;
     using Result = ArchiveUnpacker::Result;
-    const Result result = plan.unpacker->Unpack(
-        plan.directory, QFile::encodeName(plan.archivePath).constData(),
-        QFile::encodeName(plan.targetPath).constData(), &m_shared.unzipProgress,
-        &m_shared.cancelUnzip, plan.totalSize);
+    const Result result =
+        plan.unpacker->Unpack(plan.directory, QFile::encodeName(plan.archivePath).constData(),
+                              QFile::encodeName(plan.targetPath).constData(),
+                              &m_shared.unzipProgress, &m_shared.cancelUnzip, plan.totalSize);
     switch (result) {
     case Result::Ok:
         return Outcome::Completed;
@@ -218,26 +206,34 @@ ReceiveWorker::Outcome ReceiveWorker::Decompress(const Plan& plan)
     case Result::DestinationError:
         return Outcome::DestinationError;
     case Result::Cancelled:
-        return m_shared.stop.load() ? Outcome::Stopped : Outcome::DecompressionFailed;
+        return Stopped() ? Outcome::Stopped : Outcome::DecompressionFailed;
     case Result::Failed:
         break;
     }
     return Outcome::DecompressionFailed;
 }
 
-void ReceiveWorker::Post(int type)
+template <typename Message> void ReceiveWorker::Post()
 {
-    // A stopped worker raises nothing more; what slips through is removed by the transfer.
-    if (m_shared.stop.load())
+    // A stopped worker hands over nothing more; what slips through is stale for the transfer.
+    if (Stopped())
         return;
-    postEvent(m_target, new QEvent(static_cast<QEvent::Type>(type)));
+    HandOver(m_target, Message{m_run});
 }
 
 bool ReceiveWorker::Stop(TlsSession* session)
 {
-    m_shared.stop.store(true);
+    m_stopSession = session;
+    m_sessionUntouched = true;
+    m_worker.RequestStop();
+    Join();
+    m_stopSession = nullptr;
+    return m_sessionUntouched;
+}
+
+void ReceiveWorker::InterruptStep()
+{
     StoreWord(m_shared.cancelUnzip, 1);
-    bool untouched = true;
     int phase = WaitingForHeader;
     if (m_phase.compare_exchange_strong(phase, Idle)) {
         // The wait has not begun to read, and now never will: waking it is enough.
@@ -247,18 +243,15 @@ bool ReceiveWorker::Stop(TlsSession* session)
         }
     } else if (phase == ReadingHeader || phase == Streaming) {
         // A blocked library read returns once the socket is shut down.
-        if (session)
-            session->Interrupt();
-        untouched = false;
+        if (m_stopSession)
+            m_stopSession->Interrupt();
+        m_sessionUntouched = false;
     }
-    Join();
-    return untouched;
 }
 
 void ReceiveWorker::Join()
 {
-    if (m_thread.joinable())
-        m_thread.join();
+    m_worker.Join();
     CloseWakePipe();
     m_phase.store(Idle);
 }

@@ -1,16 +1,14 @@
 #pragma once
 
 #include "net/wirerecords.h"
+#include "net/workerthread.h"
+#include "receive/receivemessages.h"
 
-#include <QEvent>
 #include <QString>
 
 #include <atomic>
 #include <cstdint>
 #include <optional>
-#include <thread>
-
-class QObject;
 
 namespace vantrel {
 
@@ -21,15 +19,14 @@ class ArchiveUnpacker;
 
 // The thread of one receive transfer. It runs twice in sequence: first it waits for the
 // data header (and nothing else: the transfer then prepares the output on the UI thread),
-// then it receives the stream and decompresses an archive. It reports only by posting
-// numbered events to its transfer and by the words it shares; results are read after Join.
+// then it receives the stream and decompresses an archive. It reports only by handing
+// messages of its run to its transfer and by the words it shares; results are read after Join.
 class ReceiveWorker
 {
 public:
     // Words shared with the UI thread, no locks.
     struct Shared
     {
-        std::atomic<bool> stop{false};
         std::atomic<std::uint32_t> receivedBytes{0};
         std::atomic<std::uint32_t> bandWindowBytes{0}; // reset by the progress tick
         std::atomic<std::int32_t> bandLimit{0};        // Kb/sec, 0 = no limit
@@ -67,7 +64,7 @@ public:
         QString targetPath;
     };
 
-    explicit ReceiveWorker(QObject* target);
+    explicit ReceiveWorker(ReceiveWorkerInbox* target);
     ~ReceiveWorker(); // stops and joins a thread still running
     ReceiveWorker(const ReceiveWorker&) = delete;
     ReceiveWorker& operator=(const ReceiveWorker&) = delete;
@@ -76,26 +73,24 @@ public:
     const Shared& shared() const { return m_shared; }
     std::uint32_t UnzipProgress() const;
 
-    // Waits for the data header; posts DataHeaderArrived() or recv::UM_RECV_NO_DATA.
-    bool StartHeaderWait(TlsSession* session);
+    // Waits for the data header; hands over recv::DataHeaderArrived or recv::UM_RECV_NO_DATA,
+    // stamped with `run`.
+    bool StartHeaderWait(TlsSession* session, std::uint64_t run);
     // The header read by the wait (read it after Join).
     const std::optional<DataHeader>& header() const { return m_header; }
 
-    // Receives the stream; posts recv::UM_RECV_BROKEN, or DecompressionStarted() and then
-    // recv::UM_RECV_COMPLETED. The outcome says which.
-    void StartData(Plan plan);
+    // Receives the stream; hands over recv::UM_RECV_BROKEN, or recv::DecompressionStarted and
+    // then recv::UM_RECV_COMPLETED, stamped with `run`. The outcome says which.
+    void StartData(Plan plan, std::uint64_t run);
     Outcome outcome() const { return m_outcome; }
 
-    bool IsRunning() const { return m_thread.joinable(); }
+    bool IsRunning() const { return m_worker.IsRunning(); }
     // Stops the thread wherever it stands and joins it; it posts nothing more. A header wait
     // that has not begun to read is woken without touching the session: the result says
     // whether the session is still fit for a record (otherwise it was interrupted).
     bool Stop(TlsSession* session);
     // Joins a thread that has ended (or is about to: it posts as its last step).
     void Join();
-
-    static QEvent::Type DataHeaderArrived();
-    static QEvent::Type DecompressionStarted();
 
 private:
     enum Phase
@@ -112,16 +107,23 @@ private:
     Outcome Stream(const Plan& plan);
     void Throttle(std::uint32_t bytes, std::uint32_t limit);
     Outcome Decompress(const Plan& plan);
-    void Post(int type);
+    template <typename Message> void Post();
     void CloseWakePipe();
+    bool Stopped() const { return m_worker.StopRequested(); }
+    // The stop's interrupt: wakes a header wait that has not begun to read, or cuts the read
+    // of the session given to Stop short.
+    void InterruptStep();
 
-    QObject* m_target;
+    ReceiveWorkerInbox* m_target;
+    std::uint64_t m_run = 0;
     Shared m_shared;
     std::atomic<int> m_phase{Idle};
-    std::thread m_thread;
     int m_wake[2] = {-1, -1}; // ends a header wait without touching the session
     std::optional<DataHeader> m_header;
     Outcome m_outcome = Outcome::None;
+    TlsSession* m_stopSession = nullptr; // Stop's session, for its interrupt
+    bool m_sessionUntouched = true;      // what the last Stop found
+    WorkerThread m_worker{[this] { InterruptStep(); }};
 };
 
 } // namespace vantrel

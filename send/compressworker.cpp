@@ -54,7 +54,7 @@ bool CompressWorker::Start(const QString& tempFolder)
         m_outcome.store(Outcome::Failed, std::memory_order_release);
         return false;
     }
-    m_thread = std::thread([this] { Run(); });
+    m_worker.Start([this] { Run(); });
     return true;
 }
 
@@ -73,16 +73,15 @@ void CompressWorker::Run()
 
 void CompressWorker::CancelAndJoin()
 {
-    if (m_thread.joinable()) {
-        std::atomic_ref<std::uint32_t>(m_cancel).store(1, std::memory_order_release);
-        m_thread.join();
+    if (m_worker.IsRunning()) {
+        m_worker.RequestStop();
+        m_worker.Join();
     }
 }
 
 void CompressWorker::Join()
 {
-    if (m_thread.joinable())
-        m_thread.join();
+    m_worker.Join();
 }
 
 std::uint32_t CompressWorker::progress() const

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "net/workerthread.h"
+
 #include <QString>
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
-#include <thread>
 
 namespace vantrel {
 
@@ -58,7 +59,9 @@ private:
     alignas(std::atomic_ref<std::uint32_t>::required_alignment) std::uint32_t m_cancel = 0;
     std::uint32_t m_unusedOut = 0;
     std::atomic<Outcome> m_outcome{Outcome::Running};
-    std::thread m_thread;
+    // Its stop raises the cancel word, which the component polls.
+    WorkerThread m_worker{
+        [this] { std::atomic_ref<std::uint32_t>(m_cancel).store(1, std::memory_order_release); }};
 };
 
 // Deletes a file, trying up to 10 times and stopping at the first success. True when the

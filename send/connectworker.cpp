@@ -1,7 +1,5 @@
 #include "send/connectworker.h"
 
-#include "core/base/eventnumbers.h"
-#include "core/base/payloadevent.h"
 #include "net/securechannel.h"
 #include "net/wirerecords.h"
 #include "netutil/dyndnsbook.h"
@@ -9,15 +7,14 @@
 #include "send/parsehosttext.h"
 #include "send/recenthosts.h"
 #include "send/sendcounters.h"
-#include "send/sendnotice.h"
 
 #include <chrono>
 
 namespace vantrel {
 
-ConnectWorker::ConnectWorker(QObject* transfer, std::uint64_t attempt, Request request,
+ConnectWorker::ConnectWorker(SendWorkerInbox* transfer, std::uint64_t run, Request request,
                              SendCounters& shared, RecentHosts* recent, DynDnsBook* book)
-    : m_transfer(transfer), m_attempt(attempt), m_request(std::move(request)), m_shared(shared),
+    : m_transfer(transfer), m_run(run), m_request(std::move(request)), m_shared(shared),
       m_direct(!m_request.tunnelSession), m_recent(recent), m_book(book)
 {
 }
@@ -26,7 +23,7 @@ ConnectWorker::~ConnectWorker()
 {
     RequestStop();
     Join();
-    m_stop.DetachSocket();
+    m_worker.stop().DetachSocket();
 }
 
 void ConnectWorker::Start()
@@ -35,40 +32,33 @@ void ConnectWorker::Start()
         m_session = std::move(m_request.tunnelSession);
         m_host = m_request.hostText;
         m_peerText = m_request.hostText;
-        m_stop.AttachSocket(m_session->SocketDescriptor());
+        m_worker.stop().AttachSocket(m_session->SocketDescriptor());
     }
-    m_thread = std::thread([this] { Run(); });
+    m_worker.Start([this] { Run(); });
 }
 
 void ConnectWorker::RequestStop()
 {
-    m_stop.RequestStop();
+    m_worker.RequestStop();
 }
 
 void ConnectWorker::Join()
 {
-    if (m_thread.joinable())
-        m_thread.join();
+    m_worker.Join();
 }
 
 std::unique_ptr<TlsSession> ConnectWorker::TakeSession()
 {
-    m_stop.DetachSocket();
+    m_worker.stop().DetachSocket();
     return std::move(m_session);
 }
 
 void ConnectWorker::Post(SendNotice notice)
 {
-    if (m_stop.StopRequested())
+    if (m_worker.StopRequested())
         return;
-    notice.attempt = m_attempt;
-    PostEvent(new PayloadEvent<SendNotice>(SendNoticeEventType(),
-                                           std::make_unique<SendNotice>(std::move(notice))));
-}
-
-void ConnectWorker::PostEvent(QEvent* event)
-{
-    postEvent(m_transfer, event);
+    notice.run = m_run;
+    HandOver(m_transfer, std::move(notice));
 }
 
 void ConnectWorker::Status(const QString& text)
@@ -89,7 +79,7 @@ void ConnectWorker::Failure(const QString& text)
 
 void ConnectWorker::EndSession()
 {
-    m_stop.DetachSocket();
+    m_worker.stop().DetachSocket();
     if (m_session)
         m_session->Close();
     m_session.reset();
@@ -120,7 +110,7 @@ bool ConnectWorker::Connect()
         return false;
     }
 
-    const hostlookup::Address address = hostlookup::Resolve(m_host, m_stop);
+    const hostlookup::Address address = hostlookup::Resolve(m_host, m_worker.stop());
     if (address.outcome == hostlookup::Outcome::Stopped)
         return false;
     if (address.outcome == hostlookup::Outcome::NotFound) {
@@ -131,28 +121,26 @@ bool ConnectWorker::Connect()
     m_peerText = SecureChannel::DottedAddress(address.ipv4);
 
     if (hostlookup::IsNameNotAddress(m_host) && !(m_book && m_book->ContainsHost(m_host))) {
-        const hostlookup::Name reverse = hostlookup::ReverseName(address.ipv4, m_stop);
+        const hostlookup::Name reverse = hostlookup::ReverseName(address.ipv4, m_worker.stop());
         if (reverse.outcome == hostlookup::Outcome::Stopped)
             return false;
-        if (hostlookup::ReverseNameDiffers(m_host, reverse) && !m_stop.StopRequested()) {
+        if (hostlookup::ReverseNameDiffers(m_host, reverse) && !m_worker.StopRequested()) {
             // The question is asked while the connection goes on.
-            PostEvent(new PayloadEvent<DynDnsDetected>(
-                send::UM_DYNDNS_DETECTED,
-                std::make_unique<DynDnsDetected>(DynDnsDetected{m_host, m_peerText})));
+            HandOver(m_transfer, send::UM_DYNDNS_DETECTED{m_run, m_host, m_peerText});
         }
     }
 
     Status(QStringLiteral("Status: Connecting to ") + m_peerText);
     SecureChannel::ConnectResult result = SecureChannel::ConnectSession(
         *m_context, m_request.trustListFile, address.ipv4, m_port,
-        [this](const QString& text) { Status(text); }, &m_stop);
+        [this](const QString& text) { Status(text); }, &m_worker.stop());
     if (!result.session) {
         Failure(result.failureText);
         return false;
     }
     m_session = std::move(result.session);
-    m_stop.AttachSocket(m_session->SocketDescriptor());
-    return !m_stop.StopRequested();
+    m_worker.stop().AttachSocket(m_session->SocketDescriptor());
+    return !m_worker.StopRequested();
 }
 
 void ConnectWorker::Exchange()
@@ -170,7 +158,7 @@ void ConnectWorker::Exchange()
 
     Status(QStringLiteral("Status: Awaiting confirmation by other side"));
     const std::optional<ReplyHeader> reply = ReadReply(*m_session);
-    if (m_stop.StopRequested())
+    if (m_worker.StopRequested())
         return;
 
     SendNotice outcome;
@@ -211,8 +199,8 @@ void ConnectWorker::Exchange()
     EndSession();
     // Give the window a moment to come back from the minimized state before the panel.
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    if (!m_stop.StopRequested())
-        PostEvent(new QEvent(static_cast<QEvent::Type>(send::UM_SEND_REFUSED)));
+    if (!m_worker.StopRequested())
+        HandOver(m_transfer, send::UM_SEND_REFUSED{m_run});
 }
 
 } // namespace vantrel

@@ -1,17 +1,14 @@
 #pragma once
 
 #include "net/tlssession.h"
-#include "net/workerstop.h"
+#include "net/workerthread.h"
+#include "send/sendmessages.h"
 
 #include <QByteArray>
 #include <QString>
 
 #include <cstdint>
 #include <memory>
-#include <thread>
-
-class QEvent;
-class QObject;
 
 namespace vantrel {
 
@@ -19,7 +16,6 @@ class ClientContext;
 class DynDnsBook;
 class RecentHosts;
 struct SendCounters;
-struct SendNotice;
 
 // Connects (directly, or over a session taken from a tunnel), writes the transfer request
 // and reads the reply. Reports through notices posted to the transfer; on acceptance it
@@ -44,8 +40,8 @@ public:
         std::int32_t rawFlag = 0;
     };
 
-    ConnectWorker(QObject* transfer, std::uint64_t attempt, Request request, SendCounters& shared,
-                  RecentHosts* recent, DynDnsBook* book);
+    ConnectWorker(SendWorkerInbox* transfer, std::uint64_t run, Request request,
+                  SendCounters& shared, RecentHosts* recent, DynDnsBook* book);
     ~ConnectWorker(); // stops and joins
     ConnectWorker(const ConnectWorker&) = delete;
     ConnectWorker& operator=(const ConnectWorker&) = delete;
@@ -62,13 +58,12 @@ private:
     bool Connect(); // direct send: resolve, dynamic DNS check, handshake
     void Exchange();
     void Post(SendNotice notice);
-    void PostEvent(QEvent* event);
     void Status(const QString& text);
     void Failure(const QString& text);
     void EndSession();
 
-    QObject* m_transfer;
-    std::uint64_t m_attempt;
+    SendWorkerInbox* m_transfer;
+    std::uint64_t m_run;
     Request m_request;
     SendCounters& m_shared;
     bool m_direct;
@@ -79,8 +74,7 @@ private:
     QString m_host;     // host name used (direct) or the tunnel's host text
     QString m_peerText; // dotted address (direct) or the tunnel's host text
     std::uint16_t m_port = 0;
-    WorkerStop m_stop;
-    std::thread m_thread;
+    WorkerThread m_worker;
 };
 
 } // namespace vantrel

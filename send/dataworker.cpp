@@ -1,10 +1,7 @@
 #include "send/dataworker.h"
 
-#include "core/base/eventnumbers.h"
-#include "core/base/payloadevent.h"
 #include "net/wirerecords.h"
 #include "send/sendcounters.h"
-#include "send/sendnotice.h"
 #include "stats/ratecounters.h"
 
 #include <QFile>
@@ -20,11 +17,11 @@ const QString ResetText = QStringLiteral("Status: Connection reset by peer");
 
 } // namespace
 
-DataWorker::DataWorker(QObject* transfer, std::uint64_t attempt,
+DataWorker::DataWorker(SendWorkerInbox* transfer, std::uint64_t run,
                        std::unique_ptr<TlsSession> session, Stream stream, SendCounters& shared,
                        RateCounters* counters)
-    : m_transfer(transfer), m_attempt(attempt), m_session(std::move(session)),
-      m_stream(std::move(stream)), m_shared(shared), m_counters(counters)
+    : m_transfer(transfer), m_run(run), m_session(std::move(session)), m_stream(std::move(stream)),
+      m_shared(shared), m_counters(counters)
 {
     if (!m_counters) {
         m_ownCounters = std::make_unique<RateCounters>();
@@ -40,51 +37,39 @@ DataWorker::~DataWorker()
 
 void DataWorker::Start()
 {
-    m_thread = std::thread([this] { Run(); });
+    m_worker.Start([this] { Run(); });
 }
 
-// The session object stays in place until the worker is destroyed, so it can be interrupted
-// from here even while the worker closes it (a close may block on a peer that stopped
-// reading).
 void DataWorker::RequestStop()
 {
-    m_stop.RequestStop();
-    m_session->Interrupt();
+    m_worker.RequestStop();
 }
 
 void DataWorker::Join()
 {
-    if (m_thread.joinable())
-        m_thread.join();
+    m_worker.Join();
 }
 
 void DataWorker::Status(const QString& text)
 {
-    if (m_stop.StopRequested())
+    if (m_worker.StopRequested())
         return;
     SendNotice notice;
-    notice.attempt = m_attempt;
     notice.text = text;
     PostNotice(std::move(notice));
 }
 
 void DataWorker::PostNotice(SendNotice notice)
 {
-    postEvent(m_transfer, new PayloadEvent<SendNotice>(
-                              SendNoticeEventType(), std::make_unique<SendNotice>(std::move(notice))));
-}
-
-void DataWorker::PostNumbered(int number)
-{
-    postEvent(m_transfer, new QEvent(static_cast<QEvent::Type>(number)));
+    notice.run = m_run;
+    HandOver(m_transfer, std::move(notice));
 }
 
 void DataWorker::Fail(const QString& text)
 {
-    if (m_stop.StopRequested())
+    if (m_worker.StopRequested())
         return;
     SendNotice notice;
-    notice.attempt = m_attempt;
     notice.text = text;
     notice.colour = SendView::Colour::Failure;
     notice.sound = Sound::Error;
@@ -92,8 +77,8 @@ void DataWorker::Fail(const QString& text)
     m_session->Close();
     // Give the window a moment to come back from the minimized state before the panel.
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    if (!m_stop.StopRequested())
-        PostNumbered(send::UM_SEND_BROKEN);
+    if (!m_worker.StopRequested())
+        HandOver(m_transfer, send::UM_SEND_BROKEN{m_run});
 }
 
 void DataWorker::Run()
@@ -124,7 +109,7 @@ void DataWorker::Run()
     Status(QStringLiteral("Status: Sending data to other side"));
 
     const QString failure = SendStream(source);
-    if (m_stop.StopRequested())
+    if (m_worker.StopRequested())
         return;
     if (!failure.isEmpty()) {
         Fail(failure);
@@ -132,17 +117,16 @@ void DataWorker::Run()
     }
 
     SendNotice done;
-    done.attempt = m_attempt;
     done.text = QStringLiteral("Status: File Transfer Completed");
     done.colour = SendView::Colour::Done;
     done.sound = Sound::Complete;
-    if (m_stop.StopRequested())
+    if (m_worker.StopRequested())
         return;
     PostNotice(std::move(done));
     m_session->Close();
     source.close();
-    if (!m_stop.StopRequested())
-        PostNumbered(send::UM_SEND_COMPLETED);
+    if (!m_worker.StopRequested())
+        HandOver(m_transfer, send::UM_SEND_COMPLETED{m_run});
 }
 
 QString DataWorker::SendStream(QFile& source)
@@ -154,7 +138,7 @@ QString DataWorker::SendStream(QFile& source)
     const std::uint32_t total = m_stream.streamBytes;
 
     while (sent < total) {
-        if (m_stop.StopRequested())
+        if (m_worker.StopRequested())
             return ResetText;
         const auto wanted = static_cast<qint64>(std::min<std::uint32_t>(ChunkSize, total - sent));
         const qint64 got = source.read(buffer.get(), wanted);
@@ -191,7 +175,7 @@ void DataWorker::PaceToBandLimit(std::uint32_t blockBytes)
     // What was written so far leaves now, not after the pause.
     m_session->Flush();
     while (m_shared.bandWindowBytes.load(std::memory_order_relaxed) != 0 &&
-           m_shared.bandLimit.load(std::memory_order_relaxed) != 0 && !m_stop.StopRequested())
+           m_shared.bandLimit.load(std::memory_order_relaxed) != 0 && !m_worker.StopRequested())
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 

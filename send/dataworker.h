@@ -1,22 +1,20 @@
 #pragma once
 
 #include "net/tlssession.h"
-#include "net/workerstop.h"
+#include "net/workerthread.h"
+#include "send/sendmessages.h"
 
 #include <QString>
 
 #include <cstdint>
 #include <memory>
-#include <thread>
 
 class QFile;
-class QObject;
 
 namespace vantrel {
 
 class RateCounters;
 struct SendCounters;
-struct SendNotice;
 
 // Streams the file or archive after the data header: large reads into one buffer, written
 // as consecutive blocks of at most 1024 bytes (one TLS write each), paced by the band limit.
@@ -35,7 +33,7 @@ public:
     static constexpr int BlockSize = 1024;
     static constexpr int ChunkSize = 512 * 1024;
 
-    DataWorker(QObject* transfer, std::uint64_t attempt, std::unique_ptr<TlsSession> session,
+    DataWorker(SendWorkerInbox* transfer, std::uint64_t run, std::unique_ptr<TlsSession> session,
                Stream stream, SendCounters& shared, RateCounters* counters);
     ~DataWorker(); // stops and joins
     DataWorker(const DataWorker&) = delete;
@@ -53,17 +51,18 @@ private:
     void Status(const QString& text);
     void Fail(const QString& text);
     void PostNotice(SendNotice notice);
-    void PostNumbered(int number);
 
-    QObject* m_transfer;
-    std::uint64_t m_attempt;
+    SendWorkerInbox* m_transfer;
+    std::uint64_t m_run;
     std::unique_ptr<TlsSession> m_session;
     Stream m_stream;
     SendCounters& m_shared;
     RateCounters* m_counters;
     std::unique_ptr<RateCounters> m_ownCounters; // when the transfer was given none
-    WorkerStop m_stop;
-    std::thread m_thread;
+    // The session object stays in place until the worker is destroyed, so the stop can
+    // interrupt it even while the worker closes it (a close may block on a peer that
+    // stopped reading).
+    WorkerThread m_worker{[this] { m_session->Interrupt(); }};
 };
 
 } // namespace vantrel

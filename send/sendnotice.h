@@ -4,19 +4,15 @@
 #include "send/sendview.h"
 
 #include <QByteArray>
-#include <QEvent>
 #include <QString>
 
-#include <atomic>
 #include <cstdint>
 #include <optional>
-
-class QObject;
 
 namespace vantrel {
 
 // What a send worker reports to its transfer on the UI thread, in the order it happens:
-// status-line texts and the outcomes of the connect step. Posted as a SendNoticeEvent.
+// status-line texts and the outcomes of the connect step.
 struct SendNotice
 {
     enum class Kind
@@ -28,7 +24,7 @@ struct SendNotice
     };
 
     Kind kind = Kind::Status;
-    std::uint64_t attempt = 0; // which SEND this belongs to; stale notices are ignored
+    std::uint64_t run = 0; // which SEND this belongs to; stale notices are ignored
     QString text;
     SendView::Colour colour = SendView::Colour::Work;
     std::optional<Sound> sound;
@@ -36,17 +32,6 @@ struct SendNotice
     QByteArray nickName;
     QByteArray comment;
     std::uint32_t resumeOffset = 0;
-};
-
-// The private event type of worker notices (registered once, clear of the UM_ numbers).
-int SendNoticeEventType();
-
-
-// Payload of UM_DYNDNS_DETECTED: the host text as typed and the address it resolved to.
-struct DynDnsDetected
-{
-    QString hostText;
-    QString address;
 };
 
 } // namespace vantrel

@@ -1,7 +1,6 @@
 #include "send/sendtransfer.h"
 
 #include "core/base/nickname.h"
-#include "core/base/payloadevent.h"
 
 #include "core/base/ticks.h"
 #include "net/tlssession.h"
@@ -12,7 +11,6 @@
 #include "send/dataworker.h"
 #include "send/parsehosttext.h"
 #include "send/recenthosts.h"
-#include "send/sendclosedevent.h"
 #include "send/sendtexts.h"
 #include "send/zipbridgeloader.h"
 #include "stats/formatsize.h"
@@ -126,12 +124,9 @@ void SendTransfer::RefuseSource(const QString& statusText)
 void SendTransfer::StartCompression()
 {
     // A finished archive wakes the compression tick at once instead of at its next period.
-    m_compress = std::make_unique<CompressWorker>(m_services.zip, m_sourcePath, m_isDirectory, [this] {
-        postCall(this, [this] {
-            if (m_state == State::WaitingForArchive)
-                CompressTick();
-        });
-    });
+    m_compress =
+        std::make_unique<CompressWorker>(m_services.zip, m_sourcePath, m_isDirectory,
+                                         [this] { HandOver(this, send::ArchiveFinished{}); });
     m_compress->Start(m_services.folder.tempFolder()); // a failure shows once it matters
     m_archivePath = m_compress->archivePath();
 }
@@ -178,7 +173,6 @@ void SendTransfer::Send(const SendInputs& inputs)
     SetRow(TransferListModel::Host, QStringLiteral("N/A"));
     SetRow(TransferListModel::Status, QStringLiteral("-"));
     m_row.SetIcon(TransferListModel::IconWaiting);
-    ++m_attempt;
     m_state = State::Connecting;
     m_rawFlag = m_view.compressionOn ? RawFlagArchive : RawFlagRaw;
 
@@ -208,8 +202,9 @@ void SendTransfer::Send(const SendInputs& inputs)
             return;
         }
     }
-    m_connect = std::make_unique<ConnectWorker>(this, m_attempt, std::move(request), m_counters,
-                                                m_services.recentHosts, m_services.book);
+    m_connect =
+        std::make_unique<ConnectWorker>(this, m_attempts.Begin(), std::move(request), m_counters,
+                                        m_services.recentHosts, m_services.book);
     m_connect->Start();
     Changed();
 }
@@ -276,6 +271,7 @@ void SendTransfer::Close()
     if (m_closed)
         return;
     m_closed = true;
+    m_attempts.Retire();
     m_state = State::Closed;
     m_compressTimer.stop();
     m_progressTimer.stop();
@@ -289,7 +285,7 @@ void SendTransfer::Close()
     if (m_row.model)
         m_row.model->Detach(m_row.id);
     if (m_services.hub)
-        postEvent(m_services.hub, new SendClosedEvent(this));
+        HandOver(m_services.hub, hub::UM_SEND_CLOSED{this});
     Changed();
     emit closed();
 }

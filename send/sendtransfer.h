@@ -1,10 +1,12 @@
 #pragma once
 
+#include "core/base/runcounter.h"
 #include "core/base/soundplayer.h"
 #include "core/base/transferlistmodel.h"
 #include "core/base/transferservices.h"
 #include "send/sendcounters.h"
 #include "send/sendinputs.h"
+#include "send/sendmessages.h"
 #include "send/sendview.h"
 
 #include <QByteArray>
@@ -23,13 +25,12 @@ class CompressWorker;
 class ConnectWorker;
 class DataWorker;
 class TlsSession;
-struct SendNotice;
 
 // One outgoing transfer of one file or directory tree, from the hand-off of its path until
 // its window closes. Lives on the UI thread; its workers (compression, connect-and-request,
-// data) report by posting events to it, and share only the counters of SendCounters and the
+// data) report by handing messages to it, and share only the counters of SendCounters and the
 // compression progress. The window renders view() and calls the operations below.
-class SendTransfer : public QObject
+class SendTransfer : public QObject, public SendWorkerInbox, public Accepts<send::ArchiveFinished>
 {
     Q_OBJECT
 public:
@@ -108,15 +109,20 @@ signals:
     void refreshTunnelChoices();
     void closed();
 
-protected:
-    bool event(QEvent* event) override;
-
 private:
+    // The hand-overs, on the UI thread. The workers' are dropped when their attempt is no
+    // longer the current one (a later SEND, or the close).
+    void Take(SendNotice notice) override;
+    void Take(send::UM_SEND_REFUSED message) override;
+    void Take(send::UM_SEND_BROKEN message) override;
+    void Take(send::UM_SEND_COMPLETED message) override;
+    void Take(send::UM_DYNDNS_DETECTED message) override;
+    void Take(send::ArchiveFinished) override;
+
     bool ExamineSource();
     void RefuseSource(const QString& statusText);
     void StartCompression();
     void StopCompression();
-    void HandleNotice(const SendNotice& notice);
     void OnRefused();
     void OnBroken();
     void OnCompleted();
@@ -151,7 +157,7 @@ private:
     std::unique_ptr<ConnectWorker> m_connect;
     std::unique_ptr<TlsSession> m_session; // between acceptance and the data phase
     std::unique_ptr<DataWorker> m_data;
-    std::uint64_t m_attempt = 0;
+    RunCounter m_attempts; // one run per SEND
 
     QString m_hostText; // the accepted host
     std::int32_t m_rawFlag = 0;

@@ -1,8 +1,6 @@
 // SendTransfer, continued: the workers' events, the two ticks and the data phase.
 #include "send/sendtransfer.h"
 
-#include "core/base/eventnumbers.h"
-#include "core/base/payloadevent.h"
 #include "net/tlssession.h"
 #include "net/wirerecords.h"
 #include "send/compressworker.h"
@@ -16,45 +14,40 @@
 
 namespace vantrel {
 
-bool SendTransfer::event(QEvent* event)
+void SendTransfer::Take(send::ArchiveFinished)
 {
-    if (RunIfCall(event))
-        return true;
-    const int type = event->type();
-    if (type == SendNoticeEventType()) {
-        if (!m_closed)
-            HandleNotice(*static_cast<PayloadEvent<SendNotice>*>(event)->payload());
-        return true;
-    }
-    switch (type) {
-    case send::UM_SEND_REFUSED:
-        if (!m_closed)
-            OnRefused();
-        return true;
-    case send::UM_SEND_BROKEN:
-        if (!m_closed)
-            OnBroken();
-        return true;
-    case send::UM_SEND_COMPLETED:
-        if (!m_closed)
-            OnCompleted();
-        return true;
-    case send::UM_DYNDNS_DETECTED: {
-        const std::unique_ptr<DynDnsDetected> detected =
-            static_cast<PayloadEvent<DynDnsDetected>*>(event)->takePayload();
-        if (!m_closed && detected)
-            emit dynDnsDetected(detected->hostText, detected->address);
-        return true;
-    }
-    default:
-        return QObject::event(event);
-    }
+    if (m_state == State::WaitingForArchive)
+        CompressTick();
 }
 
-void SendTransfer::HandleNotice(const SendNotice& notice)
+void SendTransfer::Take(send::UM_SEND_REFUSED message)
 {
-    if (notice.attempt != m_attempt)
-        return; // from an attempt that has been given up
+    if (!m_attempts.IsStale(message))
+        OnRefused();
+}
+
+void SendTransfer::Take(send::UM_SEND_BROKEN message)
+{
+    if (!m_attempts.IsStale(message))
+        OnBroken();
+}
+
+void SendTransfer::Take(send::UM_SEND_COMPLETED message)
+{
+    if (!m_attempts.IsStale(message))
+        OnCompleted();
+}
+
+void SendTransfer::Take(send::UM_DYNDNS_DETECTED message)
+{
+    if (!m_attempts.IsStale(message))
+        emit dynDnsDetected(message.hostText, message.address);
+}
+
+void SendTransfer::Take(SendNotice notice)
+{
+    if (m_attempts.IsStale(notice))
+        return; // from an attempt that has been given up, or a closed transfer
     const QString nick = QString::fromUtf8(notice.nickName);
     switch (notice.kind) {
     case SendNotice::Kind::Status:
@@ -221,8 +214,8 @@ void SendTransfer::StartDataPhase()
     stream.streamBytes = m_streamBytes;
     stream.resumeOffset = m_resumeOffset;
     stream.rawFlag = m_rawFlag;
-    m_data = std::make_unique<DataWorker>(this, m_attempt, std::move(m_session), stream, m_counters,
-                                          m_services.counters);
+    m_data = std::make_unique<DataWorker>(this, m_attempts.current(), std::move(m_session), stream,
+                                          m_counters, m_services.counters);
     m_data->Start();
     Changed();
 }

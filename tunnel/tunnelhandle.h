@@ -16,8 +16,8 @@ struct TunnelHandle
     std::unique_ptr<TlsSession> session;
 };
 
-// Payload of UM_TUNNEL_REGISTERED.
-struct TunnelRegistrationEvent
+// A tunnel registration as the hub records it (the payload of UM_TUNNEL_REGISTERED).
+struct TunnelRegistration
 {
     QString peerName;
     QByteArray nickName;

@@ -7,21 +7,6 @@
 
 namespace vantrel {
 
-namespace {
-
-class TakeOverFilter final : public QObject
-{
-public:
-    using QObject::QObject;
-    bool eventFilter(QObject*, QEvent*) override
-    {
-        MarkTakeOver();
-        return false;
-    }
-};
-
-} // namespace
-
 #if defined(__SANITIZE_THREAD__)
 // glibc guards its time zone state with an internal lock the sanitizer cannot see.
 extern "C" const char* __tsan_default_suppressions()
@@ -30,7 +15,25 @@ extern "C" const char* __tsan_default_suppressions()
 }
 
 namespace {
+
 std::mutex g_postLock;
+
+// A hand-over builds its event inside the post (Qt allocates it), so the receiver may see the
+// event before the poster's closing mark: passing through the posters' lock orders the two.
+class TakeOverFilter final : public QObject
+{
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject*, QEvent*) override
+    {
+        {
+            const std::lock_guard lock(g_postLock);
+        }
+        MarkTakeOver();
+        return false;
+    }
+};
+
 } // namespace
 
 HandOverLock::HandOverLock()

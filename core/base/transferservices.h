@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/base/hubmessages.h"
 #include "core/base/programfolder.h"
 
 #include <QByteArray>
@@ -7,8 +8,6 @@
 
 #include <functional>
 #include <memory>
-
-class QObject;
 
 namespace vantrel {
 
@@ -27,14 +26,14 @@ struct TransferServices
     ProgramFolder folder;
     RateCounters* counters = nullptr;
     SoundPlayer* sounds = nullptr;
-    ZipBridge* zip = nullptr;                 // send side: compression
+    ZipBridge* zip = nullptr;                  // send side: compression
     const ArchiveUnpacker* unpacker = nullptr; // receive side: unpacking
-    ResumeCache* resumes = nullptr;      // receive side
-    RecentHosts* recentHosts = nullptr;  // send side
-    DynDnsBook* book = nullptr;          // send side
-    QObject* hub = nullptr;              // receives UM_RECEIVE_CLOSED, UM_SEND_CLOSED, UM_RESUMES_CHANGED
-    std::function<QByteArray()> ownNickName;  // the NickName setting now (UTF-8)
-    std::function<int()> ownServerPort;       // the port the listener took at start
+    ResumeCache* resumes = nullptr;            // receive side
+    RecentHosts* recentHosts = nullptr;        // send side
+    DynDnsBook* book = nullptr;                // send side
+    HubInbox* hub = nullptr;                   // takes the transfers' closing and resume-list news
+    std::function<QByteArray()> ownNickName;   // the NickName setting now (UTF-8)
+    std::function<int()> ownServerPort;        // the port the listener took at start
     // Takes the session of the newest open Incoming tunnel from `host` (tunnel send); none
     // when there is no such tunnel. Called on the UI thread.
     std::function<std::unique_ptr<TlsSession>(const QString& host)> takeTunnel;

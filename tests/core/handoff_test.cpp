@@ -1,12 +1,11 @@
 #include "core/handoff.h"
 
-#include "core/base/eventnumbers.h"
 #include "core/handoffreceiver.h"
-#include "core/base/payloadevent.h"
 #include "tests/support/tempprofile.h"
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QFile>
 
 namespace vantrel {
@@ -114,12 +113,12 @@ TEST_F(HandOffReceiverTest, NotifyRestoresThenOpensTheHandedOffPath)
 
 TEST_F(HandOffReceiverTest, OpenWithoutAFileDoesNothing)
 {
-    postNumbered(&m_receiver, hub::UM_HANDOFF_OPEN);
+    HandOver(&m_receiver, hub::UM_HANDOFF_OPEN{});
     QCoreApplication::sendPostedEvents(&m_receiver);
     EXPECT_TRUE(m_events.isEmpty());
 
     m_temp.write(handoff::FileName, QByteArray("/tmp/written by hand\0ignored", 28));
-    postNumbered(&m_receiver, hub::UM_HANDOFF_OPEN);
+    HandOver(&m_receiver, hub::UM_HANDOFF_OPEN{});
     QCoreApplication::sendPostedEvents(&m_receiver);
     EXPECT_EQ(m_events, QStringList({QStringLiteral("open /tmp/written by hand")}));
 }

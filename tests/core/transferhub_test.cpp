@@ -1,7 +1,5 @@
 #include "core/transferhub.h"
 
-#include "core/base/eventnumbers.h"
-#include "core/base/payloadevent.h"
 #include "core/base/settingsstore.h"
 #include "core/base/soundplayer.h"
 #include "net/securechannel.h"
@@ -20,7 +18,9 @@
 #include "tests/support/testcertificates.h"
 #include "tunnel/incomingpolicy.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QEvent>
 #include <QFile>
 #include <QPointer>
 
@@ -301,7 +301,7 @@ TEST_F(TransferHubTest, ResumeListIsSavedWhenATransferSaysItChanged)
 {
     const QString list = m_folder.file(QStringLiteral("cachedreslist.vnt"));
     ASSERT_FALSE(QFile::exists(list));
-    postNumbered(m_hub.get(), hub::UM_RESUMES_CHANGED);
+    HandOver(m_hub.get(), hub::UM_RESUMES_CHANGED{});
     ASSERT_TRUE(test::WaitUntil([&] { return QFile::exists(list); }));
 }
 

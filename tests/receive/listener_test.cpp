@@ -1,12 +1,11 @@
 #include "receive/listener.h"
 
-#include "core/base/eventnumbers.h"
-#include "core/base/payloadevent.h"
+#include "net/incomingconnection.h"
 #include "net/securechannel.h"
 #include "net/tlssession.h"
 #include "net/wirerecords.h"
 #include "netutil/dyndnsbook.h"
-#include "net/incomingconnection.h"
+#include "tests/support/quiethub.h"
 #include "tests/support/tempprofile.h"
 #include "tests/support/testcertificates.h"
 #include "tunnel/incomingpolicy.h"
@@ -33,36 +32,30 @@ namespace {
 constexpr std::uint32_t Localhost = 0x7F000001;
 const QByteArray OwnNick = QByteArrayLiteral("Listener");
 
-// Stands in for the hub: keeps what the listener posts.
-class EventSink : public QObject
+// Stands in for the hub: keeps what the listener hands over.
+class EventSink : public test::QuietHub
 {
 public:
     std::vector<std::unique_ptr<IncomingRequest>> requests;
     std::vector<std::unique_ptr<IncomingRequest>> dropped;
-    std::vector<std::unique_ptr<TunnelRegistrationEvent>> tunnels;
+    std::vector<std::unique_ptr<TunnelRegistration>> tunnels;
 
     int total() const
     {
         return static_cast<int>(requests.size() + dropped.size() + tunnels.size());
     }
 
-protected:
-    bool event(QEvent* event) override
+    void Take(hub::UM_INCOMING_REQUEST message) override
     {
-        switch (static_cast<int>(event->type())) {
-        case hub::UM_INCOMING_REQUEST:
-            requests.push_back(static_cast<PayloadEvent<IncomingRequest>*>(event)->takePayload());
-            return true;
-        case hub::UM_REQUEST_DROPPED:
-            dropped.push_back(static_cast<PayloadEvent<IncomingRequest>*>(event)->takePayload());
-            return true;
-        case hub::UM_TUNNEL_REGISTERED:
-            tunnels.push_back(
-                static_cast<PayloadEvent<TunnelRegistrationEvent>*>(event)->takePayload());
-            return true;
-        default:
-            return QObject::event(event);
-        }
+        requests.push_back(std::move(message.incoming));
+    }
+    void Take(hub::UM_REQUEST_DROPPED message) override
+    {
+        dropped.push_back(std::move(message.incoming));
+    }
+    void Take(hub::UM_TUNNEL_REGISTERED message) override
+    {
+        tunnels.push_back(std::move(message.registration));
     }
 };
 
@@ -287,7 +280,7 @@ TEST_F(ListenerTest, TunnelRegistrationFollowsThePolicy)
     auto open = Send(registration);
     ASSERT_TRUE(test::WaitUntil([&] { return m_sink.tunnels.size() == 1; }));
     {
-        TunnelRegistrationEvent& event = *m_sink.tunnels.back();
+        TunnelRegistration& event = *m_sink.tunnels.back();
         EXPECT_EQ(event.state, TunnelState::Open);
         EXPECT_EQ(event.nickName, QByteArrayLiteral("Bob"));
         EXPECT_FALSE(event.peerName.isEmpty());
@@ -303,7 +296,7 @@ TEST_F(ListenerTest, TunnelRegistrationFollowsThePolicy)
     auto denied = Send(registration);
     EXPECT_TRUE(ClosedWithoutReply(*denied));
     ASSERT_TRUE(test::WaitUntil([&] { return m_sink.tunnels.size() == 2; }));
-    TunnelRegistrationEvent& event = *m_sink.tunnels.back();
+    TunnelRegistration& event = *m_sink.tunnels.back();
     EXPECT_EQ(event.state, TunnelState::Dropped);
     EXPECT_FALSE(event.tunnel);
     EXPECT_TRUE(m_sink.requests.empty());

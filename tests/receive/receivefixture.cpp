@@ -1,10 +1,8 @@
 #include "tests/receive/receivefixture.h"
 
-#include "core/base/eventnumbers.h"
+#include "net/incomingconnection.h"
 #include "net/securechannel.h"
 #include "net/tlssession.h"
-#include "net/incomingconnection.h"
-#include "receive/receiveclosedevent.h"
 #include "send/zipbridgeloader.h"
 #include "tests/net/loopback.h"
 #include "tests/support/testcertificates.h"
@@ -19,20 +17,6 @@ namespace vantrel::test {
 namespace {
 std::unique_ptr<ZipBridge> g_zip;
 } // namespace
-
-bool HubSink::event(QEvent* event)
-{
-    switch (static_cast<int>(event->type())) {
-    case hub::UM_RECEIVE_CLOSED:
-        closed.push_back(static_cast<ReceiveClosedEvent*>(event)->transfer);
-        return true;
-    case hub::UM_RESUMES_CHANGED:
-        ++resumesChanged;
-        return true;
-    default:
-        return QObject::event(event);
-    }
-}
 
 ScriptedSender::ScriptedSender(const QString& profileFolder, const RequestHeader& request)
 {

@@ -7,6 +7,7 @@
 #include "receive/receivetransfer.h"
 #include "receive/resumecache.h"
 #include "stats/ratecounters.h"
+#include "tests/support/quiethub.h"
 #include "tests/support/recordingsoundplayer.h"
 #include "tests/support/tempprofile.h"
 
@@ -22,15 +23,15 @@
 
 namespace vantrel::test {
 
-// Stands in for the hub: records what transfers post to it.
-class HubSink : public QObject
+// Stands in for the hub: records what transfers hand to it.
+class HubSink : public QuietHub
 {
 public:
     std::vector<ReceiveTransfer*> closed;
     int resumesChanged = 0;
 
-protected:
-    bool event(QEvent* event) override;
+    void Take(hub::UM_RECEIVE_CLOSED message) override { closed.push_back(message.transfer); }
+    void Take(hub::UM_RESUMES_CHANGED) override { ++resumesChanged; }
 };
 
 // The sending copy, played by the test: a verified client session to a loopback server whose

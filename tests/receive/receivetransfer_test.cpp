@@ -2,7 +2,6 @@
 // aborting, breaking off, failing, and the pacing of the band limit.
 #include "tests/receive/receivefixture.h"
 
-#include "core/base/eventnumbers.h"
 #include "net/tlssession.h"
 #include "send/zipbridgeloader.h"
 #include "zipbridge/zipbridge.h"

@@ -1,8 +1,6 @@
 #include "tests/send/sendfixture.h"
 
-#include "core/base/eventnumbers.h"
 #include "net/securechannel.h"
-#include "send/sendclosedevent.h"
 #include "send/zipbridgeloader.h"
 #include "tests/support/testcertificates.h"
 
@@ -15,15 +13,6 @@ namespace vantrel::test {
 namespace {
 std::unique_ptr<ZipBridge> g_zip;
 } // namespace
-
-bool ClosedSink::event(QEvent* event)
-{
-    if (event->type() == static_cast<QEvent::Type>(hub::UM_SEND_CLOSED)) {
-        closed.push_back(static_cast<SendClosedEvent*>(event)->transfer());
-        return true;
-    }
-    return QObject::event(event);
-}
 
 void SendFixture::SetUpTestSuite()
 {

@@ -8,6 +8,7 @@
 #include "send/sendtransfer.h"
 #include "stats/ratecounters.h"
 #include "tests/send/scriptedreceiver.h"
+#include "tests/support/quiethub.h"
 #include "tests/support/recordingsoundplayer.h"
 #include "tests/support/tempprofile.h"
 
@@ -25,10 +26,10 @@ class ZipBridge;
 namespace vantrel::test {
 
 // Stands in for the hub: records the transfers that reported their closing.
-class ClosedSink final : public QObject
+class ClosedSink final : public QuietHub
 {
 public:
-    bool event(QEvent* event) override;
+    void Take(hub::UM_SEND_CLOSED message) override { closed.push_back(message.transfer); }
     std::vector<SendTransfer*> closed;
 };
 
