@@ -47,7 +47,7 @@ ReceiveTransfer::ReceiveTransfer(const TransferServices& services,
     m_safeName = safename::SafeBaseName(m_request.fileName, !m_isFile);
     m_targetPath = m_safeName;
     if (m_autoMatch)
-        m_worker.shared().bandLimit.store(m_autoMatch->bandLimit);
+        SetBandLimit(m_autoMatch->bandLimit);
 
     m_progTimer.setInterval(2000);
     m_unzipTimer.setInterval(200);
@@ -100,14 +100,14 @@ void ReceiveTransfer::SetTimersEnabled(bool enabled)
     }
 }
 
-void ReceiveTransfer::SetBandLimit(std::int32_t kbPerSecond)
+void ReceiveTransfer::SetBandLimit(std::uint32_t kbPerSecond)
 {
-    m_worker.shared().bandLimit.store(kbPerSecond);
+    m_worker.shared().pacer.SetLimit(kbPerSecond);
 }
 
-std::int32_t ReceiveTransfer::bandLimit() const
+std::uint32_t ReceiveTransfer::bandLimit() const
 {
-    return m_worker.shared().bandLimit.load();
+    return m_worker.shared().pacer.limit();
 }
 
 void ReceiveTransfer::Present()

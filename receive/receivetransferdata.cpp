@@ -10,6 +10,7 @@
 #include "receive/resumecache.h"
 #include "receive/temparchive.h"
 #include "stats/formatsize.h"
+#include "stats/progresstexts.h"
 
 #include <QFile>
 
@@ -20,19 +21,6 @@
 namespace vantrel {
 
 namespace {
-
-// "%02d%% Efficiency" of what the archive saves; an archive larger than its content (or an
-// empty offer) saves nothing rather than a negative amount.
-QString EfficiencyText(std::uint32_t totalSize, std::uint32_t streamBytes)
-{
-    int percent = 0;
-    if (totalSize != 0) {
-        const double saved =
-            100.0 * (double(totalSize) - double(streamBytes)) / double(totalSize) + 0.5;
-        percent = std::clamp(static_cast<int>(saved), 0, 100);
-    }
-    return QString::asprintf("%02d%% Efficiency", percent);
-}
 
 // Replaces `to` (the placeholder made for the name) in one step.
 bool MoveOver(const QString& from, const QString& to)
@@ -117,9 +105,7 @@ void ReceiveTransfer::OnDataHeader()
     }
 
     m_state = State::Receiving;
-    m_worker.shared().bandWindowBytes.store(0);
-    m_lastTickTime = m_clock();
-    m_lastTickBytes = start; // the first speed counts only bytes of this run
+    m_progress.Start(m_clock(), start); // the first speed counts only bytes of this run
     SetStatus(QStringLiteral("Receiving data"), View::StatusKind::Work);
     SetIcon(TransferListModel::IconTransferring);
     m_view.dataTransferred =
@@ -130,7 +116,8 @@ void ReceiveTransfer::OnDataHeader()
         m_view.compression = QStringLiteral("Disabled");
         m_view.compressionHint = QStringLiteral("Auto-Compression is Disabled");
     } else {
-        m_view.compression = EfficiencyText(m_request.totalSize, m_streamBytes);
+        m_view.compression = ProgressTexts::Efficiency(
+            TransferProgress::EfficiencyPercent(m_request.totalSize, m_streamBytes));
         m_view.compressionHint = QStringLiteral("Compression Efficiency: 0% worst <-> 100% best");
     }
     m_view.progressMaximum = m_streamBytes;
@@ -150,6 +137,7 @@ void ReceiveTransfer::OnDataHeader()
     plan.totalSize = m_request.totalSize;
     plan.archivePath = m_tempArchivePath;
     plan.targetPath = m_targetPath;
+    plan.clock = m_clock;
     m_worker.StartData(std::move(plan));
     Changed();
 }
@@ -207,8 +195,8 @@ void ReceiveTransfer::OnDecompressionStarted()
     m_row.Set(TransferListModel::Progress, QStringLiteral("100%"));
     m_view.dataTransferred =
         FormatSizeFixed(receivedBytes()) + QStringLiteral(" / ") + FormatSizeFixed(m_streamBytes);
-    m_view.speed = QStringLiteral("N/A");
-    m_view.timeLeft = QStringLiteral("N/A");
+    m_view.speed = ProgressTexts::NotAvailable();
+    m_view.timeLeft = ProgressTexts::NotAvailable();
     m_view.progressMaximum = m_request.totalSize;
     m_view.progressPosition = 0;
     m_view.progressStyle = View::ProgressStyle::Decompressing;
@@ -306,31 +294,16 @@ void ReceiveTransfer::ProgressTick()
     m_view.progressMaximum = m_streamBytes;
     m_view.progressPosition = received;
 
-    const std::uint32_t now = m_clock();
-    const std::uint32_t seconds = (now - m_lastTickTime) / 1000;
-    if (seconds == 0) {
+    const std::optional<TransferProgress::Reading> reading =
+        m_progress.Measure(m_clock(), received, m_streamBytes);
+    if (!reading) {
         Changed();
         return;
     }
-    const std::uint32_t speed = (received - m_lastTickBytes) / seconds;
-    m_view.speed = FormatSize(speed) + QStringLiteral("/sec");
-    if (speed == 0) {
-        m_view.timeLeft = QStringLiteral("N/A");
-    } else {
-        const std::uint32_t left =
-            received < m_streamBytes ? (m_streamBytes - received) / speed : 0;
-        m_view.timeLeft =
-            QString::asprintf("%02u:%02u.%02u", left / 3600, (left % 3600) / 60, left % 60);
-    }
-    m_lastTickTime = now;
-    m_lastTickBytes = received;
-    m_worker.shared().bandWindowBytes.store(0);
-
-    const int percent =
-        m_streamBytes == 0
-            ? 100
-            : std::min(100, static_cast<int>(double(received) / double(m_streamBytes) * 100.0));
-    m_row.Set(TransferListModel::Progress, QString::asprintf("%d%%", percent));
+    m_view.speed = ProgressTexts::Speed(FormatSize(reading->bytesPerSecond));
+    m_view.timeLeft = ProgressTexts::TimeLeft(reading->secondsLeft);
+    m_row.Set(TransferListModel::Progress,
+              ProgressTexts::Percent(TransferProgress::Percent(received, m_streamBytes)));
     m_row.Set(TransferListModel::Speed, m_view.speed);
     Changed();
 }

@@ -152,6 +152,8 @@ QString DataWorker::SendStream(QFile& source)
     const auto buffer = std::make_unique<char[]>(ChunkSize);
     std::uint32_t sent = m_stream.resumeOffset;
     const std::uint32_t total = m_stream.streamBytes;
+    BandPacer& pacer = m_shared.pacer;
+    pacer.Start(m_stream.clock);
 
     while (sent < total) {
         if (m_stop.StopRequested())
@@ -173,26 +175,14 @@ QString DataWorker::SendStream(QFile& source)
             sent += static_cast<std::uint32_t>(block);
             m_shared.sentBytes.store(sent, std::memory_order_relaxed);
             m_counters->AddUpload(static_cast<std::uint32_t>(block));
-            if (m_shared.bandLimit.load(std::memory_order_relaxed) != 0)
-                PaceToBandLimit(static_cast<std::uint32_t>(block));
+            if (pacer.Count(static_cast<std::uint32_t>(block))) {
+                // What was written so far leaves now, not after the pause.
+                session.Flush();
+                pacer.Wait([this] { return m_stop.StopRequested(); });
+            }
         }
     }
     return session.Flush() ? QString() : ResetText;
-}
-
-void DataWorker::PaceToBandLimit(std::uint32_t blockBytes)
-{
-    const std::uint32_t window =
-        m_shared.bandWindowBytes.fetch_add(blockBytes, std::memory_order_relaxed) + blockBytes;
-    const std::uint64_t allowed =
-        std::uint64_t{m_shared.bandLimit.load(std::memory_order_relaxed)} * 2048;
-    if (window < allowed)
-        return;
-    // What was written so far leaves now, not after the pause.
-    m_session->Flush();
-    while (m_shared.bandWindowBytes.load(std::memory_order_relaxed) != 0 &&
-           m_shared.bandLimit.load(std::memory_order_relaxed) != 0 && !m_stop.StopRequested())
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 } // namespace vantrel

@@ -2,6 +2,7 @@
 
 #include "net/tlssession.h"
 #include "net/workerstop.h"
+#include "stats/bandpacer.h"
 
 #include <QString>
 
@@ -30,6 +31,7 @@ public:
         std::uint32_t streamBytes = 0;
         std::uint32_t resumeOffset = 0;
         std::int32_t rawFlag = 0;
+        BandPacer::Clock clock; // the transfer's, which ends the band-limit windows
     };
 
     static constexpr int BlockSize = 1024;
@@ -49,7 +51,6 @@ private:
     void Run();
     // Empty on success, else the failure's status text.
     QString SendStream(QFile& source);
-    void PaceToBandLimit(std::uint32_t blockBytes);
     void Status(const QString& text);
     void Fail(const QString& text);
     void PostNotice(SendNotice notice);

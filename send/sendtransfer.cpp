@@ -323,12 +323,12 @@ void SendTransfer::StopWorkers()
 
 void SendTransfer::SetBandLimit(std::uint32_t kbPerSecond)
 {
-    m_counters.bandLimit.store(kbPerSecond, std::memory_order_relaxed);
+    m_counters.pacer.SetLimit(kbPerSecond);
 }
 
 std::uint32_t SendTransfer::bandLimit() const
 {
-    return m_counters.bandLimit.load(std::memory_order_relaxed);
+    return m_counters.pacer.limit();
 }
 
 std::uint32_t SendTransfer::sentBytes() const

@@ -10,6 +10,7 @@
 #include "send/sendnotice.h"
 #include "send/sendtexts.h"
 #include "stats/formatsize.h"
+#include "stats/progresstexts.h"
 
 #include <QFileInfo>
 
@@ -197,7 +198,8 @@ void SendTransfer::StartDataPhase()
             return;
         }
         m_streamBytes = static_cast<std::uint32_t>(archiveSize);
-        m_view.compressionInfo = sendtexts::Efficiency(m_totalSize, m_streamBytes);
+        m_view.compressionInfo = ProgressTexts::Efficiency(
+            TransferProgress::EfficiencyPercent(m_totalSize, m_streamBytes));
         m_view.compressionHint = QStringLiteral("Compression Efficiency: 0% worst <-> 100% best");
         source = m_archivePath;
     } else {
@@ -205,9 +207,7 @@ void SendTransfer::StartDataPhase()
         m_view.compressionInfo = QStringLiteral("Disabled");
     }
     m_counters.sentBytes.store(m_resumeOffset, std::memory_order_relaxed);
-    m_counters.bandWindowBytes.store(0, std::memory_order_relaxed);
-    m_tickSentBytes = m_resumeOffset;
-    m_tickTime = m_clock();
+    m_progress.Start(m_clock(), m_resumeOffset); // the first speed counts only this run
     m_view.dataText = QStringLiteral("0 bytes / ") + FormatSizeFixed(m_streamBytes);
     m_view.operation = QStringLiteral("Sending data ...");
     m_view.cipher = m_session->CipherText();
@@ -221,6 +221,7 @@ void SendTransfer::StartDataPhase()
     stream.streamBytes = m_streamBytes;
     stream.resumeOffset = m_resumeOffset;
     stream.rawFlag = m_rawFlag;
+    stream.clock = m_clock;
     m_data = std::make_unique<DataWorker>(this, m_attempt, std::move(m_session), stream, m_counters,
                                           m_services.counters);
     m_data->Start();
@@ -248,21 +249,17 @@ void SendTransfer::ProgressTick()
     m_view.progressMax = m_streamBytes > 0 ? m_streamBytes : 1;
     m_view.progressPosition = m_streamBytes > 0 ? sent : 1;
 
-    const std::uint32_t now = m_clock();
-    const std::uint32_t elapsed = (now - m_tickTime) / 1000;
-    if (elapsed == 0) {
+    const std::optional<TransferProgress::Reading> reading =
+        m_progress.Measure(m_clock(), sent, m_streamBytes);
+    if (!reading) {
         Changed();
         return;
     }
-    const std::uint32_t speed = (sent - m_tickSentBytes) / elapsed;
-    m_view.speed = FormatSizeFixed(speed) + QStringLiteral("/sec");
-    m_view.timeLeft =
-        speed == 0 ? QStringLiteral("N/A") : sendtexts::TimeLeft((m_streamBytes - sent) / speed);
-    m_tickTime = now;
-    m_tickSentBytes = sent;
-    m_counters.bandWindowBytes.store(0, std::memory_order_relaxed);
+    m_view.speed = ProgressTexts::Speed(FormatSizeFixed(reading->bytesPerSecond));
+    m_view.timeLeft = ProgressTexts::TimeLeft(reading->secondsLeft);
     SetRow(TransferListModel::Speed, m_view.speed);
-    SetRow(TransferListModel::Progress, sendtexts::Percent(sent, m_streamBytes));
+    SetRow(TransferListModel::Progress,
+           ProgressTexts::Percent(TransferProgress::Percent(sent, m_streamBytes)));
     Changed();
 }
 

@@ -6,6 +6,8 @@
 #include "send/sendtexts.h"
 #include "send/zipbridgeloader.h"
 #include "stats/formatsize.h"
+#include "stats/progresstexts.h"
+#include "stats/transferprogress.h"
 #include "tests/support/testcertificates.h"
 
 #include <QDir>
@@ -179,9 +181,10 @@ TEST_F(SendTransferTest, CompressedSourcesTravelAsArchivesThatUnpackToTheSource)
                   static_cast<std::uint32_t>(QFileInfo(archive).size()));
         EXPECT_EQ(receiver->data(), ReadAll(archive));
         EXPECT_TRUE(receiver->endedCleanly());
-        EXPECT_EQ(view.compressionInfo,
-                  sendtexts::Efficiency(transfer->totalSize(),
-                                        static_cast<std::uint32_t>(QFileInfo(archive).size())));
+        EXPECT_EQ(
+            view.compressionInfo,
+            ProgressTexts::Efficiency(TransferProgress::EfficiencyPercent(
+                transfer->totalSize(), static_cast<std::uint32_t>(QFileInfo(archive).size()))));
         if (transfer->totalSize() == 0) {
             EXPECT_EQ(view.compressionInfo, QStringLiteral("00% Efficiency"));
         }
