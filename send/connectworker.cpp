@@ -10,6 +10,7 @@
 #include "send/recenthosts.h"
 #include "send/sendcounters.h"
 #include "send/sendnotice.h"
+#include "send/sendstatustexts.h"
 
 #include <chrono>
 
@@ -145,9 +146,12 @@ bool ConnectWorker::Connect()
     Status(QStringLiteral("Status: Connecting to ") + m_peerText);
     SecureChannel::ConnectResult result = SecureChannel::ConnectSession(
         *m_context, m_request.trustListFile, address.ipv4, m_port,
-        [this](const QString& text) { Status(text); }, &m_stop);
+        [this](SecureChannel::ConnectStep step) {
+            Status(SendStatusTexts::Step(step, m_peerText));
+        },
+        &m_stop);
     if (!result.session) {
-        Failure(result.failureText);
+        Failure(SendStatusTexts::Failure(result.failure, m_peerText));
         return false;
     }
     m_session = std::move(result.session);

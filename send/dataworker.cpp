@@ -14,12 +14,6 @@
 
 namespace vantrel {
 
-namespace {
-
-const QString ResetText = QStringLiteral("Status: Connection reset by peer");
-
-} // namespace
-
 DataWorker::DataWorker(QObject* transfer, std::uint64_t attempt,
                        std::unique_ptr<TlsSession> session, Stream stream, SendCounters& shared,
                        RateCounters* counters)
@@ -58,13 +52,13 @@ void DataWorker::Join()
         m_thread.join();
 }
 
-void DataWorker::Status(const QString& text)
+void DataWorker::Status(DataStatus status)
 {
     if (m_stop.StopRequested())
         return;
     SendNotice notice;
     notice.attempt = m_attempt;
-    notice.text = text;
+    notice.dataStatus = status;
     PostNotice(std::move(notice));
 }
 
@@ -79,13 +73,13 @@ void DataWorker::PostNumbered(int number)
     postEvent(m_transfer, new QEvent(static_cast<QEvent::Type>(number)));
 }
 
-void DataWorker::Fail(const QString& text)
+void DataWorker::Fail(DataStatus status)
 {
     if (m_stop.StopRequested())
         return;
     SendNotice notice;
     notice.attempt = m_attempt;
-    notice.text = text;
+    notice.dataStatus = status;
     notice.colour = SendView::Colour::Failure;
     notice.sound = Sound::Error;
     PostNotice(std::move(notice));
@@ -100,40 +94,40 @@ void DataWorker::Run()
 {
     QFile source(m_stream.sourcePath);
     if (!source.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        Fail(QStringLiteral("Status: Unable to open '") + m_stream.sourcePath + QLatin1Char('\''));
+        Fail(DataStatus::SourceUnopenable);
         return;
     }
     if (m_stream.resumeOffset > m_stream.streamBytes) {
         // The other side holds more than there is to send: its copy cannot be this data.
-        Fail(QStringLiteral("Status: Other side asked to resume beyond the end of the data"));
+        Fail(DataStatus::ResumeBeyondEnd);
         return;
     }
     if (m_stream.resumeOffset > 0 && !source.seek(m_stream.resumeOffset)) {
-        Fail(QStringLiteral("Status: Unable to read '") + m_stream.sourcePath + QLatin1Char('\''));
+        Fail(DataStatus::SourceUnreadable);
         return;
     }
 
-    Status(QStringLiteral("Status: Sending header to other side"));
+    Status(DataStatus::SendingHeader);
     DataHeader header;
     header.rawFlag = m_stream.rawFlag;
     header.streamSize = m_stream.streamBytes;
     if (!WriteDataHeader(*m_session, header)) {
-        Fail(ResetText);
+        Fail(DataStatus::ConnectionReset);
         return;
     }
-    Status(QStringLiteral("Status: Sending data to other side"));
+    Status(DataStatus::SendingData);
 
-    const QString failure = SendStream(source);
+    const DataStatus outcome = SendStream(source);
     if (m_stop.StopRequested())
         return;
-    if (!failure.isEmpty()) {
-        Fail(failure);
+    if (outcome != DataStatus::Completed) {
+        Fail(outcome);
         return;
     }
 
     SendNotice done;
     done.attempt = m_attempt;
-    done.text = QStringLiteral("Status: File Transfer Completed");
+    done.dataStatus = DataStatus::Completed;
     done.colour = SendView::Colour::Done;
     done.sound = Sound::Complete;
     if (m_stop.StopRequested())
@@ -145,7 +139,7 @@ void DataWorker::Run()
         PostNumbered(send::UM_SEND_COMPLETED);
 }
 
-QString DataWorker::SendStream(QFile& source)
+DataStatus DataWorker::SendStream(QFile& source)
 {
     TlsSession& session = *m_session;
     session.SetBufferedWrites(true);
@@ -157,21 +151,18 @@ QString DataWorker::SendStream(QFile& source)
 
     while (sent < total) {
         if (m_stop.StopRequested())
-            return ResetText;
+            return DataStatus::ConnectionReset;
         const auto wanted = static_cast<qint64>(std::min<std::uint32_t>(ChunkSize, total - sent));
         const qint64 got = source.read(buffer.get(), wanted);
         if (got < 0)
-            return QStringLiteral("Status: Unable to read '") + m_stream.sourcePath +
-                   QLatin1Char('\'');
-        if (got == 0) {
-            // The source ended before the announced length (it shrank meanwhile).
-            return QStringLiteral("Status: '") + m_stream.sourcePath +
-                   QStringLiteral("' became shorter while it was sent");
-        }
+            return DataStatus::SourceUnreadable;
+        if (got == 0)
+            return DataStatus::SourceShrank; // it ended before the announced length
+
         for (qint64 offset = 0; offset < got; offset += BlockSize) {
             const int block = static_cast<int>(std::min<qint64>(BlockSize, got - offset));
             if (session.Write(buffer.get() + offset, block) != block)
-                return ResetText;
+                return DataStatus::ConnectionReset;
             sent += static_cast<std::uint32_t>(block);
             m_shared.sentBytes.store(sent, std::memory_order_relaxed);
             m_counters->AddUpload(static_cast<std::uint32_t>(block));
@@ -182,7 +173,7 @@ QString DataWorker::SendStream(QFile& source)
             }
         }
     }
-    return session.Flush() ? QString() : ResetText;
+    return session.Flush() ? DataStatus::Completed : DataStatus::ConnectionReset;
 }
 
 } // namespace vantrel

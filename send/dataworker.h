@@ -2,6 +2,7 @@
 
 #include "net/tlssession.h"
 #include "net/workerstop.h"
+#include "send/datastatus.h"
 #include "stats/bandpacer.h"
 
 #include <QString>
@@ -49,10 +50,10 @@ public:
 
 private:
     void Run();
-    // Empty on success, else the failure's status text.
-    QString SendStream(QFile& source);
-    void Status(const QString& text);
-    void Fail(const QString& text);
+    // Completed, or what failed.
+    DataStatus SendStream(QFile& source);
+    void Status(DataStatus status);
+    void Fail(DataStatus status);
     void PostNotice(SendNotice notice);
     void PostNumbered(int number);
 

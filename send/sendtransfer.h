@@ -161,6 +161,7 @@ private:
     std::uint32_t m_streamBytes = 0;
     SendCounters m_counters;
     TransferProgress m_progress;
+    QString m_dataSource; // what the data worker streams: the file, or the archive
     std::function<std::uint32_t()> m_clock;
 
     QTimer m_compressTimer;

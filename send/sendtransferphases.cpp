@@ -8,6 +8,7 @@
 #include "send/connectworker.h"
 #include "send/dataworker.h"
 #include "send/sendnotice.h"
+#include "send/sendstatustexts.h"
 #include "send/sendtexts.h"
 #include "stats/formatsize.h"
 #include "stats/progresstexts.h"
@@ -58,7 +59,9 @@ void SendTransfer::HandleNotice(const SendNotice& notice)
     const QString nick = QString::fromUtf8(notice.nickName);
     switch (notice.kind) {
     case SendNotice::Kind::Status:
-        SetStatus(notice.text, notice.colour);
+        SetStatus(notice.dataStatus ? SendStatusTexts::Data(*notice.dataStatus, m_dataSource)
+                                    : notice.text,
+                  notice.colour);
         if (notice.sound)
             Play(*notice.sound);
         break;
@@ -216,6 +219,7 @@ void SendTransfer::StartDataPhase()
     m_state = State::Streaming;
     m_progressTimer.start();
 
+    m_dataSource = source;
     DataWorker::Stream stream;
     stream.sourcePath = source;
     stream.streamBytes = m_streamBytes;

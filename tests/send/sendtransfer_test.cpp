@@ -530,7 +530,7 @@ TEST_F(SendTransferTest, TunnelSendUsesTheTakenSessionAndRemembersNoHost)
             auto context = SecureChannel::CreateClientContext();
             auto result = SecureChannel::ConnectSession(
                 *context, tunnelPeer.file(QStringLiteral("clientcalist.pem")), 0x7F000001,
-                ntohs(address.sin_port), [](const QString&) {});
+                ntohs(address.sin_port), {});
             receiverSide = std::move(result.session);
         });
         const int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
