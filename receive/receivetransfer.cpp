@@ -55,20 +55,19 @@ ReceiveTransfer::ReceiveTransfer(const TransferServices& services,
     connect(&m_unzipTimer, &QTimer::timeout, this, &ReceiveTransfer::UnzipTick);
 
     const QString nick = safename::PrintableText(m_request.nickName);
-    m_view.caption = (m_autoMatch ? QStringLiteral("New File Auto-Receive from ")
-                                  : QStringLiteral("New File Receive Request from ")) +
-                     peerName() + QStringLiteral(" (") + nick + QLatin1Char(')');
+    m_view.caption =
+        (m_autoMatch ? tr("New File Auto-Receive from ") : tr("New File Receive Request from ")) +
+        peerName() + QStringLiteral(" (") + nick + QLatin1Char(')');
     m_view.host = peerName();
     m_view.nickName = nick;
-    m_view.nameLabel = m_isFile ? QStringLiteral("File") : QStringLiteral("Directory");
+    m_view.nameLabel = m_isFile ? tr("File") : tr("Directory");
     m_view.name = m_targetPath;
     m_view.dirCount = QString::number(m_request.dirCount);
     m_view.fileCount = QString::number(m_request.fileCount);
     m_view.totalSize = FormatSize(m_request.totalSize);
     m_view.description = safename::PrintableText(m_request.comment);
-    m_view.openButtonText =
-        m_isFile ? QStringLiteral("Open File") : QStringLiteral("Open Directory");
-    m_view.statusText = QStringLiteral("New receive request");
+    m_view.openButtonText = m_isFile ? tr("Open File") : tr("Open Directory");
+    m_view.statusText = tr("New receive request");
 }
 
 ReceiveTransfer::~ReceiveTransfer()
@@ -176,7 +175,7 @@ void ReceiveTransfer::Accept(const QString& chosenPath)
     }
     ReplyAndStart(
         ReplyHeader::Accept(m_services.ownNickName ? m_services.ownNickName() : QByteArray()),
-        QStringLiteral("Connection error"));
+        tr("Connection error"));
 }
 
 void ReceiveTransfer::AnswerAutoAccept()
@@ -198,7 +197,7 @@ void ReceiveTransfer::AnswerAutoAccept()
     }
     ReplyAndStart(
         ReplyHeader::Accept(m_services.ownNickName ? m_services.ownNickName() : QByteArray()),
-        QStringLiteral("Connection error"));
+        tr("Connection error"));
 }
 
 void ReceiveTransfer::Resume()
@@ -222,12 +221,12 @@ void ReceiveTransfer::Resume()
         m_resumeChosen = false;
         m_resumeOffset = 0;
         m_matchedResumeId.reset();
-        ReplyAndStart(ReplyHeader::Accept(nick), QStringLiteral("Connection Error"));
+        ReplyAndStart(ReplyHeader::Accept(nick), tr("Connection Error"));
         return;
     }
     m_resumeChosen = true;
     m_resumeOffset = *held;
-    ReplyAndStart(ReplyHeader::Resume(nick, m_resumeOffset), QStringLiteral("Connection Error"));
+    ReplyAndStart(ReplyHeader::Resume(nick, m_resumeOffset), tr("Connection Error"));
 }
 
 void ReceiveTransfer::Overwrite()
@@ -241,7 +240,7 @@ void ReceiveTransfer::Overwrite()
     m_matchedResumeId.reset();
     ReplyAndStart(
         ReplyHeader::Accept(m_services.ownNickName ? m_services.ownNickName() : QByteArray()),
-        QStringLiteral("Connection Error"));
+        tr("Connection Error"));
 }
 
 void ReceiveTransfer::ReplyAndStart(const ReplyHeader& reply, const QString& failureStatus)
@@ -249,13 +248,13 @@ void ReceiveTransfer::ReplyAndStart(const ReplyHeader& reply, const QString& fai
     emit answered();
     TlsSession* session = m_connection->session.get();
     if (!session || !WriteReply(*session, reply)) {
-        Fail(failureStatus, QStringLiteral("Connection Error"), QStringLiteral("Socket Error"));
+        Fail(failureStatus, tr("Connection Error"), tr("Socket Error"));
         return;
     }
     m_state = State::WaitingForData;
     m_view.acceptEnabled = false;
     m_view.panel = View::Panel::Progress;
-    SetStatus(QStringLiteral("Waiting for data..."), View::StatusKind::Work);
+    SetStatus(tr("Waiting for data..."), View::StatusKind::Work);
     m_worker.StartHeaderWait(session);
     Changed();
 }
@@ -268,7 +267,7 @@ void ReceiveTransfer::Abort(const QByteArray& reason)
     case State::WaitingForData: {
         // Before the data phase: the request is refused and the window closes.
         const bool sessionFit = StopWorker();
-        SetStatus(QStringLiteral("Aborted"), View::StatusKind::Failure);
+        SetStatus(tr("Aborted"), View::StatusKind::Failure);
         SetRowIdleCells();
         SetIcon(TransferListModel::IconStopped);
         emit answered();
@@ -286,7 +285,7 @@ void ReceiveTransfer::Abort(const QByteArray& reason)
     case State::Receiving: {
         // During the data phase: what arrived is kept for a resume or deletion.
         StopWorker();
-        SetStatus(QStringLiteral("Aborted"), View::StatusKind::Failure);
+        SetStatus(tr("Aborted"), View::StatusKind::Failure);
         SetRowIdleCells();
         SetIcon(TransferListModel::IconStopped);
         emit answered();
@@ -295,7 +294,7 @@ void ReceiveTransfer::Abort(const QByteArray& reason)
             m_connection->session->Close();
             m_connection->session.reset();
         }
-        ShowInterruption(QStringLiteral("You have aborted this download"), true);
+        ShowInterruption(tr("You have aborted this download"), true);
         return;
     }
     default:

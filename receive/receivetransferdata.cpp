@@ -64,8 +64,7 @@ void ReceiveTransfer::customEvent(QEvent* event)
     case recv::UM_RECV_NO_DATA:
         if (m_state == State::WaitingForData) {
             m_worker.Join();
-            Fail(QStringLiteral("Connection error"), QStringLiteral("Connection Error"),
-                 QStringLiteral("Socket Error"));
+            Fail(tr("Connection error"), tr("Connection Error"), tr("Socket Error"));
         }
         break;
     case recv::UM_RECV_BROKEN:
@@ -90,8 +89,7 @@ void ReceiveTransfer::OnDataHeader()
     if (header.IsRaw() != announcedRaw) {
         // The stream is not what the request announced (and, on a resume, not what the
         // partial copy holds): nothing sound can be made of it.
-        Fail(QStringLiteral("Data does not match the request"), QStringLiteral("Connection Error"),
-             QStringLiteral("Socket Error"));
+        Fail(tr("Data does not match the request"), tr("Connection Error"), tr("Socket Error"));
         return;
     }
     m_receivedRaw = header.IsRaw();
@@ -100,25 +98,25 @@ void ReceiveTransfer::OnDataHeader()
 
     QString failure;
     if (!PrepareOutput(header, &failure)) {
-        Fail(failure, failure, QStringLiteral("Error"));
+        Fail(failure, failure, tr("Error"));
         return;
     }
 
     m_state = State::Receiving;
     m_progress.Start(m_clock(), start); // the first speed counts only bytes of this run
-    SetStatus(QStringLiteral("Receiving data"), View::StatusKind::Work);
+    SetStatus(tr("Receiving data"), View::StatusKind::Work);
     SetIcon(TransferListModel::IconTransferring);
     m_view.dataTransferred =
         FormatSizeFixed(start) + QStringLiteral(" / ") + FormatSizeFixed(m_streamBytes);
-    m_view.operation = QStringLiteral("Receiving data...");
+    m_view.operation = tr("Receiving data...");
     m_view.cipher = m_connection->session->CipherText();
     if (m_receivedRaw) {
-        m_view.compression = QStringLiteral("Disabled");
-        m_view.compressionHint = QStringLiteral("Auto-Compression is Disabled");
+        m_view.compression = tr("Disabled");
+        m_view.compressionHint = tr("Auto-Compression is Disabled");
     } else {
         m_view.compression = ProgressTexts::Efficiency(
             TransferProgress::EfficiencyPercent(m_request.totalSize, m_streamBytes));
-        m_view.compressionHint = QStringLiteral("Compression Efficiency: 0% worst <-> 100% best");
+        m_view.compressionHint = tr("Compression Efficiency: 0% worst <-> 100% best");
     }
     m_view.progressMaximum = m_streamBytes;
     m_view.progressPosition = start;
@@ -151,18 +149,18 @@ bool ReceiveTransfer::PrepareOutput(const DataHeader& header, QString* failure)
         const bool opened =
             m_resumeChosen ? m_output.OpenAt(m_targetPath, start) : m_output.Create(m_targetPath);
         if (!opened)
-            *failure = QStringLiteral("Unable to write ") + m_targetPath;
+            *failure = tr("Unable to write ") + m_targetPath;
         return opened;
     }
 
     m_tempArchivePath = CreateTempArchive(m_services.folder.tempFolder(), QStringLiteral("ZIV"));
     if (m_tempArchivePath.isEmpty()) {
-        *failure = QStringLiteral("Unable to create a temporary archive");
+        *failure = tr("Unable to create a temporary archive");
         return false;
     }
     if (!m_resumeChosen) {
         if (!m_output.Create(m_tempArchivePath)) {
-            *failure = QStringLiteral("Unable to write ") + m_tempArchivePath;
+            *failure = tr("Unable to write ") + m_tempArchivePath;
             return false;
         }
         return true;
@@ -172,13 +170,13 @@ bool ReceiveTransfer::PrepareOutput(const DataHeader& header, QString* failure)
     ResumeCache* cache = m_services.resumes;
     const bool present = cache && m_matchedResumeId && cache->FindById(*m_matchedResumeId);
     if (!present || !MoveOver(cache->EntryFile(*m_matchedResumeId), m_tempArchivePath)) {
-        *failure = QStringLiteral("The partial copy to resume is no longer available");
+        *failure = tr("The partial copy to resume is no longer available");
         return false;
     }
     cache->Remove(*m_matchedResumeId);
     m_matchedResumeId.reset();
     if (!m_output.OpenAt(m_tempArchivePath, start)) {
-        *failure = QStringLiteral("The partial copy to resume is no longer available");
+        *failure = tr("The partial copy to resume is no longer available");
         return false;
     }
     return true;
@@ -189,9 +187,9 @@ void ReceiveTransfer::OnDecompressionStarted()
     m_state = State::Decompressing;
     m_progTimer.stop();
     m_view.abortEnabled = false;
-    m_view.operation = QStringLiteral("Decompressing data...");
+    m_view.operation = tr("Decompressing data...");
     SetIcon(TransferListModel::IconCompressing);
-    SetStatus(QStringLiteral("Decompressing data"), View::StatusKind::Work);
+    SetStatus(tr("Decompressing data"), View::StatusKind::Work);
     m_row.Set(TransferListModel::Progress, QStringLiteral("100%"));
     m_view.dataTransferred =
         FormatSizeFixed(receivedBytes()) + QStringLiteral(" / ") + FormatSizeFixed(m_streamBytes);
@@ -216,25 +214,24 @@ void ReceiveTransfer::OnCompleted()
         QFile::remove(m_tempArchivePath);
         m_tempArchivePath.clear();
     }
-    const QString title = QStringLiteral("Decompression Error");
+    const QString title = tr("Decompression Error");
     switch (m_worker.outcome()) {
     case Outcome::Completed:
     case Outcome::CompletedWithSkippedEntries:
         break;
     case Outcome::ArchiveTooLarge:
-        Fail(QStringLiteral("Archive larger than announced"),
+        Fail(tr("Archive larger than announced"),
              QStringLiteral("The received archive expands beyond the size the sender announced; "
                             "nothing of it was kept."),
              title);
         return;
     case Outcome::DestinationError:
-        Fail(QStringLiteral("Disk write error"),
-             QStringLiteral("Unable to write the received data to ") + m_targetPath, title);
+        Fail(tr("Disk write error"), tr("Unable to write the received data to ") + m_targetPath,
+             title);
         return;
     default:
-        Fail(QStringLiteral("Decompression failed"),
-             QStringLiteral("The received archive is damaged and could not be decompressed."),
-             title);
+        Fail(tr("Decompression failed"),
+             tr("The received archive is damaged and could not be decompressed."), title);
         return;
     }
 
@@ -243,8 +240,8 @@ void ReceiveTransfer::OnCompleted()
     emit bringToFront();
     SetIcon(TransferListModel::IconReceiveCompleted);
     SetStatus(m_worker.outcome() == Outcome::CompletedWithSkippedEntries
-                  ? QStringLiteral("Completed (some entries skipped)")
-                  : QStringLiteral("Completed"),
+                  ? tr("Completed (some entries skipped)")
+                  : tr("Completed"),
               View::StatusKind::Done);
     SetRowIdleCells();
     Play(Sound::Complete);
@@ -261,12 +258,12 @@ void ReceiveTransfer::OnBroken()
     emit bringToFront();
     m_progTimer.stop();
     SetIcon(TransferListModel::IconStopped);
-    SetStatus(diskError ? QStringLiteral("Disk write error") : QStringLiteral("Connection Error"),
+    SetStatus(diskError ? tr("Disk write error") : tr("Connection Error"),
               View::StatusKind::Failure);
     SetRowIdleCells();
     Play(Sound::Error);
-    ShowInterruption(diskError ? QStringLiteral("Unable to write the received data to disk!")
-                               : QStringLiteral("A connection error has occurred!"),
+    ShowInterruption(diskError ? tr("Unable to write the received data to disk!")
+                               : tr("A connection error has occurred!"),
                      false);
     if (m_autoMatch)
         postNumbered(this, recv::UM_RECV_AUTO_SAVE);

@@ -74,19 +74,19 @@ void SendTransfer::HandleNotice(const SendNotice& notice)
         break;
     case SendNotice::Kind::Refused:
         SetRow(TransferListModel::Host, notice.hostText);
-        SetRow(TransferListModel::Status, QStringLiteral("Refused"));
+        SetRow(TransferListModel::Status, tr("Refused"));
         SetRow(TransferListModel::NickName, nick);
-        m_view.refusalLabel = QStringLiteral("Comment from ") + nick;
+        m_view.refusalLabel = tr("Comment from ") + nick;
         m_view.refusalComment = QString::fromUtf8(notice.comment);
         m_state = State::Refused;
         break;
     case SendNotice::Kind::Accepted:
         m_resumeOffset = notice.resumeOffset;
         m_hostText = notice.hostText;
-        m_view.caption = QStringLiteral("Sending File to ") + nick;
+        m_view.caption = tr("Sending File to ") + nick;
         SetRow(TransferListModel::Host, notice.hostText);
         m_row.SetIcon(TransferListModel::IconCompressing);
-        SetRow(TransferListModel::Status, QStringLiteral("Compressing data..."));
+        SetRow(TransferListModel::Status, tr("Compressing data..."));
         SetRow(TransferListModel::NickName, nick);
         m_state = State::WaitingForArchive;
         m_compressTimer.start();
@@ -121,7 +121,7 @@ void SendTransfer::OnBroken()
     m_view.panel = View::Panel::Error;
     m_view.abortEnabled = false;
     m_view.sendEnabled = false;
-    SetRow(TransferListModel::Status, QStringLiteral("Connection error"));
+    SetRow(TransferListModel::Status, tr("Connection error"));
     SetRow(TransferListModel::Speed, QStringLiteral("-"));
     SetRow(TransferListModel::Progress, QStringLiteral("-"));
     m_row.SetIcon(TransferListModel::IconWaiting);
@@ -138,7 +138,7 @@ void SendTransfer::OnCompleted()
     m_data.reset();
     m_view.panel = View::Panel::Completed;
     m_view.abortEnabled = false;
-    SetRow(TransferListModel::Status, QStringLiteral("Completed"));
+    SetRow(TransferListModel::Status, tr("Completed"));
     SetRow(TransferListModel::Speed, QStringLiteral("-"));
     SetRow(TransferListModel::Progress, QStringLiteral("-"));
     m_row.SetIcon(TransferListModel::IconSendCompleted);
@@ -172,7 +172,7 @@ void SendTransfer::CompressTick()
         }
         if (outcome == CompressWorker::Outcome::Failed) {
             m_compressTimer.stop();
-            FailBeforeData(QStringLiteral("Status: Unable to compress the data to send"));
+            FailBeforeData(tr("Status: Unable to compress the data to send"));
             return;
         }
     }
@@ -188,7 +188,7 @@ void SendTransfer::CompressTick()
 void SendTransfer::StartDataPhase()
 {
     if (!m_session) {
-        FailBeforeData(QStringLiteral("Status: Connection reset by peer"));
+        FailBeforeData(tr("Status: Connection reset by peer"));
         return;
     }
     QString source = m_sourcePath;
@@ -196,26 +196,25 @@ void SendTransfer::StartDataPhase()
         const qint64 archiveSize = QFileInfo(m_archivePath).size();
         if (archiveSize < 0 ||
             static_cast<std::uint64_t>(archiveSize) >= (std::uint64_t{1} << 32)) {
-            FailBeforeData(
-                QStringLiteral("Status: The archive is too large to send (4 GB or more)"));
+            FailBeforeData(tr("Status: The archive is too large to send (4 GB or more)"));
             return;
         }
         m_streamBytes = static_cast<std::uint32_t>(archiveSize);
         m_view.compressionInfo = ProgressTexts::Efficiency(
             TransferProgress::EfficiencyPercent(m_totalSize, m_streamBytes));
-        m_view.compressionHint = QStringLiteral("Compression Efficiency: 0% worst <-> 100% best");
+        m_view.compressionHint = tr("Compression Efficiency: 0% worst <-> 100% best");
         source = m_archivePath;
     } else {
         m_streamBytes = m_totalSize;
-        m_view.compressionInfo = QStringLiteral("Disabled");
+        m_view.compressionInfo = tr("Disabled");
     }
     m_counters.sentBytes.store(m_resumeOffset, std::memory_order_relaxed);
     m_progress.Start(m_clock(), m_resumeOffset); // the first speed counts only this run
-    m_view.dataText = QStringLiteral("0 bytes / ") + FormatSizeFixed(m_streamBytes);
-    m_view.operation = QStringLiteral("Sending data ...");
+    m_view.dataText = tr("0 bytes / ") + FormatSizeFixed(m_streamBytes);
+    m_view.operation = tr("Sending data ...");
     m_view.cipher = m_session->CipherText();
     m_view.progressSending = true;
-    SetRow(TransferListModel::Status, QStringLiteral("Sending data"));
+    SetRow(TransferListModel::Status, tr("Sending data"));
     m_state = State::Streaming;
     m_progressTimer.start();
 
