@@ -5,6 +5,31 @@ namespace vantrel {
 using SecureChannel::ConnectFailure;
 using SecureChannel::ConnectStep;
 
+QString SendStatusTexts::Connect(ConnectStatus status, const QString& subject)
+{
+    switch (status) {
+    case ConnectStatus::Resolving:
+        return tr("Status: Resolving Hostname...");
+    case ConnectStatus::TlsUnavailable:
+        return tr("Status: Unable to initialize SSL Lib");
+    case ConnectStatus::Unresolved:
+        return tr("Status: Unable to resolve Hostname '%1'").arg(subject);
+    case ConnectStatus::Connecting:
+        return tr("Status: Connecting to %1").arg(subject);
+    case ConnectStatus::Awaiting:
+        return tr("Status: Awaiting confirmation by other side");
+    case ConnectStatus::ResetBeforeReply:
+        return tr("Status: Connection reset by peer '%1'").arg(subject);
+    case ConnectStatus::Confirmed:
+        return tr("Status:%1 confirmed your request").arg(subject);
+    case ConnectStatus::OtherVersion:
+        return tr("Status: Other side has a different version of Vantrel");
+    case ConnectStatus::Refused:
+        break;
+    }
+    return tr("Status: %1 has refused your request").arg(subject);
+}
+
 QString SendStatusTexts::Step(ConnectStep step, const QString& peer)
 {
     switch (step) {

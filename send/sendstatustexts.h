@@ -1,6 +1,7 @@
 #pragma once
 
 #include "net/securechannel.h"
+#include "send/connectstatus.h"
 #include "send/datastatus.h"
 
 #include <QCoreApplication>
@@ -13,6 +14,7 @@ class SendStatusTexts
 {
     Q_DECLARE_TR_FUNCTIONS(SendStatusTexts)
 public:
+    static QString Connect(ConnectStatus status, const QString& subject = QString());
     static QString Step(SecureChannel::ConnectStep step, const QString& peer);
     static QString Failure(SecureChannel::ConnectFailure failure, const QString& peer);
     // `source` is the file or archive the data worker streams.

@@ -12,6 +12,30 @@ using SecureChannel::ConnectStep;
 const QString Peer = QStringLiteral("10.0.0.7");
 const QString Source = QStringLiteral("/data/a.zip");
 
+TEST(SendStatusTexts, ConnectStatuses)
+{
+    const struct
+    {
+        ConnectStatus status;
+        const char* subject;
+        const char* text;
+    } cases[] = {
+        {ConnectStatus::Resolving, "", "Status: Resolving Hostname..."},
+        {ConnectStatus::TlsUnavailable, "", "Status: Unable to initialize SSL Lib"},
+        {ConnectStatus::Unresolved, "pc1", "Status: Unable to resolve Hostname 'pc1'"},
+        {ConnectStatus::Connecting, "10.0.0.7", "Status: Connecting to 10.0.0.7"},
+        {ConnectStatus::Awaiting, "", "Status: Awaiting confirmation by other side"},
+        {ConnectStatus::ResetBeforeReply, "10.0.0.7",
+         "Status: Connection reset by peer '10.0.0.7'"},
+        {ConnectStatus::Confirmed, "Bob", "Status:Bob confirmed your request"},
+        {ConnectStatus::OtherVersion, "", "Status: Other side has a different version of Vantrel"},
+        {ConnectStatus::Refused, "Bob", "Status: Bob has refused your request"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SendStatusTexts::Connect(c.status, QString::fromLatin1(c.subject)),
+                  QLatin1String(c.text));
+}
+
 TEST(SendStatusTexts, ConnectStepsAndFailures)
 {
     EXPECT_EQ(SendStatusTexts::Step(ConnectStep::HandShaking, Peer),
