@@ -18,7 +18,7 @@ TEST(TransferProgress, SpeedAndTimeLeftOverWholeSeconds)
     {
         const char* what;
         std::uint32_t startMs, startBytes, nowMs, bytes, total;
-        std::optional<std::uint32_t> speed; // none: no reading yet
+        std::optional<std::uint32_t> speed; // none: not a whole second, no reading
         std::optional<std::uint32_t> left;
     } cases[] = {
         {"under a second", 1000, 0, 1999, 5000, 10000, std::nullopt, std::nullopt},
