@@ -180,11 +180,6 @@ void PeerOf(int fd, std::uint32_t& address, std::uint16_t& port)
     }
 }
 
-QString Quoted(const char* prefix, const QString& address)
-{
-    return QLatin1String(prefix) + address + QLatin1Char('\'');
-}
-
 } // namespace
 
 namespace SecureChannel {
@@ -272,17 +267,15 @@ std::unique_ptr<ClientContext> CreateClientContext()
 
 ConnectResult ConnectSession(ClientContext& context, const QString& trustListFile,
                              std::uint32_t ipv4HostOrder, std::uint16_t port,
-                             const std::function<void(const QString&)>& status, WorkerStop* stop)
+                             const std::function<void(ConnectStep)>& step, WorkerStop* stop)
 {
     ConnectResult result;
-    const QString address = DottedAddress(ipv4HostOrder);
     SSL_CTX* ctx = context.impl()->ctx.get();
 
     const QByteArray trustList = QFile::encodeName(trustListFile);
     if (SSL_CTX_load_verify_locations(ctx, trustList.constData(), nullptr) != 1) {
         ERR_clear_error();
-        result.failureText =
-            QStringLiteral("Status: Unable to load SSL Client Authorized Certificates List");
+        result.failure = ConnectFailure::TrustList;
         return result;
     }
 
@@ -290,20 +283,20 @@ ConnectResult ConnectSession(ClientContext& context, const QString& trustListFil
     StopAttachment attachment(stop, socket.get());
     if (socket.get() < 0 || !ConnectSocket(socket.get(), ipv4HostOrder, port, stop)) {
         attachment.Detach();
-        result.failureText = Quoted("Status: Unable to connect to '", address);
+        result.failure = ConnectFailure::Connect;
         return result;
     }
     SetNoDelay(socket.get());
 
-    if (status)
-        status(Quoted("Status: SSL HandShake with '", address));
+    if (step)
+        step(ConnectStep::HandShaking);
     ossl::SslPtr ssl(SSL_new(ctx));
     const bool handshaken =
         ssl && BindSocket(ssl.get(), socket.get()) && SSL_connect(ssl.get()) == 1;
     attachment.Detach();
     if (!handshaken) {
         ERR_clear_error();
-        result.failureText = Quoted("Status: SSL HandShake failed with '", address);
+        result.failure = ConnectFailure::HandShake;
         return result;
     }
 
@@ -315,11 +308,11 @@ ConnectResult ConnectSession(ClientContext& context, const QString& trustListFil
     if (!certificate ||
         (verification != X509_V_OK && verification != X509_V_ERR_CERT_HAS_EXPIRED)) {
         session->Close();
-        result.failureText = Quoted("Status: SSL Certificate Verification failed with '", address);
+        result.failure = ConnectFailure::Verification;
         return result;
     }
-    if (status)
-        status(QStringLiteral("Status: SSL HandShake and Certificate Verification passed"));
+    if (step)
+        step(ConnectStep::Verified);
     result.session = std::move(session);
     return result;
 }

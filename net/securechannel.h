@@ -56,22 +56,38 @@ std::unique_ptr<TlsSession> AcceptSession(ServerContext& context, int socketFd,
 
 std::unique_ptr<ClientContext> CreateClientContext();
 
+// How far a client handshake has come; the caller words it.
+enum class ConnectStep
+{
+    HandShaking, // connected, the TLS handshake begins
+    Verified,    // handshake and certificate check passed
+};
+
+// Where a client handshake failed; the caller words it.
+enum class ConnectFailure
+{
+    None,
+    TrustList,    // the trust list could not be loaded
+    Connect,      // no TCP connection
+    HandShake,    // the TLS handshake failed
+    Verification, // the server's certificate did not pass
+};
+
 struct ConnectResult
 {
     std::unique_ptr<TlsSession> session; // set on success
-    QString failureText;                 // the failure's status text otherwise
+    ConnectFailure failure = ConnectFailure::None;
 };
 
 // The client handshake: trust list, TCP connection, TLS handshake, certificate check
-// (a verification result of 0 or 10 passes; no certificate fails). `status` receives the
-// progress texts ("Status: SSL HandShake with '...'", "Status: SSL HandShake and Certificate
-// Verification passed"); a failure returns its status text. `stop` may cut a blocked connect or
+// (a verification result of 0 or 10 passes; no certificate fails). `step` hears how far it
+// has come; a failure says where. `stop` may cut a blocked connect or
 // handshake short; the socket is attached to it only during the call (attach the session's
 // socket again to make later blocking reads stoppable). A server that fails verification
 // gets a TLS close and never a record.
 ConnectResult ConnectSession(ClientContext& context, const QString& trustListFile,
                              std::uint32_t ipv4HostOrder, std::uint16_t port,
-                             const std::function<void(const QString&)>& status,
+                             const std::function<void(ConnectStep)>& step,
                              WorkerStop* stop = nullptr);
 
 // Text of an IPv4 address in host byte order, as "a.b.c.d".

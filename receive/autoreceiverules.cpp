@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <limits>
 
 namespace vantrel {
@@ -71,7 +72,9 @@ AutoReceiveRules::MatchAutoReceive(const QString& peerName, std::optional<std::u
         if (!rule.enabled || rule.host.isEmpty())
             continue;
         if ((ipv4 && rule.host == dotted) || rule.host == peerName)
-            return AutoReceiveMatch{rule.saveFolder, rule.bandLimit};
+            // The file's field is signed: a negative value there never limited anything.
+            return AutoReceiveMatch{rule.saveFolder,
+                                    static_cast<std::uint32_t>(std::max(0, rule.bandLimit))};
     }
     return std::nullopt;
 }

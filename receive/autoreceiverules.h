@@ -23,7 +23,7 @@ struct AutoReceiveRule
 struct AutoReceiveMatch
 {
     QString ruleFolder;
-    std::int32_t bandLimit = 0;
+    std::uint32_t bandLimit = 0; // Kb/sec, 0 = no limit
 };
 
 // The auto-receive rules and their file "autorec.vnt". UI thread only.

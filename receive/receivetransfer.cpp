@@ -43,7 +43,7 @@ ReceiveTransfer::ReceiveTransfer(const TransferServices& services,
     m_safeName = safename::SafeBaseName(m_request.fileName, !m_isFile);
     m_targetPath = m_safeName;
     if (m_autoMatch)
-        m_worker.shared().bandLimit.store(m_autoMatch->bandLimit);
+        SetBandLimit(m_autoMatch->bandLimit);
 
     m_progTimer.setInterval(2000);
     m_unzipTimer.setInterval(200);
@@ -51,20 +51,19 @@ ReceiveTransfer::ReceiveTransfer(const TransferServices& services,
     connect(&m_unzipTimer, &QTimer::timeout, this, &ReceiveTransfer::UnzipTick);
 
     const QString nick = safename::PrintableText(m_request.nickName);
-    m_view.caption = (m_autoMatch ? QStringLiteral("New File Auto-Receive from ")
-                                  : QStringLiteral("New File Receive Request from ")) +
-                     peerName() + QStringLiteral(" (") + nick + QLatin1Char(')');
+    m_view.caption =
+        (m_autoMatch ? tr("New File Auto-Receive from ") : tr("New File Receive Request from ")) +
+        peerName() + QStringLiteral(" (") + nick + QLatin1Char(')');
     m_view.host = peerName();
     m_view.nickName = nick;
-    m_view.nameLabel = m_isFile ? QStringLiteral("File") : QStringLiteral("Directory");
+    m_view.nameLabel = m_isFile ? tr("File") : tr("Directory");
     m_view.name = m_targetPath;
     m_view.dirCount = QString::number(m_request.dirCount);
     m_view.fileCount = QString::number(m_request.fileCount);
     m_view.totalSize = FormatSize(m_request.totalSize);
     m_view.description = safename::PrintableText(m_request.comment);
-    m_view.openButtonText =
-        m_isFile ? QStringLiteral("Open File") : QStringLiteral("Open Directory");
-    m_view.statusText = QStringLiteral("New receive request");
+    m_view.openButtonText = m_isFile ? tr("Open File") : tr("Open Directory");
+    m_view.statusText = tr("New receive request");
 }
 
 ReceiveTransfer::~ReceiveTransfer()
@@ -96,14 +95,14 @@ void ReceiveTransfer::SetTimersEnabled(bool enabled)
     }
 }
 
-void ReceiveTransfer::SetBandLimit(std::int32_t kbPerSecond)
+void ReceiveTransfer::SetBandLimit(std::uint32_t kbPerSecond)
 {
-    m_worker.shared().bandLimit.store(kbPerSecond);
+    m_worker.shared().pacer.SetLimit(kbPerSecond);
 }
 
-std::int32_t ReceiveTransfer::bandLimit() const
+std::uint32_t ReceiveTransfer::bandLimit() const
 {
-    return m_worker.shared().bandLimit.load();
+    return m_worker.shared().pacer.limit();
 }
 
 void ReceiveTransfer::Present()
@@ -171,7 +170,7 @@ void ReceiveTransfer::Accept(const QString& chosenPath)
         return;
     }
     ReplyAndStart(ReplyHeader::Accept(OwnNickName(m_services.ownNickName)),
-                  QStringLiteral("Connection error"));
+                  tr("Connection error"));
 }
 
 void ReceiveTransfer::AnswerAutoAccept()
@@ -192,7 +191,7 @@ void ReceiveTransfer::AnswerAutoAccept()
         return;
     }
     ReplyAndStart(ReplyHeader::Accept(OwnNickName(m_services.ownNickName)),
-                  QStringLiteral("Connection error"));
+                  tr("Connection error"));
 }
 
 void ReceiveTransfer::Resume()
@@ -216,12 +215,12 @@ void ReceiveTransfer::Resume()
         m_resumeChosen = false;
         m_resumeOffset = 0;
         m_matchedResumeId.reset();
-        ReplyAndStart(ReplyHeader::Accept(nick), QStringLiteral("Connection Error"));
+        ReplyAndStart(ReplyHeader::Accept(nick), tr("Connection Error"));
         return;
     }
     m_resumeChosen = true;
     m_resumeOffset = *held;
-    ReplyAndStart(ReplyHeader::Resume(nick, m_resumeOffset), QStringLiteral("Connection Error"));
+    ReplyAndStart(ReplyHeader::Resume(nick, m_resumeOffset), tr("Connection Error"));
 }
 
 void ReceiveTransfer::Overwrite()
@@ -234,7 +233,7 @@ void ReceiveTransfer::Overwrite()
         m_services.resumes->Discard(*m_matchedResumeId);
     m_matchedResumeId.reset();
     ReplyAndStart(ReplyHeader::Accept(OwnNickName(m_services.ownNickName)),
-                  QStringLiteral("Connection Error"));
+                  tr("Connection Error"));
 }
 
 void ReceiveTransfer::ReplyAndStart(const ReplyHeader& reply, const QString& failureStatus)
@@ -242,13 +241,13 @@ void ReceiveTransfer::ReplyAndStart(const ReplyHeader& reply, const QString& fai
     emit answered();
     TlsSession* session = m_connection->session.get();
     if (!session || !WriteReply(*session, reply)) {
-        Fail(failureStatus, QStringLiteral("Connection Error"), QStringLiteral("Socket Error"));
+        Fail(failureStatus, tr("Connection Error"), tr("Socket Error"));
         return;
     }
     m_state = State::WaitingForData;
     m_view.acceptEnabled = false;
     m_view.panel = View::Panel::Progress;
-    SetStatus(QStringLiteral("Waiting for data..."), View::StatusKind::Work);
+    SetStatus(tr("Waiting for data..."), View::StatusKind::Work);
     m_worker.StartHeaderWait(session, m_workerRuns.Begin());
     Changed();
 }
@@ -260,7 +259,7 @@ void ReceiveTransfer::Abort(const QByteArray& reason)
     if (!beforeData && m_state != State::Receiving)
         return; // nothing to abort: "Abort" is disabled
     const bool sessionFit = StopWorker();
-    SetStatus(QStringLiteral("Aborted"), View::StatusKind::Failure);
+    SetStatus(tr("Aborted"), View::StatusKind::Failure);
     SetRowIdleCells();
     SetIcon(TransferListModel::IconStopped);
     emit answered();
@@ -280,7 +279,7 @@ void ReceiveTransfer::Abort(const QByteArray& reason)
         m_connection->session->Close();
         m_connection->session.reset();
     }
-    ShowInterruption(QStringLiteral("You have aborted this download"), true);
+    ShowInterruption(tr("You have aborted this download"), true);
 }
 
 void ReceiveTransfer::SaveForLaterResume()

@@ -11,6 +11,7 @@
 #include "receive/receiveview.h"
 #include "receive/receiveworker.h"
 #include "stats/ratecounters.h"
+#include "stats/transferprogress.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -76,8 +77,8 @@ public:
     void Close();
 
     // Kb/sec, 0 = no limit; the running worker applies it from its next block.
-    void SetBandLimit(std::int32_t kbPerSecond);
-    std::int32_t bandLimit() const;
+    void SetBandLimit(std::uint32_t kbPerSecond);
+    std::uint32_t bandLimit() const;
 
     // Timer ticks (ProgTimer 2000 ms while receiving, DeZipTimer 200 ms while decompressing),
     // public so that a test can drive them.
@@ -97,7 +98,8 @@ public:
     std::uint32_t receivedBytes() const;
     std::uint32_t streamBytes() const { return m_streamBytes; }
 
-    // The millisecond tick count used by the progress tick (TickCount by default).
+    // The millisecond tick count of the progress tick and of the worker's band-limit windows
+    // (TickCount by default); the worker calls it from its own thread.
     void SetClock(std::function<std::uint32_t()> clock);
     // With the timers off the ticks run only when called (tests).
     void SetTimersEnabled(bool enabled);
@@ -165,8 +167,7 @@ private:
     std::optional<std::uint32_t> m_matchedResumeId;
     std::uint32_t m_resumeOffset = 0;
     std::uint32_t m_streamBytes = 0;
-    std::uint32_t m_lastTickTime = 0;
-    std::uint32_t m_lastTickBytes = 0;
+    TransferProgress m_progress;
     QString m_tempArchivePath;
 
     RateCounters m_spareCounters; // when the copy lends none

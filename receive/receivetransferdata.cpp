@@ -8,6 +8,7 @@
 #include "receive/resumecache.h"
 #include "receive/temparchive.h"
 #include "stats/formatsize.h"
+#include "stats/progresstexts.h"
 
 #include <QFile>
 
@@ -18,19 +19,6 @@
 namespace vantrel {
 
 namespace {
-
-// "%02d%% Efficiency" of what the archive saves; an archive larger than its content (or an
-// empty offer) saves nothing rather than a negative amount.
-QString EfficiencyText(std::uint32_t totalSize, std::uint32_t streamBytes)
-{
-    int percent = 0;
-    if (totalSize != 0) {
-        const double saved =
-            100.0 * (double(totalSize) - double(streamBytes)) / double(totalSize) + 0.5;
-        percent = std::clamp(static_cast<int>(saved), 0, 100);
-    }
-    return QString::asprintf("%02d%% Efficiency", percent);
-}
 
 // Replaces `to` (the placeholder made for the name) in one step.
 bool MoveOver(const QString& from, const QString& to)
@@ -79,8 +67,7 @@ void ReceiveTransfer::Take(recv::UM_RECV_NO_DATA message)
     if (m_workerRuns.IsStale(message) || m_state != State::WaitingForData)
         return;
     m_worker.Join();
-    Fail(QStringLiteral("Connection error"), QStringLiteral("Connection Error"),
-         QStringLiteral("Socket Error"));
+    Fail(tr("Connection error"), tr("Connection Error"), tr("Socket Error"));
 }
 
 void ReceiveTransfer::Take(recv::UM_RECV_BROKEN message)
@@ -111,8 +98,7 @@ void ReceiveTransfer::OnDataHeader()
     if (header.IsRaw() != announcedRaw) {
         // The stream is not what the request announced (and, on a resume, not what the
         // partial copy holds): nothing sound can be made of it.
-        Fail(QStringLiteral("Data does not match the request"), QStringLiteral("Connection Error"),
-             QStringLiteral("Socket Error"));
+        Fail(tr("Data does not match the request"), tr("Connection Error"), tr("Socket Error"));
         return;
     }
     m_receivedRaw = header.IsRaw();
@@ -121,26 +107,25 @@ void ReceiveTransfer::OnDataHeader()
 
     QString failure;
     if (!PrepareOutput(header, &failure)) {
-        Fail(failure, failure, QStringLiteral("Error"));
+        Fail(failure, failure, tr("Error"));
         return;
     }
 
     m_state = State::Receiving;
-    m_worker.shared().bandWindowBytes.store(0);
-    m_lastTickTime = m_clock();
-    m_lastTickBytes = start; // the first speed counts only bytes of this run
-    SetStatus(QStringLiteral("Receiving data"), View::StatusKind::Work);
+    m_progress.Start(m_clock(), start); // the first speed counts only bytes of this run
+    SetStatus(tr("Receiving data"), View::StatusKind::Work);
     SetIcon(TransferListModel::IconTransferring);
     m_view.dataTransferred =
         FormatSizeFixed(start) + QStringLiteral(" / ") + FormatSizeFixed(m_streamBytes);
-    m_view.operation = QStringLiteral("Receiving data...");
+    m_view.operation = tr("Receiving data...");
     m_view.cipher = m_connection->session->CipherText();
     if (m_receivedRaw) {
-        m_view.compression = QStringLiteral("Disabled");
-        m_view.compressionHint = QStringLiteral("Auto-Compression is Disabled");
+        m_view.compression = tr("Disabled");
+        m_view.compressionHint = tr("Auto-Compression is Disabled");
     } else {
-        m_view.compression = EfficiencyText(m_request.totalSize, m_streamBytes);
-        m_view.compressionHint = QStringLiteral("Compression Efficiency: 0% worst <-> 100% best");
+        m_view.compression = ProgressTexts::Efficiency(
+            TransferProgress::EfficiencyPercent(m_request.totalSize, m_streamBytes));
+        m_view.compressionHint = tr("Compression Efficiency: 0% worst <-> 100% best");
     }
     m_view.progressMaximum = m_streamBytes;
     m_view.progressPosition = start;
@@ -159,6 +144,7 @@ void ReceiveTransfer::OnDataHeader()
     plan.totalSize = m_request.totalSize;
     plan.archivePath = m_tempArchivePath;
     plan.targetPath = m_targetPath;
+    plan.clock = m_clock;
     m_worker.StartData(std::move(plan), m_workerRuns.Begin());
     Changed();
 }
@@ -172,18 +158,18 @@ bool ReceiveTransfer::PrepareOutput(const DataHeader& header, QString* failure)
         const bool opened =
             m_resumeChosen ? m_output.OpenAt(m_targetPath, start) : m_output.Create(m_targetPath);
         if (!opened)
-            *failure = QStringLiteral("Unable to write ") + m_targetPath;
+            *failure = tr("Unable to write ") + m_targetPath;
         return opened;
     }
 
     m_tempArchivePath = CreateTempArchive(m_services.folder.tempFolder(), QStringLiteral("ZIV"));
     if (m_tempArchivePath.isEmpty()) {
-        *failure = QStringLiteral("Unable to create a temporary archive");
+        *failure = tr("Unable to create a temporary archive");
         return false;
     }
     if (!m_resumeChosen) {
         if (!m_output.Create(m_tempArchivePath)) {
-            *failure = QStringLiteral("Unable to write ") + m_tempArchivePath;
+            *failure = tr("Unable to write ") + m_tempArchivePath;
             return false;
         }
         return true;
@@ -193,13 +179,13 @@ bool ReceiveTransfer::PrepareOutput(const DataHeader& header, QString* failure)
     ResumeCache* cache = m_services.resumes;
     const bool present = cache && m_matchedResumeId && cache->FindById(*m_matchedResumeId);
     if (!present || !MoveOver(cache->EntryFile(*m_matchedResumeId), m_tempArchivePath)) {
-        *failure = QStringLiteral("The partial copy to resume is no longer available");
+        *failure = tr("The partial copy to resume is no longer available");
         return false;
     }
     cache->Remove(*m_matchedResumeId);
     m_matchedResumeId.reset();
     if (!m_output.OpenAt(m_tempArchivePath, start)) {
-        *failure = QStringLiteral("The partial copy to resume is no longer available");
+        *failure = tr("The partial copy to resume is no longer available");
         return false;
     }
     return true;
@@ -210,14 +196,14 @@ void ReceiveTransfer::OnDecompressionStarted()
     m_state = State::Decompressing;
     m_progTimer.stop();
     m_view.abortEnabled = false;
-    m_view.operation = QStringLiteral("Decompressing data...");
+    m_view.operation = tr("Decompressing data...");
     SetIcon(TransferListModel::IconCompressing);
-    SetStatus(QStringLiteral("Decompressing data"), View::StatusKind::Work);
+    SetStatus(tr("Decompressing data"), View::StatusKind::Work);
     m_row.Set(TransferListModel::Progress, QStringLiteral("100%"));
     m_view.dataTransferred =
         FormatSizeFixed(receivedBytes()) + QStringLiteral(" / ") + FormatSizeFixed(m_streamBytes);
-    m_view.speed = QStringLiteral("N/A");
-    m_view.timeLeft = QStringLiteral("N/A");
+    m_view.speed = ProgressTexts::NotAvailable();
+    m_view.timeLeft = ProgressTexts::NotAvailable();
     m_view.progressMaximum = m_request.totalSize;
     m_view.progressPosition = 0;
     m_view.progressStyle = View::ProgressStyle::Decompressing;
@@ -237,25 +223,24 @@ void ReceiveTransfer::OnCompleted()
         QFile::remove(m_tempArchivePath);
         m_tempArchivePath.clear();
     }
-    const QString title = QStringLiteral("Decompression Error");
+    const QString title = tr("Decompression Error");
     switch (m_worker.outcome()) {
     case Outcome::Completed:
     case Outcome::CompletedWithSkippedEntries:
         break;
     case Outcome::ArchiveTooLarge:
-        Fail(QStringLiteral("Archive larger than announced"),
-             QStringLiteral("The received archive expands beyond the size the sender announced; "
+        Fail(tr("Archive larger than announced"),
+             tr("The received archive expands beyond the size the sender announced; "
                             "nothing of it was kept."),
              title);
         return;
     case Outcome::DestinationError:
-        Fail(QStringLiteral("Disk write error"),
-             QStringLiteral("Unable to write the received data to ") + m_targetPath, title);
+        Fail(tr("Disk write error"), tr("Unable to write the received data to ") + m_targetPath,
+             title);
         return;
     default:
-        Fail(QStringLiteral("Decompression failed"),
-             QStringLiteral("The received archive is damaged and could not be decompressed."),
-             title);
+        Fail(tr("Decompression failed"),
+             tr("The received archive is damaged and could not be decompressed."), title);
         return;
     }
 
@@ -264,8 +249,8 @@ void ReceiveTransfer::OnCompleted()
     emit bringToFront();
     SetIcon(TransferListModel::IconReceiveCompleted);
     SetStatus(m_worker.outcome() == Outcome::CompletedWithSkippedEntries
-                  ? QStringLiteral("Completed (some entries skipped)")
-                  : QStringLiteral("Completed"),
+                  ? tr("Completed (some entries skipped)")
+                  : tr("Completed"),
               View::StatusKind::Done);
     SetRowIdleCells();
     Play(Sound::Complete);
@@ -282,12 +267,12 @@ void ReceiveTransfer::OnBroken()
     emit bringToFront();
     m_progTimer.stop();
     SetIcon(TransferListModel::IconStopped);
-    SetStatus(diskError ? QStringLiteral("Disk write error") : QStringLiteral("Connection Error"),
+    SetStatus(diskError ? tr("Disk write error") : tr("Connection Error"),
               View::StatusKind::Failure);
     SetRowIdleCells();
     Play(Sound::Error);
-    ShowInterruption(diskError ? QStringLiteral("Unable to write the received data to disk!")
-                               : QStringLiteral("A connection error has occurred!"),
+    ShowInterruption(diskError ? tr("Unable to write the received data to disk!")
+                               : tr("A connection error has occurred!"),
                      false);
     if (m_autoMatch)
         HandOver(this, recv::UM_RECV_AUTO_SAVE{});
@@ -315,31 +300,16 @@ void ReceiveTransfer::ProgressTick()
     m_view.progressMaximum = m_streamBytes;
     m_view.progressPosition = received;
 
-    const std::uint32_t now = m_clock();
-    const std::uint32_t seconds = (now - m_lastTickTime) / 1000;
-    if (seconds == 0) {
+    const std::optional<TransferProgress::Reading> reading =
+        m_progress.Measure(m_clock(), received, m_streamBytes);
+    if (!reading) {
         Changed();
         return;
     }
-    const std::uint32_t speed = (received - m_lastTickBytes) / seconds;
-    m_view.speed = FormatSize(speed) + QStringLiteral("/sec");
-    if (speed == 0) {
-        m_view.timeLeft = QStringLiteral("N/A");
-    } else {
-        const std::uint32_t left =
-            received < m_streamBytes ? (m_streamBytes - received) / speed : 0;
-        m_view.timeLeft =
-            QString::asprintf("%02u:%02u.%02u", left / 3600, (left % 3600) / 60, left % 60);
-    }
-    m_lastTickTime = now;
-    m_lastTickBytes = received;
-    m_worker.shared().bandWindowBytes.store(0);
-
-    const int percent =
-        m_streamBytes == 0
-            ? 100
-            : std::min(100, static_cast<int>(double(received) / double(m_streamBytes) * 100.0));
-    m_row.Set(TransferListModel::Progress, QString::asprintf("%d%%", percent));
+    m_view.speed = ProgressTexts::Speed(FormatSize(reading->bytesPerSecond));
+    m_view.timeLeft = ProgressTexts::TimeLeft(reading->secondsLeft);
+    m_row.Set(TransferListModel::Progress,
+              ProgressTexts::Percent(TransferProgress::Percent(received, m_streamBytes)));
     m_row.Set(TransferListModel::Speed, m_view.speed);
     Changed();
 }

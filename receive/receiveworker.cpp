@@ -15,7 +15,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 
 namespace vantrel {
 
@@ -137,6 +136,8 @@ ReceiveWorker::Outcome ReceiveWorker::Stream(const Plan& plan)
     BufferedOutput& output = *plan.output;
     RateCounters& counters = *plan.counters;
     std::uint32_t received = plan.startBytes;
+    BandPacer& pacer = m_shared.pacer;
+    pacer.Start(plan.clock);
     // Tested before every read: a stream with nothing left completes without reading.
     while (received < plan.streamBytes) {
         if (Stopped())
@@ -150,23 +151,10 @@ ReceiveWorker::Outcome ReceiveWorker::Stream(const Plan& plan)
         counters.AddDownload(bytes);
         if (!output.Commit(got))
             return Outcome::DiskWriteError;
-        const std::int32_t limit = m_shared.bandLimit.load(std::memory_order_relaxed);
-        if (limit != 0)
-            Throttle(bytes, static_cast<std::uint32_t>(limit));
+        if (pacer.Count(bytes))
+            pacer.Wait([this] { return Stopped(); });
     }
     return Outcome::Completed;
-}
-
-void ReceiveWorker::Throttle(std::uint32_t bytes, std::uint32_t limit)
-{
-    const std::uint32_t window =
-        m_shared.bandWindowBytes.fetch_add(bytes, std::memory_order_relaxed) + bytes;
-    // Compared in 64 bits: a huge (or negative) limit must not wrap into a tiny one.
-    if (window < std::uint64_t(limit) * 2048u)
-        return;
-    // Only the progress tick empties the window.
-    while (m_shared.bandWindowBytes.load(std::memory_order_relaxed) != 0 && !Stopped())
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 ReceiveWorker::Outcome ReceiveWorker::Decompress(const Plan& plan)

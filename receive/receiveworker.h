@@ -3,6 +3,7 @@
 #include "net/wirerecords.h"
 #include "net/workerthread.h"
 #include "receive/receivemessages.h"
+#include "stats/bandpacer.h"
 
 #include <QString>
 
@@ -28,8 +29,7 @@ public:
     struct Shared
     {
         std::atomic<std::uint32_t> receivedBytes{0};
-        std::atomic<std::uint32_t> bandWindowBytes{0}; // reset by the progress tick
-        std::atomic<std::int32_t> bandLimit{0};        // Kb/sec, 0 = no limit
+        BandPacer pacer; // its limit is set from the UI thread, the rest is the worker's
         // Passed to the decompression component, which updates and polls them atomically.
         alignas(4) std::uint32_t unzipProgress = 0;
         alignas(4) std::uint32_t cancelUnzip = 0;
@@ -62,6 +62,7 @@ public:
         std::uint32_t totalSize = 0; // the request's: the bound of the decompressed output
         QString archivePath;
         QString targetPath;
+        BandPacer::Clock clock; // the transfer's, which ends the band-limit windows
     };
 
     explicit ReceiveWorker(ReceiveWorkerInbox* target);
@@ -105,7 +106,6 @@ private:
     void WaitForHeader(TlsSession* session);
     void Receive(const Plan& plan);
     Outcome Stream(const Plan& plan);
-    void Throttle(std::uint32_t bytes, std::uint32_t limit);
     Outcome Decompress(const Plan& plan);
     template <typename Message> void Post();
     void CloseWakePipe();

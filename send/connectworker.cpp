@@ -7,6 +7,8 @@
 #include "send/parsehosttext.h"
 #include "send/recenthosts.h"
 #include "send/sendcounters.h"
+#include "send/sendnotice.h"
+#include "send/sendstatustexts.h"
 
 #include <chrono>
 
@@ -101,12 +103,12 @@ void ConnectWorker::Run()
 bool ConnectWorker::Connect()
 {
     m_context = SecureChannel::CreateClientContext();
-    Status(QStringLiteral("Status: Resolving Hostname..."));
+    Status(SendStatusTexts::Connect(ConnectStatus::Resolving));
     const HostAndPort target = ParseHostText(m_request.hostText);
     m_host = target.host;
     m_port = target.port;
     if (!m_context) {
-        Failure(QStringLiteral("Status: Unable to initialize SSL Lib"));
+        Failure(SendStatusTexts::Connect(ConnectStatus::TlsUnavailable));
         return false;
     }
 
@@ -114,8 +116,7 @@ bool ConnectWorker::Connect()
     if (address.outcome == hostlookup::Outcome::Stopped)
         return false;
     if (address.outcome == hostlookup::Outcome::NotFound) {
-        Failure(QStringLiteral("Status: Unable to resolve Hostname '") + m_host +
-                QLatin1Char('\''));
+        Failure(SendStatusTexts::Connect(ConnectStatus::Unresolved, m_host));
         return false;
     }
     m_peerText = SecureChannel::DottedAddress(address.ipv4);
@@ -130,12 +131,15 @@ bool ConnectWorker::Connect()
         }
     }
 
-    Status(QStringLiteral("Status: Connecting to ") + m_peerText);
+    Status(SendStatusTexts::Connect(ConnectStatus::Connecting, m_peerText));
     SecureChannel::ConnectResult result = SecureChannel::ConnectSession(
         *m_context, m_request.trustListFile, address.ipv4, m_port,
-        [this](const QString& text) { Status(text); }, &m_worker.stop());
+        [this](SecureChannel::ConnectStep step) {
+            Status(SendStatusTexts::Step(step, m_peerText));
+        },
+        &m_worker.stop());
     if (!result.session) {
-        Failure(result.failureText);
+        Failure(SendStatusTexts::Failure(result.failure, m_peerText));
         return false;
     }
     m_session = std::move(result.session);
@@ -156,7 +160,7 @@ void ConnectWorker::Exchange()
     request.rawFlag = m_request.rawFlag;
     WriteRequest(*m_session, request); // a failed write shows up as a failed reply read
 
-    Status(QStringLiteral("Status: Awaiting confirmation by other side"));
+    Status(SendStatusTexts::Connect(ConnectStatus::Awaiting));
     const std::optional<ReplyHeader> reply = ReadReply(*m_session);
     if (m_worker.StopRequested())
         return;
@@ -164,8 +168,7 @@ void ConnectWorker::Exchange()
     SendNotice outcome;
     outcome.hostText = m_host;
     if (!reply) {
-        Failure(QStringLiteral("Status: Connection reset by peer '") + m_peerText +
-                QLatin1Char('\''));
+        Failure(SendStatusTexts::Connect(ConnectStatus::ResetBeforeReply, m_peerText));
         EndSession();
         outcome.kind = SendNotice::Kind::ConnectFailed;
         Post(std::move(outcome));
@@ -177,7 +180,7 @@ void ConnectWorker::Exchange()
     if (reply->IsAccepted()) {
         if (m_direct && m_recent)
             m_recent->AddRecentHost(m_host, m_port, nick);
-        Status(QStringLiteral("Status:") + nick + QStringLiteral(" confirmed your request"));
+        Status(SendStatusTexts::Connect(ConnectStatus::Confirmed, nick));
         outcome.kind = SendNotice::Kind::Accepted;
         outcome.resumeOffset = reply->resumeOffset;
         Post(std::move(outcome)); // the session stays here for the data phase
@@ -185,7 +188,7 @@ void ConnectWorker::Exchange()
     }
 
     if (reply->IsVersionMismatch()) {
-        Failure(QStringLiteral("Status: Other side has a different version of Vantrel"));
+        Failure(SendStatusTexts::Connect(ConnectStatus::OtherVersion));
         EndSession();
         outcome.kind = SendNotice::Kind::ConnectFailed;
         Post(std::move(outcome));
@@ -195,7 +198,7 @@ void ConnectWorker::Exchange()
     outcome.kind = SendNotice::Kind::Refused;
     outcome.comment = reply->comment;
     Post(std::move(outcome));
-    Failure(QStringLiteral("Status: ") + nick + QStringLiteral(" has refused your request"));
+    Failure(SendStatusTexts::Connect(ConnectStatus::Refused, nick));
     EndSession();
     // Give the window a moment to come back from the minimized state before the panel.
     std::this_thread::sleep_for(std::chrono::milliseconds(50));

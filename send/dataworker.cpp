@@ -11,12 +11,6 @@
 
 namespace vantrel {
 
-namespace {
-
-const QString ResetText = QStringLiteral("Status: Connection reset by peer");
-
-} // namespace
-
 DataWorker::DataWorker(SendWorkerInbox* transfer, std::uint64_t run,
                        std::unique_ptr<TlsSession> session, Stream stream, SendCounters& shared,
                        RateCounters* counters)
@@ -50,12 +44,12 @@ void DataWorker::Join()
     m_worker.Join();
 }
 
-void DataWorker::Status(const QString& text)
+void DataWorker::Status(DataStatus status)
 {
     if (m_worker.StopRequested())
         return;
     SendNotice notice;
-    notice.text = text;
+    notice.dataStatus = status;
     PostNotice(std::move(notice));
 }
 
@@ -65,12 +59,12 @@ void DataWorker::PostNotice(SendNotice notice)
     HandOver(m_transfer, std::move(notice));
 }
 
-void DataWorker::Fail(const QString& text)
+void DataWorker::Fail(DataStatus status)
 {
     if (m_worker.StopRequested())
         return;
     SendNotice notice;
-    notice.text = text;
+    notice.dataStatus = status;
     notice.colour = SendView::Colour::Failure;
     notice.sound = Sound::Error;
     PostNotice(std::move(notice));
@@ -85,39 +79,39 @@ void DataWorker::Run()
 {
     QFile source(m_stream.sourcePath);
     if (!source.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        Fail(QStringLiteral("Status: Unable to open '") + m_stream.sourcePath + QLatin1Char('\''));
+        Fail(DataStatus::SourceUnopenable);
         return;
     }
     if (m_stream.resumeOffset > m_stream.streamBytes) {
         // The other side holds more than there is to send: its copy cannot be this data.
-        Fail(QStringLiteral("Status: Other side asked to resume beyond the end of the data"));
+        Fail(DataStatus::ResumeBeyondEnd);
         return;
     }
     if (m_stream.resumeOffset > 0 && !source.seek(m_stream.resumeOffset)) {
-        Fail(QStringLiteral("Status: Unable to read '") + m_stream.sourcePath + QLatin1Char('\''));
+        Fail(DataStatus::SourceUnreadable);
         return;
     }
 
-    Status(QStringLiteral("Status: Sending header to other side"));
+    Status(DataStatus::SendingHeader);
     DataHeader header;
     header.rawFlag = m_stream.rawFlag;
     header.streamSize = m_stream.streamBytes;
     if (!WriteDataHeader(*m_session, header)) {
-        Fail(ResetText);
+        Fail(DataStatus::ConnectionReset);
         return;
     }
-    Status(QStringLiteral("Status: Sending data to other side"));
+    Status(DataStatus::SendingData);
 
-    const QString failure = SendStream(source);
+    const DataStatus outcome = SendStream(source);
     if (m_worker.StopRequested())
         return;
-    if (!failure.isEmpty()) {
-        Fail(failure);
+    if (outcome != DataStatus::Completed) {
+        Fail(outcome);
         return;
     }
 
     SendNotice done;
-    done.text = QStringLiteral("Status: File Transfer Completed");
+    done.dataStatus = DataStatus::Completed;
     done.colour = SendView::Colour::Done;
     done.sound = Sound::Complete;
     if (m_worker.StopRequested())
@@ -129,54 +123,41 @@ void DataWorker::Run()
         HandOver(m_transfer, send::UM_SEND_COMPLETED{m_run});
 }
 
-QString DataWorker::SendStream(QFile& source)
+DataStatus DataWorker::SendStream(QFile& source)
 {
     TlsSession& session = *m_session;
     session.SetBufferedWrites(true);
     const auto buffer = std::make_unique<char[]>(ChunkSize);
     std::uint32_t sent = m_stream.resumeOffset;
     const std::uint32_t total = m_stream.streamBytes;
+    BandPacer& pacer = m_shared.pacer;
+    pacer.Start(m_stream.clock);
 
     while (sent < total) {
         if (m_worker.StopRequested())
-            return ResetText;
+            return DataStatus::ConnectionReset;
         const auto wanted = static_cast<qint64>(std::min<std::uint32_t>(ChunkSize, total - sent));
         const qint64 got = source.read(buffer.get(), wanted);
         if (got < 0)
-            return QStringLiteral("Status: Unable to read '") + m_stream.sourcePath +
-                   QLatin1Char('\'');
-        if (got == 0) {
-            // The source ended before the announced length (it shrank meanwhile).
-            return QStringLiteral("Status: '") + m_stream.sourcePath +
-                   QStringLiteral("' became shorter while it was sent");
-        }
+            return DataStatus::SourceUnreadable;
+        if (got == 0)
+            return DataStatus::SourceShrank; // it ended before the announced length
+
         for (qint64 offset = 0; offset < got; offset += BlockSize) {
             const int block = static_cast<int>(std::min<qint64>(BlockSize, got - offset));
             if (session.Write(buffer.get() + offset, block) != block)
-                return ResetText;
+                return DataStatus::ConnectionReset;
             sent += static_cast<std::uint32_t>(block);
             m_shared.sentBytes.store(sent, std::memory_order_relaxed);
             m_counters->AddUpload(static_cast<std::uint32_t>(block));
-            if (m_shared.bandLimit.load(std::memory_order_relaxed) != 0)
-                PaceToBandLimit(static_cast<std::uint32_t>(block));
+            if (pacer.Count(static_cast<std::uint32_t>(block))) {
+                // What was written so far leaves now, not after the pause.
+                session.Flush();
+                pacer.Wait([this] { return m_worker.StopRequested(); });
+            }
         }
     }
-    return session.Flush() ? QString() : ResetText;
-}
-
-void DataWorker::PaceToBandLimit(std::uint32_t blockBytes)
-{
-    const std::uint32_t window =
-        m_shared.bandWindowBytes.fetch_add(blockBytes, std::memory_order_relaxed) + blockBytes;
-    const std::uint64_t allowed =
-        std::uint64_t{m_shared.bandLimit.load(std::memory_order_relaxed)} * 2048;
-    if (window < allowed)
-        return;
-    // What was written so far leaves now, not after the pause.
-    m_session->Flush();
-    while (m_shared.bandWindowBytes.load(std::memory_order_relaxed) != 0 &&
-           m_shared.bandLimit.load(std::memory_order_relaxed) != 0 && !m_worker.StopRequested())
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return session.Flush() ? DataStatus::Completed : DataStatus::ConnectionReset;
 }
 
 } // namespace vantrel

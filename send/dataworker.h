@@ -2,7 +2,9 @@
 
 #include "net/tlssession.h"
 #include "net/workerthread.h"
+#include "send/datastatus.h"
 #include "send/sendmessages.h"
+#include "stats/bandpacer.h"
 
 #include <QString>
 
@@ -28,6 +30,7 @@ public:
         std::uint32_t streamBytes = 0;
         std::uint32_t resumeOffset = 0;
         std::int32_t rawFlag = 0;
+        BandPacer::Clock clock; // the transfer's, which ends the band-limit windows
     };
 
     static constexpr int BlockSize = 1024;
@@ -45,11 +48,10 @@ public:
 
 private:
     void Run();
-    // Empty on success, else the failure's status text.
-    QString SendStream(QFile& source);
-    void PaceToBandLimit(std::uint32_t blockBytes);
-    void Status(const QString& text);
-    void Fail(const QString& text);
+    // Completed, or what failed.
+    DataStatus SendStream(QFile& source);
+    void Status(DataStatus status);
+    void Fail(DataStatus status);
     void PostNotice(SendNotice notice);
 
     SendWorkerInbox* m_transfer;

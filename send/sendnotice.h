@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/base/soundplayer.h"
+#include "send/datastatus.h"
 #include "send/sendview.h"
 
 #include <QByteArray>
@@ -26,6 +27,7 @@ struct SendNotice
     Kind kind = Kind::Status;
     std::uint64_t run = 0; // which SEND this belongs to; stale notices are ignored
     QString text;
+    std::optional<DataStatus> dataStatus; // the data worker's, worded by the transfer
     SendView::Colour colour = SendView::Colour::Work;
     std::optional<Sound> sound;
     QString hostText;

@@ -48,7 +48,7 @@ void SendTransfer::FirstShow()
     m_firstShowDone = true;
     m_view.path = m_sourcePath;
     if (!QFileInfo::exists(m_sourcePath)) {
-        emit messageBox(QStringLiteral("Unable to Find that Path"), QStringLiteral("Init Error!"));
+        emit messageBox(tr("Unable to Find that Path"), tr("Init Error!"));
         Close();
         return;
     }
@@ -66,13 +66,13 @@ bool SendTransfer::ExamineSource()
     m_baseName = info.fileName().toUtf8();
     std::uint64_t size = 0;
     if (m_isDirectory) {
-        m_view.pathLabel = QStringLiteral("Directory to Send");
+        m_view.pathLabel = tr("Directory to Send");
         m_view.compressionToggleEnabled = false; // a directory always travels as an archive
         const QByteArray path = QFile::encodeName(info.filePath());
         if (m_services.zip)
             m_services.zip->FolderProperties(path.constData(), &size, &m_dirCount, &m_fileCount);
     } else {
-        m_view.pathLabel = QStringLiteral("File to Send");
+        m_view.pathLabel = tr("File to Send");
         m_dirCount = 0;
         m_fileCount = 1;
         size = static_cast<std::uint64_t>(info.size());
@@ -95,19 +95,19 @@ bool SendTransfer::ExamineSource()
     // Sizes, counts and offsets are 32-bit on the wire, and the name field holds 255 bytes:
     // what does not fit is refused here rather than sent wrong.
     if (!m_isDirectory && !info.isFile()) {
-        RefuseSource(QStringLiteral("Status: Only regular files and directories can be sent"));
+        RefuseSource(tr("Status: Only regular files and directories can be sent"));
         return false;
     }
     if (tooLarge) {
-        RefuseSource(QStringLiteral("Status: Too large to send (4 GB or more)"));
+        RefuseSource(tr("Status: Too large to send (4 GB or more)"));
         return false;
     }
     if (m_baseName.isEmpty()) {
-        RefuseSource(QStringLiteral("Status: This path has no name to send"));
+        RefuseSource(tr("Status: This path has no name to send"));
         return false;
     }
     if (!FitsFileName(m_baseName)) {
-        RefuseSource(QStringLiteral("Status: Name too long to send (more than 255 bytes)"));
+        RefuseSource(tr("Status: Name too long to send (more than 255 bytes)"));
         return false;
     }
     return true;
@@ -147,10 +147,10 @@ void SendTransfer::SetCompression(bool on)
         return;
     m_view.compressionOn = on;
     if (on) {
-        m_view.compressionCaption = QStringLiteral("Auto-Compression Enabled");
+        m_view.compressionCaption = tr("Auto-Compression Enabled");
         StartCompression();
     } else {
-        m_view.compressionCaption = QStringLiteral("Auto-Compression Disabled");
+        m_view.compressionCaption = tr("Auto-Compression Disabled");
         m_view.progressPosition = 0;
         StopCompression();
     }
@@ -170,7 +170,7 @@ void SendTransfer::Send(const SendInputs& inputs)
     m_view.compressionToggleEnabled = false;
     m_view.sendEnabled = false;
     m_connect.reset();
-    SetRow(TransferListModel::Host, QStringLiteral("N/A"));
+    SetRow(TransferListModel::Host, tr("N/A"));
     SetRow(TransferListModel::Status, QStringLiteral("-"));
     m_row.SetIcon(TransferListModel::IconWaiting);
     m_state = State::Connecting;
@@ -193,7 +193,7 @@ void SendTransfer::Send(const SendInputs& inputs)
         if (m_services.takeTunnel)
             request.tunnelSession = m_services.takeTunnel(request.hostText);
         if (!request.tunnelSession) {
-            SetStatus(QStringLiteral("Status: Tunnel Closed "), View::Colour::Failure);
+            SetStatus(tr("Status: Tunnel Closed "), View::Colour::Failure);
             Play(Sound::Error);
             emit refreshTunnelChoices();
             m_view.sendEnabled = true;
@@ -216,7 +216,7 @@ void SendTransfer::Abort()
     case State::Connecting:
     case State::WaitingForArchive:
     case State::Streaming:
-        SetRow(TransferListModel::Status, QStringLiteral("Aborted"));
+        SetRow(TransferListModel::Status, tr("Aborted"));
         [[fallthrough]];
     case State::Refused:
     case State::Broken:
@@ -248,7 +248,7 @@ void SendTransfer::SendAgain()
         TransferListModel* model = m_row.model;
         if (model) {
             const RowRef old = m_row;
-            m_row.id = model->InsertTop(this, QStringLiteral("N/A"));
+            m_row.id = model->InsertTop(this, tr("N/A"));
             for (const auto column : {TransferListModel::FileName, TransferListModel::Dirs,
                                       TransferListModel::Files, TransferListModel::Size})
                 model->SetCell(m_row.id, column, model->Cell(old.id, column));
@@ -308,12 +308,12 @@ void SendTransfer::StopWorkers()
 
 void SendTransfer::SetBandLimit(std::uint32_t kbPerSecond)
 {
-    m_counters.bandLimit.store(kbPerSecond, std::memory_order_relaxed);
+    m_counters.pacer.SetLimit(kbPerSecond);
 }
 
 std::uint32_t SendTransfer::bandLimit() const
 {
-    return m_counters.bandLimit.load(std::memory_order_relaxed);
+    return m_counters.pacer.limit();
 }
 
 std::uint32_t SendTransfer::sentBytes() const

@@ -8,6 +8,7 @@
 #include "send/sendinputs.h"
 #include "send/sendmessages.h"
 #include "send/sendview.h"
+#include "stats/transferprogress.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -64,7 +65,7 @@ public:
     void Send(const SendInputs& inputs);
     // CompressTimer: waits for the archive after acceptance, then starts the data phase.
     void CompressTick();
-    // ProgTimer: data text, speed, time left, row progress; clears the band-limit window.
+    // ProgTimer: data text, speed, time left, row progress.
     void ProgressTick();
     // The Abort buttons (and Escape): marks the row, then closes.
     void Abort();
@@ -95,7 +96,8 @@ public:
     // The stream position the data worker has reached.
     std::uint32_t sentBytes() const;
 
-    // The millisecond tick source of the progress arithmetic (tests supply their own).
+    // The millisecond tick source of the progress arithmetic and of the data worker's
+    // band-limit windows, which calls it from its own thread (tests supply their own).
     void SetClock(std::function<std::uint32_t()> clock);
 
 signals:
@@ -164,8 +166,8 @@ private:
     std::uint32_t m_resumeOffset = 0;
     std::uint32_t m_streamBytes = 0;
     SendCounters m_counters;
-    std::uint32_t m_tickSentBytes = 0;
-    std::uint32_t m_tickTime = 0;
+    TransferProgress m_progress;
+    QString m_dataSource; // what the data worker streams: the file, or the archive
     std::function<std::uint32_t()> m_clock;
 
     QTimer m_compressTimer;

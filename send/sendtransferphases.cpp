@@ -7,8 +7,10 @@
 #include "send/connectworker.h"
 #include "send/dataworker.h"
 #include "send/sendnotice.h"
+#include "send/sendstatustexts.h"
 #include "send/sendtexts.h"
 #include "stats/formatsize.h"
+#include "stats/progresstexts.h"
 
 #include <QFileInfo>
 
@@ -51,7 +53,9 @@ void SendTransfer::Take(SendNotice notice)
     const QString nick = QString::fromUtf8(notice.nickName);
     switch (notice.kind) {
     case SendNotice::Kind::Status:
-        SetStatus(notice.text, notice.colour);
+        SetStatus(notice.dataStatus ? SendStatusTexts::Data(*notice.dataStatus, m_dataSource)
+                                    : notice.text,
+                  notice.colour);
         if (notice.sound)
             Play(*notice.sound);
         break;
@@ -64,19 +68,19 @@ void SendTransfer::Take(SendNotice notice)
         break;
     case SendNotice::Kind::Refused:
         SetRow(TransferListModel::Host, notice.hostText);
-        SetRow(TransferListModel::Status, QStringLiteral("Refused"));
+        SetRow(TransferListModel::Status, tr("Refused"));
         SetRow(TransferListModel::NickName, nick);
-        m_view.refusalLabel = QStringLiteral("Comment from ") + nick;
+        m_view.refusalLabel = tr("Comment from ") + nick;
         m_view.refusalComment = QString::fromUtf8(notice.comment);
         m_state = State::Refused;
         break;
     case SendNotice::Kind::Accepted:
         m_resumeOffset = notice.resumeOffset;
         m_hostText = notice.hostText;
-        m_view.caption = QStringLiteral("Sending File to ") + nick;
+        m_view.caption = tr("Sending File to ") + nick;
         SetRow(TransferListModel::Host, notice.hostText);
         m_row.SetIcon(TransferListModel::IconCompressing);
-        SetRow(TransferListModel::Status, QStringLiteral("Compressing data..."));
+        SetRow(TransferListModel::Status, tr("Compressing data..."));
         SetRow(TransferListModel::NickName, nick);
         m_state = State::WaitingForArchive;
         m_compressTimer.start();
@@ -111,7 +115,7 @@ void SendTransfer::OnBroken()
     m_view.panel = View::Panel::Error;
     m_view.abortEnabled = false;
     m_view.sendEnabled = false;
-    SetRow(TransferListModel::Status, QStringLiteral("Connection error"));
+    SetRow(TransferListModel::Status, tr("Connection error"));
     SetRow(TransferListModel::Speed, QStringLiteral("-"));
     SetRow(TransferListModel::Progress, QStringLiteral("-"));
     m_row.SetIcon(TransferListModel::IconWaiting);
@@ -128,7 +132,7 @@ void SendTransfer::OnCompleted()
     m_data.reset();
     m_view.panel = View::Panel::Completed;
     m_view.abortEnabled = false;
-    SetRow(TransferListModel::Status, QStringLiteral("Completed"));
+    SetRow(TransferListModel::Status, tr("Completed"));
     SetRow(TransferListModel::Speed, QStringLiteral("-"));
     SetRow(TransferListModel::Progress, QStringLiteral("-"));
     m_row.SetIcon(TransferListModel::IconSendCompleted);
@@ -162,7 +166,7 @@ void SendTransfer::CompressTick()
         }
         if (outcome == CompressWorker::Outcome::Failed) {
             m_compressTimer.stop();
-            FailBeforeData(QStringLiteral("Status: Unable to compress the data to send"));
+            FailBeforeData(tr("Status: Unable to compress the data to send"));
             return;
         }
     }
@@ -178,7 +182,7 @@ void SendTransfer::CompressTick()
 void SendTransfer::StartDataPhase()
 {
     if (!m_session) {
-        FailBeforeData(QStringLiteral("Status: Connection reset by peer"));
+        FailBeforeData(tr("Status: Connection reset by peer"));
         return;
     }
     QString source = m_sourcePath;
@@ -186,34 +190,35 @@ void SendTransfer::StartDataPhase()
         const qint64 archiveSize = QFileInfo(m_archivePath).size();
         if (archiveSize < 0 || static_cast<std::uint64_t>(archiveSize) >= SizeFieldLimit) {
             FailBeforeData(
-                QStringLiteral("Status: The archive is too large to send (4 GB or more)"));
+                tr("Status: The archive is too large to send (4 GB or more)"));
             return;
         }
         m_streamBytes = static_cast<std::uint32_t>(archiveSize);
-        m_view.compressionInfo = sendtexts::Efficiency(m_totalSize, m_streamBytes);
-        m_view.compressionHint = QStringLiteral("Compression Efficiency: 0% worst <-> 100% best");
+        m_view.compressionInfo = ProgressTexts::Efficiency(
+            TransferProgress::EfficiencyPercent(m_totalSize, m_streamBytes));
+        m_view.compressionHint = tr("Compression Efficiency: 0% worst <-> 100% best");
         source = m_archivePath;
     } else {
         m_streamBytes = m_totalSize;
-        m_view.compressionInfo = QStringLiteral("Disabled");
+        m_view.compressionInfo = tr("Disabled");
     }
     m_counters.sentBytes.store(m_resumeOffset, std::memory_order_relaxed);
-    m_counters.bandWindowBytes.store(0, std::memory_order_relaxed);
-    m_tickSentBytes = m_resumeOffset;
-    m_tickTime = m_clock();
-    m_view.dataText = QStringLiteral("0 bytes / ") + FormatSizeFixed(m_streamBytes);
-    m_view.operation = QStringLiteral("Sending data ...");
+    m_progress.Start(m_clock(), m_resumeOffset); // the first speed counts only this run
+    m_view.dataText = tr("0 bytes / ") + FormatSizeFixed(m_streamBytes);
+    m_view.operation = tr("Sending data ...");
     m_view.cipher = m_session->CipherText();
     m_view.progressSending = true;
-    SetRow(TransferListModel::Status, QStringLiteral("Sending data"));
+    SetRow(TransferListModel::Status, tr("Sending data"));
     m_state = State::Streaming;
     m_progressTimer.start();
 
+    m_dataSource = source;
     DataWorker::Stream stream;
     stream.sourcePath = source;
     stream.streamBytes = m_streamBytes;
     stream.resumeOffset = m_resumeOffset;
     stream.rawFlag = m_rawFlag;
+    stream.clock = m_clock;
     m_data = std::make_unique<DataWorker>(this, m_attempts.current(), std::move(m_session), stream,
                                           m_counters, m_services.counters);
     m_data->Start();
@@ -241,21 +246,17 @@ void SendTransfer::ProgressTick()
     m_view.progressMax = m_streamBytes > 0 ? m_streamBytes : 1;
     m_view.progressPosition = m_streamBytes > 0 ? sent : 1;
 
-    const std::uint32_t now = m_clock();
-    const std::uint32_t elapsed = (now - m_tickTime) / 1000;
-    if (elapsed == 0) {
+    const std::optional<TransferProgress::Reading> reading =
+        m_progress.Measure(m_clock(), sent, m_streamBytes);
+    if (!reading) {
         Changed();
         return;
     }
-    const std::uint32_t speed = (sent - m_tickSentBytes) / elapsed;
-    m_view.speed = FormatSizeFixed(speed) + QStringLiteral("/sec");
-    m_view.timeLeft =
-        speed == 0 ? QStringLiteral("N/A") : sendtexts::TimeLeft((m_streamBytes - sent) / speed);
-    m_tickTime = now;
-    m_tickSentBytes = sent;
-    m_counters.bandWindowBytes.store(0, std::memory_order_relaxed);
+    m_view.speed = ProgressTexts::Speed(FormatSizeFixed(reading->bytesPerSecond));
+    m_view.timeLeft = ProgressTexts::TimeLeft(reading->secondsLeft);
     SetRow(TransferListModel::Speed, m_view.speed);
-    SetRow(TransferListModel::Progress, sendtexts::Percent(sent, m_streamBytes));
+    SetRow(TransferListModel::Progress,
+           ProgressTexts::Percent(TransferProgress::Percent(sent, m_streamBytes)));
     Changed();
 }
 

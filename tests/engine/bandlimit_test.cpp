@@ -1,5 +1,6 @@
-// The band limit paces a transfer to limit x 2048 bytes per progress tick, whichever side
-// sets it. Time moves only when the test moves it, so the assertions count bytes, not time.
+// The band limit paces a transfer to limit x 2048 bytes per two seconds of its clock (the
+// period of its progress tick), whichever side sets it. Time moves only when the test moves
+// it, so the assertions count bytes, not time.
 #include "tests/engine/twocopies.h"
 
 #include <QThread>

@@ -20,6 +20,7 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 // Readable failure messages for texts.
 static void PrintTo(const QString& text, std::ostream* out)
@@ -35,14 +36,9 @@ using certificates::PemPair;
 
 constexpr std::int64_t Day = 24 * 3600;
 
-const QString HandShakeWith = QStringLiteral("Status: SSL HandShake with '127.0.0.1'");
-const QString HandShakeFailed = QStringLiteral("Status: SSL HandShake failed with '127.0.0.1'");
-const QString VerificationFailed =
-    QStringLiteral("Status: SSL Certificate Verification failed with '127.0.0.1'");
-const QString Passed = QStringLiteral("Status: SSL HandShake and Certificate Verification passed");
-const QString TrustListMissing =
-    QStringLiteral("Status: Unable to load SSL Client Authorized Certificates List");
-const QString UnableToConnect = QStringLiteral("Status: Unable to connect to '127.0.0.1'");
+using Step = SecureChannel::ConnectStep;
+using Failure = SecureChannel::ConnectFailure;
+using Steps = std::vector<Step>;
 
 std::unique_ptr<ServerContext> ServerContextOf(const QString& folder)
 {
@@ -54,8 +50,8 @@ std::unique_ptr<ServerContext> ServerContextOf(const QString& folder)
 // client writes "hello" and closes; the server thread keeps whatever it receives.
 struct Attempt
 {
-    QStringList statuses;
-    QString failureText;
+    Steps steps;
+    Failure failure = Failure::None;
     bool clientConnected = false;
     bool serverHandshook = false;
     QByteArray serverReceived;
@@ -83,8 +79,8 @@ Attempt RunAttempt(const QString& folder)
     });
     auto result = SecureChannel::ConnectSession(
         *clientContext, folder + QStringLiteral("/clientcalist.pem"), LocalhostAddress,
-        listener.port(), [&](const QString& text) { attempt.statuses << text; });
-    attempt.failureText = result.failureText;
+        listener.port(), [&](Step step) { attempt.steps.push_back(step); });
+    attempt.failure = result.failure;
     if (result.session) {
         attempt.clientConnected = true;
         EXPECT_EQ(result.session->PeerAddress(), LocalhostAddress);
@@ -127,12 +123,12 @@ TEST_P(ServerCertificate, IsJudgedAfterACompleteHandshake)
     EXPECT_TRUE(attempt.serverHandshook);
     if (c.passes) {
         EXPECT_TRUE(attempt.clientConnected);
-        EXPECT_EQ(attempt.statuses, QStringList({HandShakeWith, Passed}));
+        EXPECT_EQ(attempt.steps, Steps({Step::HandShaking, Step::Verified}));
         EXPECT_EQ(attempt.serverReceived, QByteArray("hello"));
     } else {
         EXPECT_FALSE(attempt.clientConnected);
-        EXPECT_EQ(attempt.statuses, QStringList({HandShakeWith}));
-        EXPECT_EQ(attempt.failureText, VerificationFailed);
+        EXPECT_EQ(attempt.steps, Steps({Step::HandShaking}));
+        EXPECT_EQ(attempt.failure, Failure::Verification);
         // Nothing was written to a server that failed verification.
         EXPECT_TRUE(attempt.serverReceived.isEmpty());
     }
@@ -211,7 +207,7 @@ TEST(ExpiredAuthority, StillVouchesOnlyForWhatItSigned)
         ASSERT_TRUE(tc::WriteTrustList(folder.path(), {expired}));
         const Attempt attempt = RunAttempt(folder.path());
         EXPECT_EQ(attempt.clientConnected, c.passes);
-        EXPECT_EQ(attempt.failureText, c.passes ? QString() : VerificationFailed);
+        EXPECT_EQ(attempt.failure, c.passes ? Failure::None : Failure::Verification);
     }
 }
 
@@ -221,13 +217,13 @@ TEST(ConnectSession, MissingTrustListFailsBeforeAnyConnection)
     ASSERT_TRUE(tc::WriteServerFiles(folder.path(), tc::SharedAuthority()));
     LoopbackListener listener;
     auto context = SecureChannel::CreateClientContext();
-    QStringList statuses;
+    Steps steps;
     auto result = SecureChannel::ConnectSession(
         *context, folder.file(QStringLiteral("clientcalist.pem")), LocalhostAddress,
-        listener.port(), [&](const QString& text) { statuses << text; });
+        listener.port(), [&](Step step) { steps.push_back(step); });
     EXPECT_FALSE(result.session);
-    EXPECT_EQ(result.failureText, TrustListMissing);
-    EXPECT_TRUE(statuses.isEmpty());
+    EXPECT_EQ(result.failure, Failure::TrustList);
+    EXPECT_TRUE(steps.empty());
     EXPECT_FALSE(listener.HasPendingConnection());
 }
 
@@ -241,13 +237,13 @@ TEST(ConnectSession, ClosedPortCannotBeConnected)
         closedPort = listener.port();
     }
     auto context = SecureChannel::CreateClientContext();
-    QStringList statuses;
+    Steps steps;
     auto result = SecureChannel::ConnectSession(
         *context, folder.file(QStringLiteral("clientcalist.pem")), LocalhostAddress, closedPort,
-        [&](const QString& text) { statuses << text; });
+        [&](Step step) { steps.push_back(step); });
     EXPECT_FALSE(result.session);
-    EXPECT_EQ(result.failureText, UnableToConnect);
-    EXPECT_TRUE(statuses.isEmpty());
+    EXPECT_EQ(result.failure, Failure::Connect);
+    EXPECT_TRUE(steps.empty());
 }
 
 TEST(ConnectSession, PeerThatIsNoTlsServerFailsTheHandshake)
@@ -262,14 +258,14 @@ TEST(ConnectSession, PeerThatIsNoTlsServerFailsTheHandshake)
         ::close(fd);
     });
     auto context = SecureChannel::CreateClientContext();
-    QStringList statuses;
+    Steps steps;
     auto result = SecureChannel::ConnectSession(
         *context, folder.file(QStringLiteral("clientcalist.pem")), LocalhostAddress,
-        listener.port(), [&](const QString& text) { statuses << text; });
+        listener.port(), [&](Step step) { steps.push_back(step); });
     server.join();
     EXPECT_FALSE(result.session);
-    EXPECT_EQ(result.failureText, HandShakeFailed);
-    EXPECT_EQ(statuses, QStringList({HandShakeWith}));
+    EXPECT_EQ(result.failure, Failure::HandShake);
+    EXPECT_EQ(steps, Steps({Step::HandShaking}));
 }
 
 TEST(ServerContext, NeedsReadableCertificateAndMatchingKey)
@@ -344,14 +340,14 @@ TEST(WorkerStop, CutsAStalledClientHandshakeShort)
     std::thread worker([&] {
         result = SecureChannel::ConnectSession(
             *context, folder.file(QStringLiteral("clientcalist.pem")), LocalhostAddress,
-            silentServer.port(), [&](const QString&) { handshaking = true; }, &stop);
+            silentServer.port(), [&](Step) { handshaking = true; }, &stop);
     });
     ASSERT_TRUE(WaitUntil([&] { return handshaking.load(); }));
     std::this_thread::sleep_for(std::chrono::milliseconds(20)); // let it block in the handshake
     stop.RequestStop();
     worker.join();
     EXPECT_FALSE(result.session);
-    EXPECT_EQ(result.failureText, HandShakeFailed);
+    EXPECT_EQ(result.failure, Failure::HandShake);
 }
 
 TEST(WorkerStop, CutsAStalledServerHandshakeShort)
@@ -396,7 +392,7 @@ TEST(WorkerStop, StopRequestedEarlierPreventsTheConnection)
         SecureChannel::ConnectSession(*context, folder.file(QStringLiteral("clientcalist.pem")),
                                       LocalhostAddress, listener.port(), {}, &stop);
     EXPECT_FALSE(result.session);
-    EXPECT_EQ(result.failureText, UnableToConnect);
+    EXPECT_EQ(result.failure, Failure::Connect);
     EXPECT_FALSE(listener.HasPendingConnection());
 }
 

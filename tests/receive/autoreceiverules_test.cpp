@@ -124,7 +124,7 @@ TEST_F(AutoReceiveTest, FirstEnabledRuleForTheAddressOrNameMatches)
         const char* peerName;
         std::optional<std::uint32_t> ip;
         QString folder; // empty: no match
-        std::int32_t bandLimit;
+        std::uint32_t bandLimit;
     };
     const Case cases[] = {
         {"host.lan", Ip(10, 0, 0, 5), a, 1}, // earlier of two rules wins

@@ -216,9 +216,9 @@ TEST_F(AutoReceive, AcceptsIntoTheRuleFolderUnattended)
     auto transfer =
         Open(*sender, AutoReceiveMatch{m_data.file(QStringLiteral("inbox")) + QLatin1Char('/'), 7});
     EXPECT_TRUE(transfer->view().caption.startsWith(QStringLiteral("New File Auto-Receive from ")));
-    EXPECT_EQ(transfer->bandLimit(), 7); // the rule's limit: 14 KiB per tick
-    std::uint32_t now = 0;
-    transfer->SetClock([&] { return now; });
+    EXPECT_EQ(transfer->bandLimit(), 7u); // the rule's limit: 14 KiB per two seconds
+    std::atomic<std::uint32_t> now{0};
+    transfer->SetClock([&] { return now.load(); });
     sender->Start(ScriptedSender::Stream(bytes, true));
     ASSERT_TRUE(WaitUntil([&] {
         now += 2000;

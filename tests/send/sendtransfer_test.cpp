@@ -6,6 +6,8 @@
 #include "send/sendtexts.h"
 #include "send/zipbridgeloader.h"
 #include "stats/formatsize.h"
+#include "stats/progresstexts.h"
+#include "stats/transferprogress.h"
 #include "tests/support/testcertificates.h"
 
 #include <QDir>
@@ -175,9 +177,10 @@ TEST_F(SendTransferTest, CompressedSourcesTravelAsArchivesThatUnpackToTheSource)
                   static_cast<std::uint32_t>(QFileInfo(archive).size()));
         EXPECT_EQ(receiver->data(), ReadAll(archive));
         EXPECT_TRUE(receiver->endedCleanly());
-        EXPECT_EQ(view.compressionInfo,
-                  sendtexts::Efficiency(transfer->totalSize(),
-                                        static_cast<std::uint32_t>(QFileInfo(archive).size())));
+        EXPECT_EQ(
+            view.compressionInfo,
+            ProgressTexts::Efficiency(TransferProgress::EfficiencyPercent(
+                transfer->totalSize(), static_cast<std::uint32_t>(QFileInfo(archive).size()))));
         if (transfer->totalSize() == 0) {
             EXPECT_EQ(view.compressionInfo, QStringLiteral("00% Efficiency"));
         }
@@ -519,7 +522,7 @@ TEST_F(SendTransferTest, TunnelSendUsesTheTakenSessionAndRemembersNoHost)
             auto context = SecureChannel::CreateClientContext();
             auto result = SecureChannel::ConnectSession(
                 *context, tunnelPeer.file(QStringLiteral("clientcalist.pem")), 0x7F000001,
-                ntohs(address.sin_port), [](const QString&) {});
+                ntohs(address.sin_port), {});
             receiverSide = std::move(result.session);
         });
         const int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
