@@ -1,6 +1,7 @@
 #pragma once
 
 #include "net/tlssession.h"
+#include "net/wirerecords.h"
 #include "net/workerthread.h"
 #include "send/sendmessages.h"
 
@@ -37,7 +38,7 @@ public:
         std::uint32_t fileCount = 0;
         std::uint32_t totalSize = 0;
         std::int32_t senderPort = 0;
-        std::int32_t rawFlag = 0;
+        std::int32_t rawFlag = RawFlagArchive;
     };
 
     ConnectWorker(SendWorkerInbox* transfer, std::uint64_t run, Request request,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "net/tlssession.h"
+#include "net/wirerecords.h"
 #include "net/workerthread.h"
 #include "send/datastatus.h"
 #include "send/sendmessages.h"
@@ -29,7 +30,7 @@ public:
         QString sourcePath;
         std::uint32_t streamBytes = 0;
         std::uint32_t resumeOffset = 0;
-        std::int32_t rawFlag = 0;
+        std::int32_t rawFlag = RawFlagArchive;
         BandPacer::Clock clock; // the transfer's, which ends the band-limit windows
     };
 

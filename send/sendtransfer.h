@@ -4,6 +4,7 @@
 #include "core/base/soundplayer.h"
 #include "core/base/transferlistmodel.h"
 #include "core/base/transferservices.h"
+#include "net/wirerecords.h"
 #include "send/sendcounters.h"
 #include "send/sendinputs.h"
 #include "send/sendmessages.h"
@@ -162,7 +163,7 @@ private:
     RunCounter m_attempts; // one run per SEND
 
     QString m_hostText; // the accepted host
-    std::int32_t m_rawFlag = 0;
+    std::int32_t m_rawFlag = RawFlagArchive;
     std::uint32_t m_resumeOffset = 0;
     std::uint32_t m_streamBytes = 0;
     SendCounters m_counters;
