@@ -8,7 +8,6 @@
 #include "send/recenthosts.h"
 #include "send/sendcounters.h"
 #include "send/sendnotice.h"
-#include "send/sendstatustexts.h"
 
 #include <chrono>
 
@@ -63,17 +62,19 @@ void ConnectWorker::Post(SendNotice notice)
     HandOver(m_transfer, std::move(notice));
 }
 
-void ConnectWorker::Status(const QString& text)
+void ConnectWorker::Status(SendNotice::Status status, const QString& subject)
 {
     SendNotice notice;
-    notice.text = text;
+    notice.status = status;
+    notice.subject = subject;
     Post(std::move(notice));
 }
 
-void ConnectWorker::Failure(const QString& text)
+void ConnectWorker::Failure(SendNotice::Status status, const QString& subject)
 {
     SendNotice notice;
-    notice.text = text;
+    notice.status = status;
+    notice.subject = subject;
     notice.colour = SendView::Colour::Failure;
     notice.sound = Sound::Error;
     Post(std::move(notice));
@@ -103,12 +104,12 @@ void ConnectWorker::Run()
 bool ConnectWorker::Connect()
 {
     m_context = SecureChannel::CreateClientContext();
-    Status(SendStatusTexts::Connect(ConnectStatus::Resolving));
+    Status(ConnectStatus::Resolving);
     const HostAndPort target = ParseHostText(m_request.hostText);
     m_host = target.host;
     m_port = target.port;
     if (!m_context) {
-        Failure(SendStatusTexts::Connect(ConnectStatus::TlsUnavailable));
+        Failure(ConnectStatus::TlsUnavailable);
         return false;
     }
 
@@ -116,7 +117,7 @@ bool ConnectWorker::Connect()
     if (address.outcome == hostlookup::Outcome::Stopped)
         return false;
     if (address.outcome == hostlookup::Outcome::NotFound) {
-        Failure(SendStatusTexts::Connect(ConnectStatus::Unresolved, m_host));
+        Failure(ConnectStatus::Unresolved, m_host);
         return false;
     }
     m_peerText = SecureChannel::DottedAddress(address.ipv4);
@@ -131,15 +132,12 @@ bool ConnectWorker::Connect()
         }
     }
 
-    Status(SendStatusTexts::Connect(ConnectStatus::Connecting, m_peerText));
+    Status(ConnectStatus::Connecting, m_peerText);
     SecureChannel::ConnectResult result = SecureChannel::ConnectSession(
         *m_context, m_request.trustListFile, address.ipv4, m_port,
-        [this](SecureChannel::ConnectStep step) {
-            Status(SendStatusTexts::Step(step, m_peerText));
-        },
-        &m_worker.stop());
+        [this](SecureChannel::ConnectStep step) { Status(step, m_peerText); }, &m_worker.stop());
     if (!result.session) {
-        Failure(SendStatusTexts::Failure(result.failure, m_peerText));
+        Failure(result.failure, m_peerText);
         return false;
     }
     m_session = std::move(result.session);
@@ -160,7 +158,7 @@ void ConnectWorker::Exchange()
     request.rawFlag = m_request.rawFlag;
     WriteRequest(*m_session, request); // a failed write shows up as a failed reply read
 
-    Status(SendStatusTexts::Connect(ConnectStatus::Awaiting));
+    Status(ConnectStatus::Awaiting);
     const std::optional<ReplyHeader> reply = ReadReply(*m_session);
     if (m_worker.StopRequested())
         return;
@@ -168,7 +166,7 @@ void ConnectWorker::Exchange()
     SendNotice outcome;
     outcome.hostText = m_host;
     if (!reply) {
-        Failure(SendStatusTexts::Connect(ConnectStatus::ResetBeforeReply, m_peerText));
+        Failure(ConnectStatus::ResetBeforeReply, m_peerText);
         EndSession();
         outcome.kind = SendNotice::Kind::ConnectFailed;
         Post(std::move(outcome));
@@ -180,7 +178,7 @@ void ConnectWorker::Exchange()
     if (reply->IsAccepted()) {
         if (m_direct && m_recent)
             m_recent->AddRecentHost(m_host, m_port, nick);
-        Status(SendStatusTexts::Connect(ConnectStatus::Confirmed, nick));
+        Status(ConnectStatus::Confirmed, nick);
         outcome.kind = SendNotice::Kind::Accepted;
         outcome.resumeOffset = reply->resumeOffset;
         Post(std::move(outcome)); // the session stays here for the data phase
@@ -188,7 +186,7 @@ void ConnectWorker::Exchange()
     }
 
     if (reply->IsVersionMismatch()) {
-        Failure(SendStatusTexts::Connect(ConnectStatus::OtherVersion));
+        Failure(ConnectStatus::OtherVersion);
         EndSession();
         outcome.kind = SendNotice::Kind::ConnectFailed;
         Post(std::move(outcome));
@@ -198,7 +196,7 @@ void ConnectWorker::Exchange()
     outcome.kind = SendNotice::Kind::Refused;
     outcome.comment = reply->comment;
     Post(std::move(outcome));
-    Failure(SendStatusTexts::Connect(ConnectStatus::Refused, nick));
+    Failure(ConnectStatus::Refused, nick);
     EndSession();
     // Give the window a moment to come back from the minimized state before the panel.
     std::this_thread::sleep_for(std::chrono::milliseconds(50));

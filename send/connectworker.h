@@ -59,8 +59,8 @@ private:
     bool Connect(); // direct send: resolve, dynamic DNS check, handshake
     void Exchange();
     void Post(SendNotice notice);
-    void Status(const QString& text);
-    void Failure(const QString& text);
+    void Status(SendNotice::Status status, const QString& subject = QString());
+    void Failure(SendNotice::Status status, const QString& subject = QString());
     void EndSession();
 
     SendWorkerInbox* m_transfer;

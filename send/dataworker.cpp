@@ -49,7 +49,7 @@ void DataWorker::Status(DataStatus status)
     if (m_worker.StopRequested())
         return;
     SendNotice notice;
-    notice.dataStatus = status;
+    notice.status = status;
     PostNotice(std::move(notice));
 }
 
@@ -64,7 +64,7 @@ void DataWorker::Fail(DataStatus status)
     if (m_worker.StopRequested())
         return;
     SendNotice notice;
-    notice.dataStatus = status;
+    notice.status = status;
     notice.colour = SendView::Colour::Failure;
     notice.sound = Sound::Error;
     PostNotice(std::move(notice));
@@ -111,7 +111,7 @@ void DataWorker::Run()
     }
 
     SendNotice done;
-    done.dataStatus = DataStatus::Completed;
+    done.status = DataStatus::Completed;
     done.colour = SendView::Colour::Done;
     done.sound = Sound::Complete;
     if (m_worker.StopRequested())

@@ -81,4 +81,16 @@ QString SendStatusTexts::Data(DataStatus status, const QString& source)
     return tr("Status: Other side asked to resume beyond the end of the data");
 }
 
+QString SendStatusTexts::Of(const SendNotice::Status& status, const QString& subject,
+                            const QString& source)
+{
+    if (const auto* connect = std::get_if<ConnectStatus>(&status))
+        return Connect(*connect, subject);
+    if (const auto* step = std::get_if<ConnectStep>(&status))
+        return Step(*step, subject);
+    if (const auto* failure = std::get_if<ConnectFailure>(&status))
+        return Failure(*failure, subject);
+    return Data(std::get<DataStatus>(status), source);
+}
+
 } // namespace vantrel

@@ -3,6 +3,7 @@
 #include "net/securechannel.h"
 #include "send/connectstatus.h"
 #include "send/datastatus.h"
+#include "send/sendnotice.h"
 
 #include <QCoreApplication>
 #include <QString>
@@ -19,6 +20,9 @@ public:
     static QString Failure(SecureChannel::ConnectFailure failure, const QString& peer);
     // `source` is the file or archive the data worker streams.
     static QString Data(DataStatus status, const QString& source);
+    // A worker's status notice: `subject` is what a connect status names, `source` as above.
+    static QString Of(const SendNotice::Status& status, const QString& subject,
+                      const QString& source);
 };
 
 } // namespace vantrel

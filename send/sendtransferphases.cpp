@@ -53,9 +53,7 @@ void SendTransfer::Take(SendNotice notice)
     const QString nick = QString::fromUtf8(notice.nickName);
     switch (notice.kind) {
     case SendNotice::Kind::Status:
-        SetStatus(notice.dataStatus ? SendStatusTexts::Data(*notice.dataStatus, m_dataSource)
-                                    : notice.text,
-                  notice.colour);
+        SetStatus(SendStatusTexts::Of(notice.status, notice.subject, m_dataSource), notice.colour);
         if (notice.sound)
             Play(*notice.sound);
         break;
@@ -189,8 +187,7 @@ void SendTransfer::StartDataPhase()
     if (m_view.compressionOn) {
         const qint64 archiveSize = QFileInfo(m_archivePath).size();
         if (archiveSize < 0 || static_cast<std::uint64_t>(archiveSize) >= SizeFieldLimit) {
-            FailBeforeData(
-                tr("Status: The archive is too large to send (4 GB or more)"));
+            FailBeforeData(tr("Status: The archive is too large to send (4 GB or more)"));
             return;
         }
         m_streamBytes = static_cast<std::uint32_t>(archiveSize);

@@ -83,5 +83,22 @@ TEST(SendStatusTexts, DataStatuses)
               QStringLiteral("Status: Unable to read '/x/%1 %2'"));
 }
 
+// A notice's subject goes to the connect worker's statuses; the data worker's name the source.
+TEST(SendStatusTexts, NoticeStatusesReachTheirWords)
+{
+    const struct
+    {
+        SendNotice::Status status;
+        const char* text;
+    } cases[] = {
+        {ConnectStatus::Connecting, "Status: Connecting to 10.0.0.7"},
+        {ConnectStep::HandShaking, "Status: SSL HandShake with '10.0.0.7'"},
+        {ConnectFailure::HandShake, "Status: SSL HandShake failed with '10.0.0.7'"},
+        {DataStatus::SourceUnopenable, "Status: Unable to open '/data/a.zip'"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SendStatusTexts::Of(c.status, Peer, Source), QLatin1String(c.text)) << c.text;
+}
+
 } // namespace
 } // namespace vantrel
