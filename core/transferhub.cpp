@@ -120,14 +120,14 @@ void TransferHub::Take(hub::UM_REQUEST_DROPPED message)
     m_downloads.SetCell(row, TransferListModel::Dirs, QString::number(request.dirCount));
     m_downloads.SetCell(row, TransferListModel::Files, QString::number(request.fileCount));
     m_downloads.SetCell(row, TransferListModel::Size, FormatSize(request.totalSize));
-    m_downloads.SetCell(row, TransferListModel::Status, QStringLiteral("Dropped"));
-    m_downloads.SetCell(row, TransferListModel::Speed, QStringLiteral("-"));
-    m_downloads.SetCell(row, TransferListModel::Progress, QStringLiteral("-"));
+    m_downloads.SetCell(row, TransferListModel::Status, tr("Dropped"));
+    m_downloads.SetCell(row, TransferListModel::Speed, tr("-"));
+    m_downloads.SetCell(row, TransferListModel::Progress, tr("-"));
 }
 
 SendTransfer* TransferHub::OpenSend(const QString& path)
 {
-    const TransferListModel::RowId row = m_uploads.InsertTop(nullptr, QStringLiteral("N/A"));
+    const TransferListModel::RowId row = m_uploads.InsertTop(nullptr, tr("N/A"));
     Live<SendTransfer> live;
     live.row = row;
     live.transfer =
@@ -181,7 +181,7 @@ void TransferHub::Take(hub::UM_TUNNEL_REGISTERED message)
     if (!registration)
         return;
     TunnelRow row;
-    row.type = QStringLiteral("Incoming");
+    row.type = tr("Incoming");
     row.host = registration->peerName;
     row.nickName = safename::PrintableText(registration->nickName);
     row.state = registration->state;
@@ -193,8 +193,7 @@ void TransferHub::Take(hub::UM_TUNNEL_REGISTERED message)
 std::unique_ptr<TlsSession> TransferHub::TakeTunnel(const QString& host)
 {
     for (TunnelRow& row : m_tunnels) {
-        if (row.type != QLatin1String("Incoming") || row.host != host || !row.handle ||
-            !row.handle->session)
+        if (row.type != tr("Incoming") || row.host != host || !row.handle || !row.handle->session)
             continue;
         std::unique_ptr<TlsSession> session = std::move(row.handle->session);
         row.handle.reset();
@@ -244,7 +243,7 @@ void TransferHub::StopTrayAnimation()
 void TransferHub::ChangeActiveCount(int delta)
 {
     m_activeCount += delta;
-    m_trayHint = QStringLiteral("Active Transfers: %1").arg(m_activeCount);
+    m_trayHint = tr("Active Transfers: %1").arg(m_activeCount);
     emit activeCountChanged(m_activeCount);
     emit trayHintChanged(m_trayHint);
 }

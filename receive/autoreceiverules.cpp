@@ -4,6 +4,7 @@
 #include "net/securechannel.h"
 #include "receive/fixedrecord.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -51,14 +52,13 @@ std::int32_t ParseBandLimit(const QString& text)
     return static_cast<std::int32_t>(value);
 }
 
-
 } // namespace
 
 QString AutoReceiveRule::BandLimitText() const
 {
     if (bandLimit == 0)
-        return QStringLiteral("No Limit");
-    return QStringLiteral("%1 Kb/sec").arg(bandLimit);
+        return QCoreApplication::translate("AutoReceiveRule", "No Limit");
+    return QCoreApplication::translate("AutoReceiveRule", "%1 Kb/sec").arg(bandLimit);
 }
 
 AutoReceiveRules::AutoReceiveRules(QObject* parent) : QObject(parent) {}
@@ -202,17 +202,16 @@ void AutoReceiveRules::SetEnabled(int index, bool enabled)
 
 AutoReceiveRules::Message AutoReceiveRules::CheckMessage(Check check)
 {
-    const QString warningTitle = QStringLiteral("Warning...");
+    const QString warningTitle = tr("Warning...");
     switch (check) {
     case Check::NoHost:
-        return {QStringLiteral("You should enter a Hostname or IP Address!"), warningTitle, false};
+        return {tr("You should enter a Hostname or IP Address!"), warningTitle, false};
     case Check::NoSaveDirectory:
-        return {QStringLiteral("You should enter a Save Directory!"), warningTitle, false};
+        return {tr("You should enter a Save Directory!"), warningTitle, false};
     case Check::NoBandLimit:
-        return {QStringLiteral("You should enter a Band Usage Limit value!"), warningTitle, false};
+        return {tr("You should enter a Band Usage Limit value!"), warningTitle, false};
     case Check::InvalidSaveDirectory:
-        return {QStringLiteral("You must provide a valid Save Directory!"), QStringLiteral("Error"),
-                true};
+        return {tr("You must provide a valid Save Directory!"), tr("Error"), true};
     case Check::Ok:
         break;
     }

@@ -158,7 +158,7 @@ bool ReceiveTransfer::PrepareOutput(const DataHeader& header, QString* failure)
         const bool opened =
             m_resumeChosen ? m_output.OpenAt(m_targetPath, start) : m_output.Create(m_targetPath);
         if (!opened)
-            *failure = tr("Unable to write ") + m_targetPath;
+            *failure = tr("Unable to write %1").arg(m_targetPath);
         return opened;
     }
 
@@ -169,7 +169,7 @@ bool ReceiveTransfer::PrepareOutput(const DataHeader& header, QString* failure)
     }
     if (!m_resumeChosen) {
         if (!m_output.Create(m_tempArchivePath)) {
-            *failure = tr("Unable to write ") + m_tempArchivePath;
+            *failure = tr("Unable to write %1").arg(m_tempArchivePath);
             return false;
         }
         return true;
@@ -231,12 +231,12 @@ void ReceiveTransfer::OnCompleted()
     case Outcome::ArchiveTooLarge:
         Fail(tr("Archive larger than announced"),
              tr("The received archive expands beyond the size the sender announced; "
-                            "nothing of it was kept."),
+                "nothing of it was kept."),
              title);
         return;
     case Outcome::DestinationError:
-        Fail(tr("Disk write error"), tr("Unable to write the received data to ") + m_targetPath,
-             title);
+        Fail(tr("Disk write error"),
+             tr("Unable to write the received data to %1").arg(m_targetPath), title);
         return;
     default:
         Fail(tr("Decompression failed"),

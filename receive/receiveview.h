@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 
 #include <cstdint>
@@ -60,23 +61,27 @@ struct ReceiveView
     bool abortEnabled = true;
 
     // Progress panel.
-    QString operation = QStringLiteral("Awaiting for other side to complete auto-compression");
-    QString dataTransferred = QStringLiteral("N/A");
-    QString speed = QStringLiteral("N/A");
-    QString timeLeft = QStringLiteral("N/A");
-    QString cipher = QStringLiteral("N/A");
-    QString compression = QStringLiteral("N/A");
-    QString compressionHint = QStringLiteral("Auto-Compression is Disabled");
+    QString operation = QCoreApplication::translate(
+        "ReceiveView", "Awaiting for other side to complete auto-compression");
+    QString dataTransferred = QCoreApplication::translate("ReceiveView", "N/A");
+    QString speed = QCoreApplication::translate("ReceiveView", "N/A");
+    QString timeLeft = QCoreApplication::translate("ReceiveView", "N/A");
+    QString cipher = QCoreApplication::translate("ReceiveView", "N/A");
+    QString compression = QCoreApplication::translate("ReceiveView", "N/A");
+    QString compressionHint =
+        QCoreApplication::translate("ReceiveView", "Auto-Compression is Disabled");
     std::uint32_t progressMaximum = 100;
     std::uint32_t progressPosition = 0;
     ProgressStyle progressStyle = ProgressStyle::Normal;
 
     // Interruption panel: its first text, and whether the "aborted" pair of pictures shows.
-    QString interruptionText = QStringLiteral("A connection error has occurred!");
+    QString interruptionText =
+        QCoreApplication::translate("ReceiveView", "A connection error has occurred!");
     bool abortedPictures = false;
 
     // Completion panel.
-    QString openButtonText = QStringLiteral("Open File"); // or "Open Directory"
+    QString openButtonText =
+        QCoreApplication::translate("ReceiveView", "Open File"); // or "Open Directory"
     bool bannerBlinking = false;
 };
 

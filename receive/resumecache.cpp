@@ -5,6 +5,7 @@
 #include "receive/fixedrecord.h"
 #include "stats/formatsize.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -46,7 +47,7 @@ QString ResumeEntry::ProgressText() const
     // instead of overflowing the integer.
     double percent = totalSize == 0 ? 0.0 : double(*actualSize) / double(totalSize) * 100.0;
     percent = std::min(percent, double(std::numeric_limits<int>::max()));
-    return QString::asprintf("%d%%", static_cast<int>(percent));
+    return QCoreApplication::translate("ResumeEntry", "%1%").arg(static_cast<int>(percent));
 }
 
 ResumeCache::ResumeCache(ProgramFolder folder, QObject* parent)

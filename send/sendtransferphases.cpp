@@ -68,14 +68,14 @@ void SendTransfer::Take(SendNotice notice)
         SetRow(TransferListModel::Host, notice.hostText);
         SetRow(TransferListModel::Status, tr("Refused"));
         SetRow(TransferListModel::NickName, nick);
-        m_view.refusalLabel = tr("Comment from ") + nick;
+        m_view.refusalLabel = tr("Comment from %1").arg(nick);
         m_view.refusalComment = QString::fromUtf8(notice.comment);
         m_state = State::Refused;
         break;
     case SendNotice::Kind::Accepted:
         m_resumeOffset = notice.resumeOffset;
         m_hostText = notice.hostText;
-        m_view.caption = tr("Sending File to ") + nick;
+        m_view.caption = tr("Sending File to %1").arg(nick);
         SetRow(TransferListModel::Host, notice.hostText);
         m_row.SetIcon(TransferListModel::IconCompressing);
         SetRow(TransferListModel::Status, tr("Compressing data..."));
@@ -201,7 +201,7 @@ void SendTransfer::StartDataPhase()
     }
     m_counters.sentBytes.store(m_resumeOffset, std::memory_order_relaxed);
     m_progress.Start(m_clock(), m_resumeOffset); // the first speed counts only this run
-    m_view.dataText = tr("0 bytes / ") + FormatSizeFixed(m_streamBytes);
+    m_view.dataText = tr("0 bytes / %1").arg(FormatSizeFixed(m_streamBytes));
     m_view.operation = tr("Sending data ...");
     m_view.cipher = m_session->CipherText();
     m_view.progressSending = true;

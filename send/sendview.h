@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 
 #include <cstdint>
@@ -25,30 +26,33 @@ struct SendView
         Refused
     };
 
-    QString caption = QStringLiteral("New Send Request");
+    QString caption = QCoreApplication::translate("SendView", "New Send Request");
 
     // Top panel.
-    QString pathLabel = QStringLiteral("Directory"); // "File to Send" / "Directory to Send"
-    QString path;                                    // FEdit
-    QString dirCount;                                // LEdit1
-    QString fileCount;                               // LEdit2
-    QString totalSize;                               // LEdit3
+    // "File to Send" / "Directory to Send"
+    QString pathLabel = QCoreApplication::translate("SendView", "Directory");
+    QString path;      // FEdit
+    QString dirCount;  // LEdit1
+    QString fileCount; // LEdit2
+    QString totalSize; // LEdit3
 
     Panel panel = Panel::Request;
 
     // Request panel.
     bool compressionOn = true;            // DoZip checked
     bool compressionToggleEnabled = true; // DoZip enabled
-    QString compressionCaption = QStringLiteral("Auto-Compression Enabled");
+    QString compressionCaption =
+        QCoreApplication::translate("SendView", "Auto-Compression Enabled");
 
     // Progress panel.
-    QString operation = QStringLiteral("Compression in progress...");
-    QString dataText = QStringLiteral("N/A");
-    QString speed = QStringLiteral("N/A");
-    QString timeLeft = QStringLiteral("N/A");
-    QString cipher = QStringLiteral("N/A");
-    QString compressionInfo = QStringLiteral("N/A");
-    QString compressionHint = QStringLiteral("Auto-Compression is Disabled");
+    QString operation = QCoreApplication::translate("SendView", "Compression in progress...");
+    QString dataText = QCoreApplication::translate("SendView", "N/A");
+    QString speed = QCoreApplication::translate("SendView", "N/A");
+    QString timeLeft = QCoreApplication::translate("SendView", "N/A");
+    QString cipher = QCoreApplication::translate("SendView", "N/A");
+    QString compressionInfo = QCoreApplication::translate("SendView", "N/A");
+    QString compressionHint =
+        QCoreApplication::translate("SendView", "Auto-Compression is Disabled");
     std::uint32_t progressMax = 100;
     std::uint32_t progressPosition = 0;
     bool progressSending = false; // green-to-lime bar while sending, maroon-to-red before
@@ -60,7 +64,7 @@ struct SendView
     // Bottom.
     bool sendEnabled = true;
     bool abortEnabled = true;
-    QString statusText = QStringLiteral("Status: Idle");
+    QString statusText = QCoreApplication::translate("SendView", "Status: Idle");
     Colour statusColour = Colour::Work;
 };
 

@@ -1,5 +1,7 @@
 #include "stats/formatsize.h"
 
+#include <QCoreApplication>
+
 namespace vantrel {
 
 namespace {
@@ -9,11 +11,12 @@ constexpr std::uint32_t MiB = 1024 * 1024;
 
 // Whole units only for exact multiples; anything else shows two rounded decimals, so a count
 // just below a unit reads "1024.00 Kb" rather than jumping to "1 Mb".
-QString Scaled(std::uint32_t bytes, std::uint32_t unit, const char* suffix)
+// `text` is the unit's words around the figure ("%1 Mb").
+QString Scaled(std::uint32_t bytes, std::uint32_t unit, const QString& text)
 {
     if (bytes % unit == 0)
-        return QString::asprintf("%u %s", bytes / unit, suffix);
-    return QString::asprintf("%.2f %s", static_cast<double>(bytes) / unit, suffix);
+        return text.arg(QString::asprintf("%u", bytes / unit));
+    return text.arg(QString::asprintf("%.2f", static_cast<double>(bytes) / unit));
 }
 
 } // namespace
@@ -21,19 +24,21 @@ QString Scaled(std::uint32_t bytes, std::uint32_t unit, const char* suffix)
 QString FormatSize(std::uint32_t bytes)
 {
     if (bytes >= MiB)
-        return Scaled(bytes, MiB, "Mb");
+        return Scaled(bytes, MiB, QCoreApplication::translate("FormatSize", "%1 Mb"));
     if (bytes >= KiB)
-        return Scaled(bytes, KiB, "Kb");
-    return QString::asprintf("%u bytes", bytes);
+        return Scaled(bytes, KiB, QCoreApplication::translate("FormatSize", "%1 Kb"));
+    return QCoreApplication::translate("FormatSize", "%1 bytes").arg(bytes);
 }
 
 QString FormatSizeFixed(std::uint32_t bytes)
 {
     if (bytes > MiB)
-        return QString::asprintf("%.2f Mb", static_cast<double>(bytes) / MiB);
+        return QCoreApplication::translate("FormatSize", "%1 Mb")
+            .arg(QString::asprintf("%.2f", double(bytes) / MiB));
     if (bytes > KiB)
-        return QString::asprintf("%.2f Kb", static_cast<double>(bytes) / KiB);
-    return QString::asprintf("%u bytes", bytes);
+        return QCoreApplication::translate("FormatSize", "%1 Kb")
+            .arg(QString::asprintf("%.2f", double(bytes) / KiB));
+    return QCoreApplication::translate("FormatSize", "%1 bytes").arg(bytes);
 }
 
 } // namespace vantrel

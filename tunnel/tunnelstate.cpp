@@ -1,20 +1,22 @@
 #include "tunnel/tunnelstate.h"
 
+#include <QCoreApplication>
+
 namespace vantrel {
 
 QString TunnelStateText(TunnelState state)
 {
     switch (state) {
     case TunnelState::Open:
-        return QStringLiteral("Open");
+        return QCoreApplication::translate("TunnelState", "Open");
     case TunnelState::Used:
-        return QStringLiteral("Used");
+        return QCoreApplication::translate("TunnelState", "Used");
     case TunnelState::Closed:
-        return QStringLiteral("Closed");
+        return QCoreApplication::translate("TunnelState", "Closed");
     case TunnelState::Dropped:
         break;
     }
-    return QStringLiteral("Dropped");
+    return QCoreApplication::translate("TunnelState", "Dropped");
 }
 
 int TunnelStateImage(TunnelState state)
