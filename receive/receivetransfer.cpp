@@ -51,9 +51,9 @@ ReceiveTransfer::ReceiveTransfer(const TransferServices& services,
     connect(&m_unzipTimer, &QTimer::timeout, this, &ReceiveTransfer::UnzipTick);
 
     const QString nick = safename::PrintableText(m_request.nickName);
-    m_view.caption =
-        (m_autoMatch ? tr("New File Auto-Receive from ") : tr("New File Receive Request from ")) +
-        peerName() + QStringLiteral(" (") + nick + QLatin1Char(')');
+    m_view.caption = (m_autoMatch ? tr("New File Auto-Receive from %1 (%2)")
+                                  : tr("New File Receive Request from %1 (%2)"))
+                         .arg(peerName(), nick);
     m_view.host = peerName();
     m_view.nickName = nick;
     m_view.nameLabel = m_isFile ? tr("File") : tr("Directory");

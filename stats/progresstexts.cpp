@@ -4,7 +4,7 @@ namespace vantrel {
 
 QString ProgressTexts::Percent(int percent)
 {
-    return QString::asprintf("%d%%", percent);
+    return tr("%1%").arg(percent);
 }
 
 QString ProgressTexts::Speed(const QString& sizeText)
