@@ -1,11 +1,12 @@
 #include "core/installation.h"
 
-#include "core/profile.h"
 #include "core/base/programfolder.h"
 #include "core/base/settingsstore.h"
+#include "core/profile.h"
 #include "core/soundsynth.h"
 #include "net/certificates.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -73,8 +74,9 @@ PairState StateOf(const ProgramFolder& folder, const QString& cert, const QStrin
 
 QString BrokenPairText(const QString& cert, const QString& key)
 {
-    return QStringLiteral("only one of %1 and %2 exists; it was left alone (remove it to have "
-                          "the pair made again)")
+    return QCoreApplication::translate(
+               "Installation", "only one of %1 and %2 exists; it was left alone (remove it to have "
+                               "the pair made again)")
         .arg(cert, key);
 }
 
@@ -94,8 +96,8 @@ std::optional<certificates::PemPair> Authority(const ProgramFolder& folder, Repo
         auto key = ReadAll(folder.file(AuthorityKeyFile));
         report.kept << AuthorityFile << AuthorityKeyFile;
         if (!cert || !key) {
-            report.problems
-                << QStringLiteral("cannot read %1 or %2").arg(AuthorityFile, AuthorityKeyFile);
+            report.problems << QCoreApplication::translate("Installation", "cannot read %1 or %2")
+                                   .arg(AuthorityFile, AuthorityKeyFile);
             return std::nullopt;
         }
         return certificates::PemPair{*cert, *key};
@@ -109,7 +111,8 @@ std::optional<certificates::PemPair> Authority(const ProgramFolder& folder, Repo
                 .arg(HostName());
         auto pair = certificates::MakeAuthority(name, -BackdateSeconds, AuthorityValiditySeconds);
         if (!pair || !WritePair(folder, *pair, AuthorityFile, AuthorityKeyFile)) {
-            report.problems << QStringLiteral("cannot make the certificate authority");
+            report.problems << QCoreApplication::translate("Installation",
+                                                           "cannot make the certificate authority");
             return std::nullopt;
         }
         report.created << AuthorityFile << AuthorityKeyFile;
@@ -131,7 +134,8 @@ void InstallSounds(const ProgramFolder& folder, Report& report)
         else if (WritePublicFile(folder.file(name), soundsynth::Wave(sound)))
             report.created << name;
         else
-            report.problems << QStringLiteral("cannot write %1").arg(name);
+            report.problems
+                << QCoreApplication::translate("Installation", "cannot write %1").arg(name);
     }
 }
 
@@ -145,7 +149,9 @@ void InstallCertificates(const ProgramFolder& folder, Report& report)
         break;
     case PairState::Absent: {
         if (!authority) {
-            report.problems << QStringLiteral("no authority to sign %1").arg(ServerCertificateFile);
+            report.problems << QCoreApplication::translate("Installation",
+                                                           "no authority to sign %1")
+                                   .arg(ServerCertificateFile);
             break;
         }
         auto server = certificates::MakeServerCertificate(*authority, HostName(), -BackdateSeconds,
@@ -153,7 +159,8 @@ void InstallCertificates(const ProgramFolder& folder, Report& report)
         if (server && WritePair(folder, *server, ServerCertificateFile, ServerKeyFile))
             report.created << ServerCertificateFile << ServerKeyFile;
         else
-            report.problems << QStringLiteral("cannot make the server certificate");
+            report.problems << QCoreApplication::translate("Installation",
+                                                           "cannot make the server certificate");
         break;
     }
     case PairState::Broken:
@@ -164,11 +171,13 @@ void InstallCertificates(const ProgramFolder& folder, Report& report)
     if (QFileInfo::exists(folder.file(TrustListFile))) {
         report.kept << TrustListFile;
     } else if (!authority) {
-        report.problems << QStringLiteral("no authority to put in %1").arg(TrustListFile);
+        report.problems << QCoreApplication::translate("Installation", "no authority to put in %1")
+                               .arg(TrustListFile);
     } else if (WritePublicFile(folder.file(TrustListFile), authority->certificatePem)) {
         report.created << TrustListFile;
     } else {
-        report.problems << QStringLiteral("cannot write %1").arg(TrustListFile);
+        report.problems
+            << QCoreApplication::translate("Installation", "cannot write %1").arg(TrustListFile);
     }
 }
 
@@ -186,34 +195,41 @@ Result Install(const Profile& profile, SettingsStore& store)
     for (const QString& path : {profile.configFolder(), folder.path(), folder.soundsFolder(),
                                 folder.cachedResumesFolder(), folder.tempFolder()}) {
         if (!QDir().mkpath(path))
-            return {false,
-                    QStringLiteral("Installation failed: cannot create the folder %1").arg(path)};
+            return {false, QCoreApplication::translate(
+                               "Installation", "Installation failed: cannot create the folder %1")
+                               .arg(path)};
     }
     InstallSounds(folder, report);
     InstallCertificates(folder, report);
 
     QString text;
     if (!report.created.isEmpty())
-        text += QStringLiteral("\nCreated: ") + report.created.join(QStringLiteral(", "));
+        text += QCoreApplication::translate("Installation", "\nCreated: %1")
+                    .arg(report.created.join(QStringLiteral(", ")));
     if (!report.kept.isEmpty())
-        text += QStringLiteral("\nKept as they were: ") + report.kept.join(QStringLiteral(", "));
+        text += QCoreApplication::translate("Installation", "\nKept as they were: %1")
+                    .arg(report.kept.join(QStringLiteral(", ")));
     if (!report.problems.isEmpty()) {
         // SProgramPath stays unwritten, so the next start tries again.
-        return {false, QStringLiteral("Installation in %1 is incomplete: %2.%3")
+        return {false, QCoreApplication::translate("Installation",
+                                                   "Installation in %1 is incomplete: %2.%3")
                            .arg(folder.path(), report.problems.join(QStringLiteral("; ")), text)};
     }
     store.Write(SettingsStore::MainKey, ProgramPathValue, folder.path());
-    return {true, QStringLiteral("Vantrel is installed in %1.%2").arg(folder.path(), text)};
+    return {true, QCoreApplication::translate("Installation", "Vantrel is installed in %1.%2")
+                      .arg(folder.path(), text)};
 }
 
 Result DescribeAuthority(const ProgramFolder& folder)
 {
     const auto pem = ReadAll(folder.file(AuthorityFile));
     if (!pem || !certificates::IsPemCertificate(*pem))
-        return {false,
-                QStringLiteral("There is no authority certificate in %1.").arg(folder.path())};
+        return {false, QCoreApplication::translate("Installation",
+                                                   "There is no authority certificate in %1.")
+                           .arg(folder.path())};
     return {true, QString::fromLatin1(*pem).trimmed() +
-                      QStringLiteral("\nSubject: %1\nSHA-256 fingerprint: %2")
+                      QCoreApplication::translate("Installation",
+                                                  "\nSubject: %1\nSHA-256 fingerprint: %2")
                           .arg(certificates::SubjectText(*pem), certificates::Fingerprint(*pem))};
 }
 
@@ -221,13 +237,15 @@ Result ExportAuthority(const ProgramFolder& folder, const QString& file)
 {
     const auto pem = ReadAll(folder.file(AuthorityFile));
     if (!pem || !certificates::IsPemCertificate(*pem))
-        return {false,
-                QStringLiteral("There is no authority certificate in %1.").arg(folder.path())};
+        return {false, QCoreApplication::translate("Installation",
+                                                   "There is no authority certificate in %1.")
+                           .arg(folder.path())};
     if (!WritePublicFile(file, *pem))
-        return {false, QStringLiteral("Cannot write %1.").arg(file)};
-    return {true, QStringLiteral("Exported this computer's authority certificate to %1.\n"
-                                 "SHA-256 fingerprint: %2\n"
-                                 "On the other computer, run: vantrel --trust <that file>")
+        return {false, QCoreApplication::translate("Installation", "Cannot write %1.").arg(file)};
+    return {true, QCoreApplication::translate(
+                      "Installation", "Exported this computer's authority certificate to %1.\n"
+                                      "SHA-256 fingerprint: %2\n"
+                                      "On the other computer, run: vantrel --trust <that file>")
                       .arg(file, certificates::Fingerprint(*pem))};
 }
 
@@ -235,10 +253,14 @@ Result TrustAuthority(const ProgramFolder& folder, const QString& peerFile)
 {
     const auto peer = ReadAll(peerFile);
     if (!peer)
-        return {false, QStringLiteral("Cannot read %1; nothing was changed.").arg(peerFile)};
+        return {false,
+                QCoreApplication::translate("Installation", "Cannot read %1; nothing was changed.")
+                    .arg(peerFile)};
     if (!certificates::IsPemCertificate(*peer))
-        return {false, QStringLiteral("%1 does not hold a PEM certificate; nothing was changed.")
-                           .arg(peerFile)};
+        return {false,
+                QCoreApplication::translate(
+                    "Installation", "%1 does not hold a PEM certificate; nothing was changed.")
+                    .arg(peerFile)};
 
     const QString listFile = folder.file(TrustListFile);
     QByteArray list = ReadAll(listFile).value_or(QByteArray());
@@ -254,18 +276,22 @@ Result TrustAuthority(const ProgramFolder& folder, const QString& peerFile)
             continue;
         trusted << fingerprint;
         added += cert.endsWith('\n') ? cert : cert + '\n';
-        lines << QStringLiteral("  %1\n  SHA-256 fingerprint: %2")
+        lines << QCoreApplication::translate("Installation", "  %1\n  SHA-256 fingerprint: %2")
                      .arg(certificates::SubjectText(cert), fingerprint);
     }
     if (added.isEmpty())
-        return {false, QStringLiteral("The certificate in %1 is already trusted; nothing was "
-                                      "changed.")
+        return {false, QCoreApplication::translate(
+                           "Installation", "The certificate in %1 is already trusted; nothing was "
+                                           "changed.")
                            .arg(peerFile)};
     if (!list.isEmpty() && !list.endsWith('\n'))
         list += '\n';
     if (!WritePublicFile(listFile, list + added))
-        return {false, QStringLiteral("Cannot write %1; nothing was changed.").arg(listFile)};
-    return {true, QStringLiteral("Now trusting, for outgoing connections:\n%1")
+        return {false,
+                QCoreApplication::translate("Installation", "Cannot write %1; nothing was changed.")
+                    .arg(listFile)};
+    return {true, QCoreApplication::translate("Installation",
+                                              "Now trusting, for outgoing connections:\n%1")
                       .arg(lines.join(QLatin1Char('\n')))};
 }
 

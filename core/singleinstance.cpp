@@ -23,8 +23,7 @@ SingleInstance::Outcome SingleInstance::TryBecomeInstance()
     if (m_server)
         return Outcome::Became;
     if (!QDir().mkpath(m_profile.configFolder())) {
-        m_errorText =
-            QStringLiteral("Cannot create the profile folder %1").arg(m_profile.configFolder());
+        m_errorText = tr("Cannot create the profile folder %1").arg(m_profile.configFolder());
         return Outcome::Failed;
     }
     auto lock = std::make_unique<QLockFile>(m_profile.lockFile());
@@ -33,7 +32,7 @@ SingleInstance::Outcome SingleInstance::TryBecomeInstance()
     if (!lock->tryLock(0)) {
         if (lock->error() == QLockFile::LockFailedError)
             return Outcome::AlreadyRunning;
-        m_errorText = QStringLiteral("Cannot lock the profile %1").arg(m_profile.lockFile());
+        m_errorText = tr("Cannot lock the profile %1").arg(m_profile.lockFile());
         return Outcome::Failed;
     }
 
