@@ -1,7 +1,7 @@
 #include "core/programcore.h"
 
 #include "core/handoffreceiver.h"
-#include "core/base/soundplayer.h"
+#include "core/base/silentsoundplayer.h"
 #include "core/base/ticks.h"
 #include "core/transferhub.h"
 #include "net/securechannel.h"

@@ -1,5 +1,6 @@
 #include "core/transferhub.h"
 
+#include "core/base/rowref.h"
 #include "core/base/settingsstore.h"
 #include "net/incomingconnection.h"
 #include "net/tlssession.h"

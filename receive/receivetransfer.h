@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/base/runcounter.h"
+#include "core/base/rowref.h"
 #include "core/base/transferlistmodel.h"
 #include "core/base/transferservices.h"
 #include "net/incomingconnection.h"

@@ -1,6 +1,7 @@
 // Throughput of the send engine over loopback TLS: one raw and one compressed transfer of
 // incompressible data to a receiver that only counts. Prints figures; asserts nothing.
 //   send_bench [MiB]   (default 1024)
+#include "core/base/rowref.h"
 #include "core/base/transferlistmodel.h"
 #include "core/base/transferservices.h"
 #include "net/securechannel.h"

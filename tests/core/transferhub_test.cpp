@@ -1,7 +1,7 @@
 #include "core/transferhub.h"
 
 #include "core/base/settingsstore.h"
-#include "core/base/soundplayer.h"
+#include "core/base/silentsoundplayer.h"
 #include "net/securechannel.h"
 #include "net/tlssession.h"
 #include "net/wirerecords.h"
