@@ -6,7 +6,7 @@
 #include "core/base/transferservices.h"
 #include "net/incomingconnection.h"
 #include "net/wirerecords.h"
-#include "receive/autoreceiverules.h"
+#include "receive/autoreceivematch.h"
 #include "receive/bufferedoutput.h"
 #include "receive/receivemessages.h"
 #include "receive/receiveview.h"
