@@ -47,7 +47,7 @@ ProgramCore::InitResult ProgramCore::Initialise(const Options& options)
     const QString zipFolder = options.executableFolder.isEmpty()
                                   ? QCoreApplication::applicationDirPath()
                                   : options.executableFolder;
-    m_zip = ZipBridge::Load(zipFolder);
+    m_zip = ZipBridgeLoader::Load(zipFolder);
     if (!m_zip)
         return InitResult::ZipInitFailed;
 

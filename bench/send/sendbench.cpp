@@ -41,7 +41,7 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const int mib = argc > 1 ? std::atoi(argv[1]) : 1024;
     SecureChannel::Bind();
-    auto zip = ZipBridge::Load(test::BuildFolder());
+    auto zip = ZipBridgeLoader::Load(test::BuildFolder());
     test::TempFolder profile, peer, data;
     test::testcertificates::WriteProfileCertificates(profile.path());
     test::testcertificates::WriteServerFiles(peer.path(),
