@@ -8,7 +8,7 @@
 #include "core/mainunit.h"
 #include "core/profile.h"
 #include "core/programcore.h"
-#include "core/base/handovermarks.h"
+#include "core/base/handoverlock.h"
 #include "core/quitonsignals.h"
 #include "core/singleinstance.h"
 

@@ -1,7 +1,7 @@
 #include "core/programcore.h"
 
 #include "core/handoffreceiver.h"
-#include "core/base/soundplayer.h"
+#include "core/base/silentsoundplayer.h"
 #include "core/base/ticks.h"
 #include "core/transferhub.h"
 #include "net/securechannel.h"
@@ -47,7 +47,7 @@ ProgramCore::InitResult ProgramCore::Initialise(const Options& options)
     const QString zipFolder = options.executableFolder.isEmpty()
                                   ? QCoreApplication::applicationDirPath()
                                   : options.executableFolder;
-    m_zip = ZipBridge::Load(zipFolder);
+    m_zip = ZipBridgeLoader::Load(zipFolder);
     if (!m_zip)
         return InitResult::ZipInitFailed;
 

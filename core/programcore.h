@@ -23,7 +23,7 @@ class Listener;
 class ResumeCache;
 class SoundPlayer;
 class TransferHub;
-class ZipBridge;
+class ZipBridgeLoader;
 
 // The engine state of one running copy of the program, without any window: what the main
 // window owns and initialises. Tests make two of them in one process, each on its own profile.
@@ -70,7 +70,7 @@ public:
     Settings& settings() { return m_settings; }
     const AutostartEntry& autostart() const { return m_autostart; }
     RateCounters& counters() { return m_counters; }
-    ZipBridge* zip() const { return m_zip.get(); }
+    ZipBridgeLoader* zip() const { return m_zip.get(); }
     // Exists once Initialise has loaded the settings.
     HandOffReceiver* handOff() const { return m_handOff.get(); }
 
@@ -96,7 +96,7 @@ private:
     AutostartEntry m_autostart;
     ProgramFolder m_folder;
     RateCounters m_counters;
-    std::unique_ptr<ZipBridge> m_zip;
+    std::unique_ptr<ZipBridgeLoader> m_zip;
     std::unique_ptr<HandOffReceiver> m_handOff;
 
     // Owned for the whole run; everything below is lent to the hub and its transfers.

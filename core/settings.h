@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/autostartentry.h"
 #include "core/base/nickname.h"
 #include "net/wirerecords.h"
 
@@ -25,18 +26,6 @@ struct Settings
     // The nickname to send: "Anonymous" when the field is empty.
     QString EffectiveNickName() const;
 };
-
-// Where the autostart entry goes, and the command it starts.
-struct AutostartEntry
-{
-    QString desktopFile; // $XDG_CONFIG_HOME/autostart/vantrel.desktop
-    QString command;     // this executable, with the profile it ran with
-};
-
-// The entry for this executable: the desktop file below $XDG_CONFIG_HOME (default ~/.config),
-// and an Exec command line that starts `executable` with VANTREL_HOME set to `profileHome`
-// when one is given (a portable profile), quoted as desktop entries require.
-AutostartEntry DefaultAutostartEntry(const QString& executable, const QString& profileHome = {});
 
 // Load: defaults for missing or unusable values; never fails.
 Settings LoadSettings(const SettingsStore& store, const AutostartEntry& autostart);

@@ -1,7 +1,8 @@
 #include "core/transferhub.h"
 
+#include "core/base/rowref.h"
 #include "core/base/settingsstore.h"
-#include "net/incomingconnection.h"
+#include "net/incomingrequest.h"
 #include "net/tlssession.h"
 #include "receive/autoreceiverules.h"
 #include "receive/receivetransfer.h"
@@ -12,6 +13,7 @@
 #include "stats/formatsize.h"
 #include "tunnel/incomingpolicy.h"
 #include "tunnel/tunnelhandle.h"
+#include "tunnel/tunnelregistration.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "net/tlssession.h"
-#include "net/wirerecords.h"
 
 #include <QString>
 
@@ -18,13 +17,6 @@ struct IncomingConnection
     std::uint16_t peerPort = 0;
     std::unique_ptr<TlsSession> session; // none once closed (a dropped request)
     QString peerName;                    // at most 511 bytes
-};
-
-// Payload of UM_INCOMING_REQUEST and UM_REQUEST_DROPPED.
-struct IncomingRequest
-{
-    std::unique_ptr<IncomingConnection> connection;
-    RequestHeader request;
 };
 
 } // namespace vantrel

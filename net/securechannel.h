@@ -1,5 +1,7 @@
 #pragma once
 
+#include "net/clientcontext.h"
+#include "net/servercontext.h"
 #include "net/tlssession.h"
 
 #include <QString>
@@ -11,32 +13,6 @@
 namespace vantrel {
 
 class WorkerStop;
-
-// The listening side's context: server certificate and key. Opaque.
-class ServerContext
-{
-public:
-    struct Impl;
-    explicit ServerContext(std::unique_ptr<Impl> impl);
-    ~ServerContext();
-    Impl* impl() const { return m_impl.get(); }
-
-private:
-    std::unique_ptr<Impl> m_impl;
-};
-
-// One outgoing attempt's context. Opaque.
-class ClientContext
-{
-public:
-    struct Impl;
-    explicit ClientContext(std::unique_ptr<Impl> impl);
-    ~ClientContext();
-    Impl* impl() const { return m_impl.get(); }
-
-private:
-    std::unique_ptr<Impl> m_impl;
-};
 
 // The program's thin layer over the TLS library.
 namespace SecureChannel {

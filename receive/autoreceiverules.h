@@ -1,5 +1,8 @@
 #pragma once
 
+#include "receive/autoreceivematch.h"
+#include "receive/autoreceiverule.h"
+
 #include <QObject>
 #include <QString>
 
@@ -8,23 +11,6 @@
 #include <vector>
 
 namespace vantrel {
-
-struct AutoReceiveRule
-{
-    bool enabled = true;
-    QString host;        // at most 511 bytes
-    QString saveFolder;  // at most 511 bytes, no trailing "/"
-    std::int32_t bandLimit = 0; // Kb/sec, 0 = no limit
-
-    QString BandLimitText() const; // "No Limit" or "<n> Kb/sec"
-};
-
-// What a match hands the new receive transfer.
-struct AutoReceiveMatch
-{
-    QString ruleFolder;
-    std::uint32_t bandLimit = 0; // Kb/sec, 0 = no limit
-};
 
 // The auto-receive rules and their file "autorec.vnt". UI thread only.
 class AutoReceiveRules : public QObject

@@ -2,13 +2,14 @@
 
 #include "core/base/hubmessages.h"
 #include "core/base/nickname.h"
-#include "net/incomingconnection.h"
+#include "net/incomingrequest.h"
 #include "net/securechannel.h"
 #include "net/tlssession.h"
 #include "net/wirerecords.h"
 #include "netutil/dyndnsbook.h"
 #include "tunnel/incomingpolicy.h"
 #include "tunnel/tunnelhandle.h"
+#include "tunnel/tunnelregistration.h"
 
 #include <arpa/inet.h>
 #include <netdb.h>

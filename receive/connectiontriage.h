@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/base/hubmessages.h"
 #include "net/workerthread.h"
+#include "receive/triageservices.h"
 
 #include <QByteArray>
 #include <QString>
@@ -18,20 +18,7 @@ class QObject;
 namespace vantrel {
 
 class DynDnsBook;
-class IncomingPolicy;
-class ServerContext;
 class TlsSession;
-
-// What every connection of one listener consults. Everything here outlives the connections;
-// ownNickName is called on connection threads and must be safe to call there.
-struct TriageServices
-{
-    ServerContext* context = nullptr;
-    IncomingPolicy* policy = nullptr;
-    DynDnsBook* book = nullptr;
-    std::function<QByteArray()> ownNickName;
-    HubInbox* eventTarget = nullptr;
-};
 
 // One accepted connection on its own thread: server handshake, the request record, version
 // check, naming, policy, and the message that hands the outcome to the hub. Until the request

@@ -1,11 +1,12 @@
 #pragma once
 
 #include "core/base/runcounter.h"
+#include "core/base/rowref.h"
 #include "core/base/transferlistmodel.h"
 #include "core/base/transferservices.h"
 #include "net/incomingconnection.h"
 #include "net/wirerecords.h"
-#include "receive/autoreceiverules.h"
+#include "receive/autoreceivematch.h"
 #include "receive/bufferedoutput.h"
 #include "receive/receivemessages.h"
 #include "receive/receiveview.h"

@@ -31,7 +31,7 @@ QString CreateArchiveFile(const QString& tempFolder)
 
 } // namespace
 
-CompressWorker::CompressWorker(ZipBridge* zip, QString sourcePath, bool isDirectory,
+CompressWorker::CompressWorker(ZipBridgeLoader* zip, QString sourcePath, bool isDirectory,
                                std::function<void()> finished)
     : m_zip(zip), m_sourcePath(std::move(sourcePath)), m_isDirectory(isDirectory),
       m_finished(std::move(finished))

@@ -10,7 +10,7 @@
 
 namespace vantrel {
 
-class ZipBridge;
+class ZipBridgeLoader;
 
 // Compresses one file or directory tree into a temporary archive in the background. The
 // component advances the progress word and polls the cancel word; the worker records how
@@ -28,7 +28,7 @@ public:
 
     // `finished` runs on the worker thread once the component has returned (to post a
     // wake-up to the owner; it must not touch the owner directly).
-    CompressWorker(ZipBridge* zip, QString sourcePath, bool isDirectory,
+    CompressWorker(ZipBridgeLoader* zip, QString sourcePath, bool isDirectory,
                    std::function<void()> finished = {});
     ~CompressWorker(); // cancels and joins
     CompressWorker(const CompressWorker&) = delete;
@@ -49,7 +49,7 @@ public:
 private:
     void Run();
 
-    ZipBridge* m_zip;
+    ZipBridgeLoader* m_zip;
     QString m_sourcePath;
     bool m_isDirectory;
     std::function<void()> m_finished;

@@ -2,6 +2,7 @@
 
 #include "core/base/runcounter.h"
 #include "core/base/soundplayer.h"
+#include "core/base/rowref.h"
 #include "core/base/transferlistmodel.h"
 #include "core/base/transferservices.h"
 #include "net/wirerecords.h"

@@ -17,7 +17,7 @@ template <typename Fn> bool Resolve(QLibrary& library, const char* name, Fn& tar
 
 } // namespace
 
-bool ZipBridge::ResolveAll()
+bool ZipBridgeLoader::ResolveAll()
 {
     return Resolve(m_library, "ZipBridgeFolderProperties64", m_folderProperties) &&
            Resolve(m_library, "OrvakZipSingleFile", m_zipSingleFile) &&
@@ -26,7 +26,7 @@ bool ZipBridge::ResolveAll()
            Resolve(m_library, "ZipBridgeUnzipAllFolderBounded", m_unzipFolder);
 }
 
-std::unique_ptr<ZipBridge> ZipBridge::Load(const QString& preferredFolder)
+std::unique_ptr<ZipBridgeLoader> ZipBridgeLoader::Load(const QString& preferredFolder)
 {
     QStringList candidates;
     if (!preferredFolder.isEmpty()) {
@@ -38,7 +38,7 @@ std::unique_ptr<ZipBridge> ZipBridge::Load(const QString& preferredFolder)
     candidates << QStringLiteral("zipbridge");
 
     for (const QString& candidate : candidates) {
-        std::unique_ptr<ZipBridge> bridge(new ZipBridge);
+        std::unique_ptr<ZipBridgeLoader> bridge(new ZipBridgeLoader);
         bridge->m_library.setFileName(candidate);
         if (!bridge->m_library.load())
             continue;
@@ -50,27 +50,29 @@ std::unique_ptr<ZipBridge> ZipBridge::Load(const QString& preferredFolder)
     return nullptr;
 }
 
-int ZipBridge::FolderProperties(const char* directory, std::uint64_t* totalSize,
-                                std::uint32_t* dirCount, std::uint32_t* fileCount) const
+int ZipBridgeLoader::FolderProperties(const char* directory, std::uint64_t* totalSize,
+                                      std::uint32_t* dirCount, std::uint32_t* fileCount) const
 {
     return m_folderProperties(directory, totalSize, dirCount, fileCount);
 }
 
-int ZipBridge::ZipSingleFile(const char* archivePath, const char* source, std::uint32_t* progress,
-                             std::uint32_t* unusedOut, std::uint32_t* cancel) const
+int ZipBridgeLoader::ZipSingleFile(const char* archivePath, const char* source,
+                                   std::uint32_t* progress, std::uint32_t* unusedOut,
+                                   std::uint32_t* cancel) const
 {
     return m_zipSingleFile(archivePath, source, progress, unusedOut, cancel);
 }
 
-int ZipBridge::ZipFolder(const char* archivePath, const char* source, std::uint32_t* progress,
-                         std::uint32_t* cancel) const
+int ZipBridgeLoader::ZipFolder(const char* archivePath, const char* source, std::uint32_t* progress,
+                               std::uint32_t* cancel) const
 {
     return m_zipFolder(archivePath, source, progress, cancel);
 }
 
-ArchiveUnpacker::Result ZipBridge::Unpack(bool directory, const char* archivePath,
-                                          const char* target, std::uint32_t* progress,
-                                          std::uint32_t* cancel, std::uint64_t limitBytes) const
+ArchiveUnpacker::Result ZipBridgeLoader::Unpack(bool directory, const char* archivePath,
+                                                const char* target, std::uint32_t* progress,
+                                                std::uint32_t* cancel,
+                                                std::uint64_t limitBytes) const
 {
     const UnzipBoundedFn unzip = directory ? m_unzipFolder : m_unzipSingleFile;
     switch (unzip(archivePath, target, progress, cancel, limitBytes)) {

@@ -13,13 +13,13 @@ namespace vantrel {
 // The compression component, loaded by name at start-up, with the operations the engine
 // calls. A bridge exists only once every one of them has been found in the library, so
 // callers use them without checking.
-class ZipBridge final : public ArchiveUnpacker
+class ZipBridgeLoader final : public ArchiveUnpacker
 {
 public:
     // Loads "libzipbridge.so" from `preferredFolder` first (the program's own folder),
     // then from the library search path. Nothing when no library offering every
     // operation can be loaded.
-    static std::unique_ptr<ZipBridge> Load(const QString& preferredFolder);
+    static std::unique_ptr<ZipBridgeLoader> Load(const QString& preferredFolder);
 
     // Counts a folder's tree: its total size, folders (itself included) and files.
     int FolderProperties(const char* directory, std::uint64_t* totalSize, std::uint32_t* dirCount,
@@ -45,7 +45,7 @@ private:
     using UnzipBoundedFn = int (*)(const char*, const char*, std::uint32_t*, std::uint32_t*,
                                    std::uint64_t);
 
-    ZipBridge() = default;
+    ZipBridgeLoader() = default;
     bool ResolveAll();
 
     QLibrary m_library;

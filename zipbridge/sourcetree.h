@@ -1,5 +1,7 @@
 #pragma once
 
+#include "zipbridge/sourceentry.h"
+
 #include <sys/types.h>
 
 #include <cstdint>
@@ -7,18 +9,6 @@
 #include <vector>
 
 namespace vantrel {
-
-// One directory or regular file below the root of a source tree.
-struct SourceEntry
-{
-    std::string relativePath; // '/'-separated, no leading or trailing '/'
-    bool isDirectory = false;
-    std::uint64_t size = 0;
-    mode_t mode = 0;
-    time_t mtime = 0;
-    dev_t device = 0;
-    ino_t inode = 0;
-};
 
 // The directories and regular files of a tree, as both counting and zipping see them.
 // Symbolic links below the root are neither followed nor listed (nor are devices, pipes and

@@ -1,6 +1,7 @@
 // Throughput of the send engine over loopback TLS: one raw and one compressed transfer of
 // incompressible data to a receiver that only counts. Prints figures; asserts nothing.
 //   send_bench [MiB]   (default 1024)
+#include "core/base/rowref.h"
 #include "core/base/transferlistmodel.h"
 #include "core/base/transferservices.h"
 #include "net/securechannel.h"
@@ -40,7 +41,7 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const int mib = argc > 1 ? std::atoi(argv[1]) : 1024;
     SecureChannel::Bind();
-    auto zip = ZipBridge::Load(test::BuildFolder());
+    auto zip = ZipBridgeLoader::Load(test::BuildFolder());
     test::TempFolder profile, peer, data;
     test::testcertificates::WriteProfileCertificates(profile.path());
     test::testcertificates::WriteServerFiles(peer.path(),

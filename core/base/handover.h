@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/base/handovermarks.h"
+#include "core/base/handoverlock.h"
 
 #include <QMetaObject>
 #include <QObject>
@@ -31,7 +31,7 @@ template <typename... Messages> class Inbox : public Accepts<Messages>...
 // this type) gets `message` through its Take, on its own thread, from its event loop; from
 // the receiver's own thread this is a deferred call. The message moves with the hand-over;
 // one that is still queued when its receiver is destroyed is freed undelivered. Whatever the
-// posting thread wrote before is visible to the receiver (see handovermarks.h).
+// posting thread wrote before is visible to the receiver (see handoverlock.h).
 template <typename Message>
 void HandOver(std::type_identity_t<Accepts<Message>>* receiver, Message message)
 {

@@ -14,10 +14,4 @@ public:
     virtual void Play(Sound sound) = 0;
 };
 
-class SilentSoundPlayer final : public SoundPlayer
-{
-public:
-    void Play(Sound) override {}
-};
-
 } // namespace vantrel

@@ -18,7 +18,7 @@ class ResumeCache;
 class SoundPlayer;
 class TlsSession;
 class ArchiveUnpacker;
-class ZipBridge;
+class ZipBridgeLoader;
 
 // What one running copy lends each of its transfers. Everything here outlives the transfers.
 struct TransferServices
@@ -26,7 +26,7 @@ struct TransferServices
     ProgramFolder folder;
     RateCounters* counters = nullptr;
     SoundPlayer* sounds = nullptr;
-    ZipBridge* zip = nullptr;                  // send side: compression
+    ZipBridgeLoader* zip = nullptr;            // send side: compression
     const ArchiveUnpacker* unpacker = nullptr; // receive side: unpacking
     ResumeCache* resumes = nullptr;            // receive side
     RecentHosts* recentHosts = nullptr;        // send side

@@ -1,7 +1,7 @@
 #include "core/transferhub.h"
 
 #include "core/base/settingsstore.h"
-#include "core/base/soundplayer.h"
+#include "core/base/silentsoundplayer.h"
 #include "net/securechannel.h"
 #include "net/tlssession.h"
 #include "net/wirerecords.h"
@@ -90,7 +90,7 @@ protected:
         ASSERT_TRUE(SecureChannel::Bind());
         ASSERT_TRUE(test::testcertificates::WriteProfileCertificates(m_profile.path()));
         ASSERT_TRUE(QDir().mkpath(m_folder.tempFolder()));
-        m_zip = ZipBridge::Load(test::BuildFolder());
+        m_zip = ZipBridgeLoader::Load(test::BuildFolder());
         ASSERT_TRUE(m_zip);
 
         TransferServices services;
@@ -142,7 +142,7 @@ protected:
     DynDnsBook m_book;
     RateCounters m_counters;
     SilentSoundPlayer m_sounds;
-    std::unique_ptr<ZipBridge> m_zip;
+    std::unique_ptr<ZipBridgeLoader> m_zip;
     int m_settingsSaves = 0;
     std::unique_ptr<TransferHub> m_hub;
     HubSignals m_signals;

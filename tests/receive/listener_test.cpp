@@ -1,6 +1,6 @@
 #include "receive/listener.h"
 
-#include "net/incomingconnection.h"
+#include "net/incomingrequest.h"
 #include "net/securechannel.h"
 #include "net/tlssession.h"
 #include "net/wirerecords.h"
@@ -10,6 +10,7 @@
 #include "tests/support/testcertificates.h"
 #include "tunnel/incomingpolicy.h"
 #include "tunnel/tunnelhandle.h"
+#include "tunnel/tunnelregistration.h"
 
 #include <QObject>
 

@@ -15,7 +15,7 @@
 namespace vantrel::test {
 
 namespace {
-std::unique_ptr<ZipBridge> g_zip;
+std::unique_ptr<ZipBridgeLoader> g_zip;
 } // namespace
 
 ScriptedSender::ScriptedSender(const QString& profileFolder, const RequestHeader& request)
@@ -95,7 +95,7 @@ void ReceiveFixture::SetUpTestSuite()
 {
     SecureChannel::Bind();
     if (!g_zip)
-        g_zip = ZipBridge::Load(BuildFolder());
+        g_zip = ZipBridgeLoader::Load(BuildFolder());
 }
 
 void ReceiveFixture::SetUp()

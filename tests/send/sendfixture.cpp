@@ -11,17 +11,17 @@
 namespace vantrel::test {
 
 namespace {
-std::unique_ptr<ZipBridge> g_zip;
+std::unique_ptr<ZipBridgeLoader> g_zip;
 } // namespace
 
 void SendFixture::SetUpTestSuite()
 {
     SecureChannel::Bind();
     if (!g_zip)
-        g_zip = ZipBridge::Load(BuildFolder());
+        g_zip = ZipBridgeLoader::Load(BuildFolder());
 }
 
-ZipBridge* SendFixture::zip()
+ZipBridgeLoader* SendFixture::zip()
 {
     return g_zip.get();
 }

@@ -20,7 +20,7 @@
 #include <vector>
 
 namespace vantrel {
-class ZipBridge;
+class ZipBridgeLoader;
 }
 
 namespace vantrel::test {
@@ -41,7 +41,7 @@ protected:
     static void SetUpTestSuite();
     void SetUp() override;
 
-    static ZipBridge* zip();
+    static ZipBridgeLoader* zip();
 
     // A transfer for `path` with a fresh UPLOADS row, already first-shown.
     std::unique_ptr<SendTransfer> Open(const QString& path);

@@ -1,7 +1,7 @@
 // main() for every test binary: a Qt application object for event loops, and the offscreen
 // platform when no display is given (test discovery runs binaries without the test's
 // environment).
-#include "core/base/handovermarks.h"
+#include "core/base/handoverlock.h"
 
 #include <gtest/gtest.h>
 

@@ -14,7 +14,7 @@ const QString StandInFolder = QStringLiteral(ZIPBRIDGE_STANDIN_DIR);
 
 TEST(ZipBridgeLoaderTest, LoadsTheComponentFromTheProgramFolder)
 {
-    const auto bridge = ZipBridge::Load(test::BuildFolder());
+    const auto bridge = ZipBridgeLoader::Load(test::BuildFolder());
     ASSERT_TRUE(bridge);
 
     test::TempFolder folder;
@@ -30,7 +30,7 @@ TEST(ZipBridgeLoaderTest, LoadsTheComponentFromTheProgramFolder)
 TEST(ZipBridgeLoaderTest, TakesALibraryOfferingExactlyTheOperationsTheEngineCalls)
 {
     const QString folder = StandInFolder + QStringLiteral("/complete");
-    const auto bridge = ZipBridge::Load(folder);
+    const auto bridge = ZipBridgeLoader::Load(folder);
     ASSERT_TRUE(bridge);
     ASSERT_TRUE(bridge->fileName().startsWith(folder)) << bridge->fileName().toStdString();
 
@@ -58,7 +58,7 @@ TEST(ZipBridgeLoaderTest, RefusesALibraryMissingAnyOperationTheEngineCalls)
         const QString folder = StandInFolder + QLatin1Char('/') + QLatin1String(missing);
         ASSERT_TRUE(QDir(folder).exists(QStringLiteral("libzipbridge.so")));
         // Whatever the search path offers instead, the incomplete library is never handed out.
-        const auto bridge = ZipBridge::Load(folder);
+        const auto bridge = ZipBridgeLoader::Load(folder);
         if (bridge)
             EXPECT_FALSE(bridge->fileName().startsWith(folder));
     }

@@ -1,4 +1,4 @@
-#include "core/base/handovermarks.h"
+#include "core/base/handoverlock.h"
 
 #include <QCoreApplication>
 #include <QObject>
