@@ -45,6 +45,10 @@ ReceiveTransfer::ReceiveTransfer(const TransferServices& services,
     if (m_autoMatch)
         SetBandLimit(m_autoMatch->bandLimit);
 
+    m_progTimer.setParent(this);
+    m_unzipTimer.setParent(this);
+    m_progTimer.setObjectName(QStringLiteral("ProgTimer"));
+    m_unzipTimer.setObjectName(QStringLiteral("DeZipTimer"));
     m_progTimer.setInterval(2000);
     m_unzipTimer.setInterval(200);
     connect(&m_progTimer, &QTimer::timeout, this, &ReceiveTransfer::ProgressTick);

@@ -4,13 +4,13 @@
 
 namespace vantrel {
 
-// What the send window's request panel holds when SEND is pressed.
+// What a send is given: where to, what to say, and whether directly or through a tunnel.
 struct SendInputs
 {
-    QString hostText;    // HostCBox
-    QString description; // Memo1
-    bool direct = true;  // RBDirect checked; otherwise a tunnel send
-    QString tunnelText;  // the selected TunCBox entry, "host (nick)"
+    QString hostText;    // as typed, or a recent-hosts entry "host:port (nick)"
+    QString description; // free text that travels with the request
+    bool direct = true;  // otherwise a tunnel send
+    QString tunnelText;  // the chosen tunnel, "host (nick)"
 };
 
 } // namespace vantrel

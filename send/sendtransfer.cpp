@@ -29,6 +29,8 @@ SendTransfer::SendTransfer(const TransferServices& services, const QString& sour
     m_ownNickName = OwnNickName(m_services.ownNickName);
     if (m_services.recentHosts)
         m_recentHosts = m_services.recentHosts->LoadRecentHosts();
+    m_compressTimer.setObjectName(QStringLiteral("CompressTimer"));
+    m_progressTimer.setObjectName(QStringLiteral("ProgTimer"));
     m_compressTimer.setInterval(CompressInterval);
     m_progressTimer.setInterval(ProgressInterval);
     connect(&m_compressTimer, &QTimer::timeout, this, &SendTransfer::CompressTick);

@@ -61,13 +61,13 @@ public:
     // The start of the transfer when the window is first shown: examines the path, fills the
     // row and starts compressing. Later calls do nothing.
     void FirstShow();
-    // The DoZip toggle: only for a file, and only before the first SEND.
+    // The compression toggle: only for a file, and only before the first SEND.
     void SetCompression(bool on);
     // SEND: a direct send to inputs.hostText, or a tunnel send through inputs.tunnelText.
     void Send(const SendInputs& inputs);
-    // CompressTimer: waits for the archive after acceptance, then starts the data phase.
+    // CompressTimer (every 200 ms): waits for the archive after acceptance, then starts the data phase.
     void CompressTick();
-    // ProgTimer: data text, speed, time left, row progress.
+    // ProgTimer (every 2000 ms): data text, speed, time left, row progress.
     void ProgressTick();
     // The Abort buttons (and Escape): marks the row, then closes.
     void Abort();

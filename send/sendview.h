@@ -31,16 +31,16 @@ struct SendView
     // Top panel.
     // "File to Send" / "Directory to Send"
     QString pathLabel = QCoreApplication::translate("SendView", "Directory");
-    QString path;      // FEdit
-    QString dirCount;  // LEdit1
-    QString fileCount; // LEdit2
-    QString totalSize; // LEdit3
+    QString path;      // the file or folder to send
+    QString dirCount;  // folders in it
+    QString fileCount; // files in it
+    QString totalSize; // its total size
 
     Panel panel = Panel::Request;
 
     // Request panel.
-    bool compressionOn = true;            // DoZip checked
-    bool compressionToggleEnabled = true; // DoZip enabled
+    bool compressionOn = true;            // a file travels compressed
+    bool compressionToggleEnabled = true; // and that may still change
     QString compressionCaption =
         QCoreApplication::translate("SendView", "Auto-Compression Enabled");
 
