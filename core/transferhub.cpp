@@ -183,7 +183,6 @@ void TransferHub::Take(hub::UM_TUNNEL_REGISTERED message)
     if (!registration)
         return;
     TunnelRow row;
-    row.type = tr("Incoming");
     row.host = registration->peerName;
     row.nickName = safename::PrintableText(registration->nickName);
     row.state = registration->state;
@@ -195,7 +194,7 @@ void TransferHub::Take(hub::UM_TUNNEL_REGISTERED message)
 std::unique_ptr<TlsSession> TransferHub::TakeTunnel(const QString& host)
 {
     for (TunnelRow& row : m_tunnels) {
-        if (row.type != tr("Incoming") || row.host != host || !row.handle || !row.handle->session)
+        if (!row.incoming || row.host != host || !row.handle || !row.handle->session)
             continue;
         std::unique_ptr<TlsSession> session = std::move(row.handle->session);
         row.handle.reset();

@@ -41,12 +41,13 @@ public:
     // One row of the tunnel list: an incoming registration.
     struct TunnelRow
     {
-        QString type; // "Incoming"
+        bool incoming = true; // registered here by a peer; outgoing tunnels are opened here
         QString host;
         QString nickName;
         TunnelState state = TunnelState::Dropped;
         std::unique_ptr<TunnelHandle> handle;
 
+        QString type() const { return incoming ? tr("Incoming") : tr("Outgoing"); }
         QString status() const { return TunnelStateText(state); }
         int statusImage() const { return TunnelStateImage(state); }
     };

@@ -323,7 +323,7 @@ TEST_F(TransferHubTest, TunnelsAreListedTakenOnceAndClosedWithTheHub)
     EXPECT_FALSE(rows[0].handle);
     const QString host = rows[1].host;
     for (int i : {1, 2}) {
-        EXPECT_EQ(rows[i].type, QStringLiteral("Incoming"));
+        EXPECT_EQ(rows[i].type(), QStringLiteral("Incoming"));
         EXPECT_EQ(rows[i].nickName, QStringLiteral("Bob"));
         EXPECT_EQ(rows[i].status(), QStringLiteral("Open"));
         EXPECT_EQ(rows[i].statusImage(), 2);
