@@ -1,0 +1,7 @@
+#include "ui/tunnelspage.h"
+
+namespace vantrel {
+
+TunnelsPage::TunnelsPage(QWidget* parent) : QWidget(parent) {}
+
+} // namespace vantrel
