@@ -6,6 +6,7 @@
 #include "core/handoffstart.h"
 #include "core/installation.h"
 #include "core/mainunit.h"
+#include "core/manualfiles.h"
 #include "core/profile.h"
 #include "core/programcore.h"
 #include "core/base/handoverlock.h"
@@ -85,6 +86,9 @@ int RunProgram(int argc, char** argv)
             if (headless)
                 QTextStream(stdout) << installed.message << Qt::endl;
         }
+
+        // The manual describes the program that runs, also in a profile set up earlier.
+        manualfiles::Refresh(ProgramFolder(profile.dataFolder()));
 
         TMainForm::Options options;
         options.core.makeProgramFolderCurrent = true;

@@ -3,6 +3,7 @@
 #include "core/base/programfolder.h"
 #include "core/base/settingsstore.h"
 #include "core/profile.h"
+#include "core/manualfiles.h"
 #include "core/soundsynth.h"
 #include "net/certificates.h"
 
@@ -201,6 +202,8 @@ Result Install(const Profile& profile, SettingsStore& store)
     }
     InstallSounds(folder, report);
     InstallCertificates(folder, report);
+    for (const QString& name : manualfiles::Refresh(folder))
+        report.problems << QCoreApplication::translate("Installation", "cannot write %1").arg(name);
 
     QString text;
     if (!report.created.isEmpty())

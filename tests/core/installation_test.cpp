@@ -1,5 +1,7 @@
 #include "core/installation.h"
 
+#include "core/manualfiles.h"
+
 #include "core/profile.h"
 #include "core/base/programfolder.h"
 #include "core/base/settingsstore.h"
@@ -151,6 +153,21 @@ TEST_F(InstallationTest, RunningAgainKeepsKeysAndRepairsWhatIsMissing)
         EXPECT_EQ(Bytes(kept[i]), before[i]) << kept[i].toStdString();
     EXPECT_TRUE(IsPcmWave(Bytes(QStringLiteral("sounds/error.wav"))));
     EXPECT_TRUE(again.message.contains(QStringLiteral("Kept")));
+}
+
+TEST_F(InstallationTest, TheManualIsInstalledAndAStaleCopyIsReplaced)
+{
+    ASSERT_TRUE(installation::Install(m_profile, *m_store).ok);
+    const QByteArray manual = Bytes(manualfiles::ManualFile);
+    ASSERT_TRUE(manual.contains("<title>Vantrel manual</title>"));
+
+    {
+        QFile stale(File(manualfiles::ManualFile));
+        ASSERT_TRUE(stale.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        stale.write("an older manual");
+    }
+    EXPECT_TRUE(manualfiles::Refresh(m_folder).isEmpty());
+    EXPECT_EQ(Bytes(manualfiles::ManualFile), manual);
 }
 
 TEST_F(InstallationTest, HalfAPairIsNeverOverwrittenAndLeavesTheProfileUninstalled)
