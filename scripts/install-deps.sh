@@ -10,6 +10,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev
   xvfb xauth
+  fonts-dejavu-core adwaita-icon-theme
 )
 
 missing=()
