@@ -1,16 +1,18 @@
 // The process entry: maintenance commands, the hand-off of a path to the running copy, or the
 // program itself (one copy per profile; headless when there is no display).
+#include "core/base/handoverlock.h"
 #include "core/commandline.h"
 #include "core/handoff.h"
 #include "core/handoffreceiver.h"
 #include "core/handoffstart.h"
+#include "core/headlessserver.h"
 #include "core/installation.h"
 #include "core/mainunit.h"
 #include "core/profile.h"
 #include "core/programcore.h"
-#include "core/base/handoverlock.h"
 #include "core/quitonsignals.h"
 #include "core/singleinstance.h"
+#include "core/transferhub.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -21,6 +23,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <memory>
 
 using namespace vantrel;
 
@@ -95,19 +98,28 @@ int RunProgram(int argc, char** argv)
         TMainForm form(std::move(core), options);
         if (!form.initialised())
             return 1;
-        instance.SetNotifyTarget(form.core().handOff());
+        // Without a display nobody could drive a send, nor answer a request: hand-offs are
+        // refused, and requests are answered by the auto-receive rules alone.
+        QTextStream out(stdout);
+        std::unique_ptr<HeadlessServer> server;
+        if (headless) {
+            instance.RefuseHandOffs();
+            server = std::make_unique<HeadlessServer>(*form.core().hub(), out);
+        } else {
+            instance.SetNotifyTarget(form.core().handOff());
+        }
         // A stop by signal saves like a normal close.
         QObject::connect(&quitOnSignals, &QuitOnSignals::quitRequested, &form,
                          [&form] { form.SaveForExit(); });
         form.show();
 
         if (headless) {
-            QTextStream(stdout) << "Vantrel runs headless (no display).\n"
-                                << "Profile: " << profile.configFolder() << '\n'
-                                << "Program folder: " << form.core().folder().path() << '\n'
-                                << "Listening on port " << form.core().settings().ServerPort()
-                                << ".\n"
-                                << "Stop it with Ctrl+C or SIGTERM." << Qt::endl;
+            out << "Vantrel runs headless (no display).\n"
+                << "Profile: " << profile.configFolder() << '\n'
+                << "Program folder: " << form.core().folder().path() << '\n'
+                << "Listening on port " << form.core().settings().ServerPort() << ".\n"
+                << "Serving auto-receive rules only; other requests are refused.\n"
+                << "Stop it with Ctrl+C or SIGTERM." << Qt::endl;
         }
         return app.exec();
     } catch (const std::exception& e) {

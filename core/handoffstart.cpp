@@ -1,9 +1,9 @@
 #include "core/handoffstart.h"
 
+#include "core/base/settingsstore.h"
 #include "core/handoff.h"
 #include "core/instanceclient.h"
 #include "core/profile.h"
-#include "core/base/settingsstore.h"
 
 #include <QDir>
 #include <QFile>
@@ -51,11 +51,19 @@ int Run(const Profile& profile, const QByteArray& path, const QString& executabl
         errors << "Vantrel: cannot write " << handoff::FilePath(folder) << Qt::endl;
         return 1;
     }
-    if (!client.Notify()) {
-        errors << "Vantrel: the running program did not take the path " << shown << Qt::endl;
+    switch (client.Deliver()) {
+    case InstanceClient::Delivery::Taken:
+        return 0;
+    case InstanceClient::Delivery::Refused:
+        errors << "Vantrel: the running copy of this profile has no display: it serves only its "
+                  "auto-receive rules and cannot send "
+               << shown << ". Stop it and start Vantrel on a display to send." << Qt::endl;
         return 1;
+    case InstanceClient::Delivery::Failed:
+        break;
     }
-    return 0;
+    errors << "Vantrel: the running program did not take the path " << shown << Qt::endl;
+    return 1;
 }
 
 } // namespace vantrel::handoffstart
