@@ -10,6 +10,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev
   xvfb xauth
+  python3
 )
 
 missing=()
