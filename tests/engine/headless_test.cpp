@@ -4,6 +4,7 @@
 #include "core/transferhub.h"
 #include "receive/autoreceiverules.h"
 #include "receive/resumecache.h"
+#include "stats/ratecounters.h"
 #include "tests/engine/twocopies.h"
 
 #include <QDir>
@@ -150,35 +151,47 @@ TEST_F(Headless, UnmatchedRequestIsRefusedAtOnceWithTheReason)
 }
 
 // A matched transfer that breaks off keeps its data for a later resume and closes; the next
-// offer of the same archive continues it, all unattended.
-TEST_F(Headless, BrokenTransferIsKeptAndResumedUnattended)
+// offer of the same file continues it, all unattended. Raw, the partial file stays where it
+// is; as an archive, it goes to the resume cache.
+class HeadlessResume : public Headless, public ::testing::WithParamInterface<Offer>
 {
+};
+
+TEST_P(HeadlessResume, BrokenTransferIsKeptAndResumedUnattended)
+{
+    const bool compression = GetParam().compression;
     const QString source = m_data.file(QStringLiteral("src/movie.bin"));
     WriteFile(source, RandomData(600 * 1024, 21));
     AddRule();
     m_alice->UseManualClock();
 
-    QPointer<SendTransfer> first = m_alice->OpenSend(source, true);
+    QPointer<SendTransfer> first = m_alice->OpenSend(source, compression);
     first->SetBandLimit(16); // 32 KiB, then it waits for a tick that never comes
     EngineCopy::SendTo(*first, *m_bob);
     ASSERT_TRUE(WaitUntil([&] { return !m_bob->receives().empty(); }));
     ASSERT_TRUE(WaitForReceived(m_bob->receives().front(), 16 * 2048));
     first->Abort();
     ASSERT_TRUE(AllClosed()) << Describe(*m_bob);
-    ASSERT_EQ(m_bob->resumes().entries().size(), 1u);
+    EXPECT_EQ(m_bob->resumes().entries().size(), compression ? 1u : 0u);
     ASSERT_EQ(Lines(QStringLiteral("Failed")).size(), 1) << m_printed.toStdString();
     EXPECT_TRUE(Lines(QStringLiteral("Failed")).front().contains(QStringLiteral("later resume")));
 
-    QPointer<SendTransfer> second = m_alice->OpenSend(source, true);
+    m_bob->counters().TakeAndReset();
+    QPointer<SendTransfer> second = m_alice->OpenSend(source, compression);
     EngineCopy::SendTo(*second, *m_bob);
     ASSERT_TRUE(WaitForState(second, SendState::Completed)) << Describe(*m_alice);
     ASSERT_TRUE(AllClosed()) << Describe(*m_bob);
     EXPECT_EQ(TreeDifference(source, m_folder + QStringLiteral("/movie.bin")), QString());
     EXPECT_TRUE(m_bob->resumes().entries().empty());
+    // Only what was missing travelled the second time.
+    EXPECT_LT(m_bob->counters().TakeAndReset().downloadBytes, 600u * 1024 - 16 * 2048 + 1024);
     ASSERT_EQ(Lines(QStringLiteral("Accepted")).size(), 2) << m_printed.toStdString();
     EXPECT_TRUE(Lines(QStringLiteral("Accepted")).back().contains(QStringLiteral("resuming")));
     EXPECT_EQ(Lines(QStringLiteral("Completed")).size(), 1);
 }
+
+const Offer ResumedOffers[] = {{"RawFile", false, false}, {"CompressedFile", false, true}};
+INSTANTIATE_TEST_SUITE_P(Offers, HeadlessResume, ::testing::ValuesIn(ResumedOffers), CaseName());
 
 } // namespace
 } // namespace vantrel::test
