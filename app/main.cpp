@@ -43,6 +43,13 @@ bool HasDisplay()
            qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
 }
 
+// A copy started now would show its windows (not only run on an offscreen platform).
+bool WouldShowWindows()
+{
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    return HasDisplay() && !platform.startsWith("offscreen") && !platform.startsWith("minimal");
+}
+
 void ShowError(bool headless, const QString& caption, const QString& text)
 {
     if (headless) {
@@ -151,7 +158,7 @@ int main(int argc, char** argv)
         QCoreApplication app(argc, argv);
         QTextStream errors(stderr);
         return handoffstart::Run(Profile::FromEnvironment(), tail,
-                                 QCoreApplication::applicationFilePath(), errors);
+                                 QCoreApplication::applicationFilePath(), errors, {}, HasDisplay());
     }
     return RunProgram(argc, argv);
 }

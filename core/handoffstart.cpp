@@ -14,7 +14,7 @@
 namespace vantrel::handoffstart {
 
 int Run(const Profile& profile, const QByteArray& path, const QString& executable,
-        QTextStream& errors, Timing timing)
+        QTextStream& errors, Timing timing, bool display)
 {
     const QString shown = QFile::decodeName(path);
     if (path.size() > handoff::MaxPathBytes) {
@@ -26,6 +26,12 @@ int Run(const Profile& profile, const QByteArray& path, const QString& executabl
 
     InstanceClient client(profile);
     if (!client.Connect()) {
+        if (!display) {
+            errors << "Vantrel: no copy of this profile runs, and without a display a new one "
+                      "could not send "
+                   << shown << "." << Qt::endl;
+            return 1;
+        }
         // Same environment, so the new copy runs on the same profile.
         if (!QProcess::startDetached(executable, {})) {
             errors << "Vantrel: cannot start " << executable << Qt::endl;

@@ -201,6 +201,24 @@ TEST_F(HandOffProcessTest, TooLongPathIsRefusedWithoutHandingOff)
     EXPECT_FALSE(QFileInfo::exists(m_temp.file(QStringLiteral("filename.vnt"))));
 }
 
+TEST(ProgramProcessTest, HandOffWithoutDisplayStartsNoCopy)
+{
+    test::TempFolder temp;
+    const QString home = temp.file(QStringLiteral("profile"));
+    const QString path = temp.file(QStringLiteral("to send.txt"));
+    auto process = StartProgram(home, {path}, true);
+    ASSERT_TRUE(Finished(*process));
+    EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process->exitCode(), 1);
+    const QByteArray errors = process->readAllStandardError();
+    EXPECT_TRUE(errors.contains("without a display")) << errors.constData();
+    EXPECT_TRUE(errors.contains(path.toUtf8())) << errors.constData();
+    // Nothing was started in the background: the profile is free and was never installed.
+    SingleInstance instance{Profile::Portable(home)};
+    EXPECT_EQ(instance.TryBecomeInstance(), SingleInstance::Outcome::Became);
+    EXPECT_FALSE(QFileInfo::exists(home + QStringLiteral("/servercert.pem")));
+}
+
 TEST(ProgramProcessTest, StartsHeadlessOnAFreshProfileRefusesHandOffsAndEndsOnSigterm)
 {
     test::TempFolder temp;
