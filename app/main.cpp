@@ -158,7 +158,8 @@ int main(int argc, char** argv)
         QCoreApplication app(argc, argv);
         QTextStream errors(stderr);
         return handoffstart::Run(Profile::FromEnvironment(), tail,
-                                 QCoreApplication::applicationFilePath(), errors, {}, HasDisplay());
+                                 QCoreApplication::applicationFilePath(), errors, {},
+                                 WouldShowWindows());
     }
     return RunProgram(argc, argv);
 }
