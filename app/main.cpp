@@ -1,17 +1,19 @@
 // The process entry: maintenance commands, the hand-off of a path to the running copy, or the
 // program itself (one copy per profile; headless when there is no display).
+#include "core/base/handoverlock.h"
 #include "core/commandline.h"
 #include "core/handoff.h"
 #include "core/handoffreceiver.h"
 #include "core/handoffstart.h"
+#include "core/headlessserver.h"
 #include "core/installation.h"
 #include "core/mainunit.h"
 #include "core/manualfiles.h"
 #include "core/profile.h"
 #include "core/programcore.h"
-#include "core/base/handoverlock.h"
 #include "core/quitonsignals.h"
 #include "core/singleinstance.h"
+#include "core/transferhub.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -22,6 +24,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <memory>
 
 using namespace vantrel;
 
@@ -39,6 +42,13 @@ bool HasDisplay()
 {
     return qEnvironmentVariableIsSet("DISPLAY") || qEnvironmentVariableIsSet("WAYLAND_DISPLAY") ||
            qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
+}
+
+// A copy started now would show its windows (not only run on an offscreen platform).
+bool WouldShowWindows()
+{
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    return HasDisplay() && !platform.startsWith("offscreen") && !platform.startsWith("minimal");
 }
 
 void ShowError(bool headless, const QString& caption, const QString& text)
@@ -99,19 +109,28 @@ int RunProgram(int argc, char** argv)
         TMainForm form(std::move(core), options);
         if (!form.initialised())
             return 1;
-        instance.SetNotifyTarget(form.core().handOff());
+        // Without a display nobody could drive a send, nor answer a request: hand-offs are
+        // refused, and requests are answered by the auto-receive rules alone.
+        QTextStream out(stdout);
+        std::unique_ptr<HeadlessServer> server;
+        if (headless) {
+            instance.RefuseHandOffs();
+            server = std::make_unique<HeadlessServer>(*form.core().hub(), out);
+        } else {
+            instance.SetNotifyTarget(form.core().handOff());
+        }
         // A stop by signal saves like a normal close.
         QObject::connect(&quitOnSignals, &QuitOnSignals::quitRequested, &form,
                          [&form] { form.SaveForExit(); });
         form.show();
 
         if (headless) {
-            QTextStream(stdout) << "Vantrel runs headless (no display).\n"
-                                << "Profile: " << profile.configFolder() << '\n'
-                                << "Program folder: " << form.core().folder().path() << '\n'
-                                << "Listening on port " << form.core().settings().ServerPort()
-                                << ".\n"
-                                << "Stop it with Ctrl+C or SIGTERM." << Qt::endl;
+            out << "Vantrel runs headless (no display).\n"
+                << "Profile: " << profile.configFolder() << '\n'
+                << "Program folder: " << form.core().folder().path() << '\n'
+                << "Listening on port " << form.core().settings().ServerPort() << ".\n"
+                << "Serving auto-receive rules only; other requests are refused.\n"
+                << "Stop it with Ctrl+C or SIGTERM." << Qt::endl;
         }
         return app.exec();
     } catch (const std::exception& e) {
@@ -143,7 +162,8 @@ int main(int argc, char** argv)
         QCoreApplication app(argc, argv);
         QTextStream errors(stderr);
         return handoffstart::Run(Profile::FromEnvironment(), tail,
-                                 QCoreApplication::applicationFilePath(), errors);
+                                 QCoreApplication::applicationFilePath(), errors, {},
+                                 WouldShowWindows());
     }
     return RunProgram(argc, argv);
 }

@@ -1,9 +1,9 @@
 #include "core/handoffstart.h"
 
+#include "core/base/settingsstore.h"
 #include "core/handoff.h"
 #include "core/instanceclient.h"
 #include "core/profile.h"
-#include "core/base/settingsstore.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,7 +14,7 @@
 namespace vantrel::handoffstart {
 
 int Run(const Profile& profile, const QByteArray& path, const QString& executable,
-        QTextStream& errors, Timing timing)
+        QTextStream& errors, Timing timing, bool display)
 {
     const QString shown = QFile::decodeName(path);
     if (path.size() > handoff::MaxPathBytes) {
@@ -26,6 +26,12 @@ int Run(const Profile& profile, const QByteArray& path, const QString& executabl
 
     InstanceClient client(profile);
     if (!client.Connect()) {
+        if (!display) {
+            errors << "Vantrel: no copy of this profile runs, and without a display a new one "
+                      "could not send "
+                   << shown << "." << Qt::endl;
+            return 1;
+        }
         // Same environment, so the new copy runs on the same profile.
         if (!QProcess::startDetached(executable, {})) {
             errors << "Vantrel: cannot start " << executable << Qt::endl;
@@ -51,11 +57,19 @@ int Run(const Profile& profile, const QByteArray& path, const QString& executabl
         errors << "Vantrel: cannot write " << handoff::FilePath(folder) << Qt::endl;
         return 1;
     }
-    if (!client.Notify()) {
-        errors << "Vantrel: the running program did not take the path " << shown << Qt::endl;
+    switch (client.Deliver()) {
+    case InstanceClient::Delivery::Taken:
+        return 0;
+    case InstanceClient::Delivery::Refused:
+        errors << "Vantrel: the running copy of this profile has no display: it serves only its "
+                  "auto-receive rules and cannot send "
+               << shown << ". Stop it and start Vantrel on a display to send." << Qt::endl;
         return 1;
+    case InstanceClient::Delivery::Failed:
+        break;
     }
-    return 0;
+    errors << "Vantrel: the running program did not take the path " << shown << Qt::endl;
+    return 1;
 }
 
 } // namespace vantrel::handoffstart

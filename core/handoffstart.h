@@ -20,8 +20,10 @@ struct Timing
 };
 
 // The process's exit code: 0 when the path was handed off; otherwise `errors` says why.
+// Without `display` no copy is started: it would run headless, and a headless copy takes no
+// hand-offs.
 int Run(const Profile& profile, const QByteArray& path, const QString& executable,
-        QTextStream& errors, Timing timing = {});
+        QTextStream& errors, Timing timing = {}, bool display = true);
 
 } // namespace handoffstart
 

@@ -23,25 +23,29 @@ bool InstanceClient::Connect(int timeoutMs)
     return m_socket->waitForConnected(timeoutMs);
 }
 
-bool InstanceClient::Notify(int timeoutMs)
+InstanceClient::Delivery InstanceClient::Deliver(int timeoutMs)
 {
     if (m_socket->state() != QLocalSocket::ConnectedState)
-        return false;
+        return Delivery::Failed;
     QDeadlineTimer deadline(timeoutMs);
     if (m_socket->write(&SingleInstance::NotifyByte, 1) != 1)
-        return false;
+        return Delivery::Failed;
     m_socket->flush();
     while (m_socket->bytesToWrite() > 0) {
         if (!m_socket->waitForBytesWritten(int(deadline.remainingTime())))
-            return false;
+            return Delivery::Failed;
     }
     while (m_socket->bytesAvailable() == 0) {
         if (deadline.hasExpired() || !m_socket->waitForReadyRead(int(deadline.remainingTime())))
-            return false;
+            return Delivery::Failed;
     }
-    const bool taken = m_socket->read(1) == QByteArray(1, SingleInstance::NotifyByte);
+    const QByteArray answer = m_socket->read(1);
     m_socket->disconnectFromServer();
-    return taken;
+    if (answer == QByteArray(1, SingleInstance::NotifyByte))
+        return Delivery::Taken;
+    if (answer == QByteArray(1, SingleInstance::RefusedByte))
+        return Delivery::Refused;
+    return Delivery::Failed;
 }
 
 } // namespace vantrel

@@ -17,8 +17,15 @@ public:
 
     // Connects to the running copy; false when none answers within the timeout.
     bool Connect(int timeoutMs = 1000);
-    // Delivers one hand-off notification and waits until the copy has taken it.
-    bool Notify(int timeoutMs = 5000);
+    enum class Delivery
+    {
+        Taken,
+        Refused, // the copy runs without a display and takes no hand-offs
+        Failed   // no answer in time, or the connection broke
+    };
+    // Delivers one hand-off notification and waits for the copy's answer.
+    Delivery Deliver(int timeoutMs = 5000);
+    bool Notify(int timeoutMs = 5000) { return Deliver(timeoutMs) == Delivery::Taken; }
 
 private:
     Profile m_profile;

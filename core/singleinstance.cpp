@@ -78,6 +78,10 @@ void SingleInstance::AcceptConnections()
             for (char c : bytes) {
                 if (c != NotifyByte)
                     continue;
+                if (m_refuseHandOffs) {
+                    socket->write(&RefusedByte, 1);
+                    continue;
+                }
                 if (!Notify())
                     ++m_pending;
                 socket->write(&NotifyByte, 1);

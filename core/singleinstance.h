@@ -41,9 +41,14 @@ public:
     // arrive before a target is set (the server listens before the main window exists) are
     // handed to it when it is set. A target destroyed meanwhile gets nothing more.
     void SetNotifyTarget(HandOffNotifyInbox* target);
+    // A copy without a display cannot drive a send: every notification is answered with
+    // RefusedByte and none is delivered.
+    void RefuseHandOffs() { m_refuseHandOffs = true; }
 
-    // One byte asks for a notification; the same byte comes back once it has been posted.
+    // One byte asks for a notification; the same byte comes back once it has been posted,
+    // RefusedByte when this copy refuses hand-offs.
     static constexpr char NotifyByte = 'N';
+    static constexpr char RefusedByte = 'H';
 
 private:
     void AcceptConnections();
@@ -56,6 +61,7 @@ private:
     QPointer<QObject> m_targetObject; // the same object: tells whether it still exists
     QString m_errorText;
     int m_pending = 0;
+    bool m_refuseHandOffs = false;
 };
 
 } // namespace vantrel

@@ -11,6 +11,7 @@ packages=(
   libgtest-dev libgmock-dev
   xvfb xauth
   fonts-dejavu-core adwaita-icon-theme
+  python3
 )
 
 missing=()

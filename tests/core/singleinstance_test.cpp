@@ -1,8 +1,8 @@
 #include "core/singleinstance.h"
 
+#include "core/base/settingsstore.h"
 #include "core/handoffreceiver.h"
 #include "core/instanceclient.h"
-#include "core/base/settingsstore.h"
 #include "tests/support/tempprofile.h"
 
 #include <gtest/gtest.h>
@@ -102,6 +102,33 @@ TEST(SingleInstanceTest, NotificationsWaitForTheirTarget)
     EXPECT_EQ(opened, QStringList({QStringLiteral("/tmp/early")}));
 }
 
+TEST(SingleInstanceTest, CopyThatRefusesHandOffsAnswersSoAndDeliversNothing)
+{
+    test::TempFolder temp;
+    const Profile profile = Profile::Portable(temp.path());
+    SingleInstance instance(profile);
+    ASSERT_EQ(instance.TryBecomeInstance(), SingleInstance::Outcome::Became);
+    HandOffReceiver receiver{ProgramFolder(temp.path())};
+    QStringList opened;
+    QObject::connect(&receiver, &HandOffReceiver::openSendRequested, &receiver,
+                     [&](const QString& path) { opened << path; });
+    instance.SetNotifyTarget(&receiver);
+    instance.RefuseHandOffs();
+    temp.write(QStringLiteral("filename.vnt"), QByteArray("/tmp/refused", 13));
+
+    std::atomic<int> delivery{-1};
+    std::thread notifier([&] {
+        InstanceClient client(profile);
+        delivery = client.Connect() ? static_cast<int>(client.Deliver()) : -2;
+    });
+    test::WaitUntil([&] { return delivery != -1; });
+    notifier.join();
+    EXPECT_EQ(delivery, static_cast<int>(InstanceClient::Delivery::Refused));
+    // Nothing was handed on, not even later.
+    test::WaitUntil([&] { return !opened.isEmpty(); }, 300);
+    EXPECT_TRUE(opened.isEmpty());
+}
+
 class HandOffProcessTest : public ::testing::Test
 {
 protected:
@@ -174,7 +201,25 @@ TEST_F(HandOffProcessTest, TooLongPathIsRefusedWithoutHandingOff)
     EXPECT_FALSE(QFileInfo::exists(m_temp.file(QStringLiteral("filename.vnt"))));
 }
 
-TEST(ProgramProcessTest, StartsHeadlessOnAFreshProfileAndEndsOnSigterm)
+TEST(ProgramProcessTest, HandOffWithoutDisplayStartsNoCopy)
+{
+    test::TempFolder temp;
+    const QString home = temp.file(QStringLiteral("profile"));
+    const QString path = temp.file(QStringLiteral("to send.txt"));
+    auto process = StartProgram(home, {path}, true);
+    ASSERT_TRUE(Finished(*process));
+    EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process->exitCode(), 1);
+    const QByteArray errors = process->readAllStandardError();
+    EXPECT_TRUE(errors.contains("without a display")) << errors.constData();
+    EXPECT_TRUE(errors.contains(path.toUtf8())) << errors.constData();
+    // Nothing was started in the background: the profile is free and was never installed.
+    SingleInstance instance{Profile::Portable(home)};
+    EXPECT_EQ(instance.TryBecomeInstance(), SingleInstance::Outcome::Became);
+    EXPECT_FALSE(QFileInfo::exists(home + QStringLiteral("/servercert.pem")));
+}
+
+TEST(ProgramProcessTest, StartsHeadlessOnAFreshProfileRefusesHandOffsAndEndsOnSigterm)
 {
     test::TempFolder temp;
     const QString home = temp.file(QStringLiteral("fresh profile"));
@@ -193,6 +238,7 @@ TEST(ProgramProcessTest, StartsHeadlessOnAFreshProfileAndEndsOnSigterm)
     EXPECT_TRUE(output.contains("headless"));
     EXPECT_TRUE(output.contains(home.toUtf8()));
     EXPECT_TRUE(output.contains("port 12666"));
+    EXPECT_TRUE(output.contains("auto-receive rules only"));
 
     SettingsStore store(home + QStringLiteral("/Vantrel.ini"));
     EXPECT_EQ(store.ReadString(SettingsStore::MainKey, QStringLiteral("SProgramPath")), home);
@@ -203,6 +249,17 @@ TEST(ProgramProcessTest, StartsHeadlessOnAFreshProfileAndEndsOnSigterm)
     // While it runs, the profile is taken.
     SingleInstance other{Profile::Portable(home)};
     EXPECT_EQ(other.TryBecomeInstance(), SingleInstance::Outcome::AlreadyRunning);
+
+    // Nobody could drive a send here: a hand-off is refused, saying why.
+    const QString path = temp.file(QStringLiteral("to send.txt"));
+    auto handOff = StartProgram(home, {path}, true);
+    ASSERT_TRUE(Finished(*handOff));
+    EXPECT_EQ(handOff->exitStatus(), QProcess::NormalExit);
+    EXPECT_NE(handOff->exitCode(), 0);
+    const QByteArray errors = handOff->readAllStandardError();
+    EXPECT_TRUE(errors.contains("has no display")) << errors.constData();
+    EXPECT_TRUE(errors.contains(path.toUtf8())) << errors.constData();
+    EXPECT_EQ(process->state(), QProcess::Running);
 
     process->terminate(); // SIGTERM
     ASSERT_TRUE(Finished(*process));
