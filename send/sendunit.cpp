@@ -50,10 +50,13 @@ int BarUnits(std::uint32_t value, std::uint32_t max)
     return static_cast<int>(max > INT_MAX ? value / 2 : value);
 }
 
-void SetTextKeepingPlace(QLineEdit* field, const QString& text)
+// Shows the beginning of a text longer than its field.
+void SetFieldText(QLineEdit* field, const QString& text)
 {
-    if (field->text() != text)
-        field->setText(text);
+    if (field->text() == text)
+        return;
+    field->setText(text);
+    field->setCursorPosition(0);
 }
 
 } // namespace
@@ -175,10 +178,13 @@ void TSendForm::Render()
     setWindowTitle(view.caption);
 
     m_pathLabel->setText(view.pathLabel);
-    SetTextKeepingPlace(m_path, view.path);
-    SetTextKeepingPlace(m_dirs, view.dirCount);
-    SetTextKeepingPlace(m_files, view.fileCount);
-    SetTextKeepingPlace(m_size, view.totalSize);
+    if (m_path->text() != view.path) {
+        m_path->setText(view.path); // the end, with the name, in view
+        m_path->setToolTip(view.path);
+    }
+    SetFieldText(m_dirs, view.dirCount);
+    SetFieldText(m_files, view.fileCount);
+    SetFieldText(m_size, view.totalSize);
 
     {
         const QSignalBlocker quiet(m_doZip);
@@ -187,18 +193,19 @@ void TSendForm::Render()
     m_doZip->setText(view.compressionCaption);
     m_doZip->setEnabled(view.compressionToggleEnabled);
 
-    SetTextKeepingPlace(m_operation, view.operation);
+    SetFieldText(m_operation, view.operation);
     m_progress->setRange(0, BarUnits(view.progressMax, view.progressMax));
     m_progress->setValue(BarUnits(view.progressPosition, view.progressMax));
     if (view.progressSending)
         m_progress->setGradient(Green, Lime);
     else
         m_progress->setGradient(Maroon, Qt::red);
-    SetTextKeepingPlace(m_data, view.dataText);
-    SetTextKeepingPlace(m_speed, view.speed);
-    SetTextKeepingPlace(m_timeLeft, view.timeLeft);
-    SetTextKeepingPlace(m_cipher, view.cipher);
-    SetTextKeepingPlace(m_compressionInfo, view.compressionInfo);
+    SetFieldText(m_data, view.dataText);
+    SetFieldText(m_speed, view.speed);
+    SetFieldText(m_timeLeft, view.timeLeft);
+    SetFieldText(m_cipher, view.cipher);
+    m_cipher->setToolTip(view.cipher); // longer than its field
+    SetFieldText(m_compressionInfo, view.compressionInfo);
     m_compressionInfo->setToolTip(view.compressionHint);
 
     m_refusalLabel->setText(view.refusalLabel);

@@ -51,6 +51,13 @@ QLineEdit* CreamField(const char* name, QWidget* parent)
     return field;
 }
 
+// A memo as high as a few lines: its own size hint would make the window tall.
+void FewLines(QPlainTextEdit* memo, int lines)
+{
+    memo->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
+    memo->setMinimumHeight(memo->fontMetrics().lineSpacing() * lines + 2 * memo->frameWidth() + 8);
+}
+
 QLabel* FieldLabel(const QString& text, QWidget* buddy, QWidget* parent)
 {
     auto* label = new QLabel(text, parent);
@@ -68,7 +75,6 @@ QLabel* BoldLabel(const QString& text, const QColor& colour, QWidget* parent)
     colours.setColor(QPalette::WindowText, colour);
     label->setPalette(colours);
     label->setAlignment(Qt::AlignCenter);
-    label->setWordWrap(true);
     return label;
 }
 
@@ -169,7 +175,7 @@ QWidget* TSendForm::BuildRequestPanel()
     m_host->setInsertPolicy(QComboBox::NoInsert);
     m_host->setToolTip(hostHint);
     m_host->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    m_host->setMinimumContentsLength(20);
+    m_host->setMinimumContentsLength(14);
     // The list drops down with the matching entries as one types.
     auto* completer = new QCompleter(m_host->model(), m_host);
     completer->setCompletionMode(QCompleter::PopupCompletion);
@@ -197,7 +203,7 @@ QWidget* TSendForm::BuildRequestPanel()
     m_tunnels->setObjectName(QStringLiteral("TunCBox"));
     m_tunnels->setToolTip(hostHint);
     m_tunnels->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    m_tunnels->setMinimumContentsLength(20);
+    m_tunnels->setMinimumContentsLength(14);
     m_tunnelMenu = new QMenu(m_tunnels);
     m_tunnelMenu->setObjectName(QStringLiteral("TunnelMenu"));
     QAction* refresh = m_tunnelMenu->addAction(tr("Refresh Active Tunnels"));
@@ -216,7 +222,7 @@ QWidget* TSendForm::BuildRequestPanel()
     m_description = new QPlainTextEdit(panel);
     m_description->setObjectName(QStringLiteral("Memo1"));
     m_description->setTabChangesFocus(true);
-    m_description->setMinimumHeight(m_description->fontMetrics().lineSpacing() * 4);
+    FewLines(m_description, 4);
 
     grid->addWidget(m_direct, 0, 0);
     grid->addWidget(m_host, 0, 1);
@@ -336,6 +342,7 @@ QWidget* TSendForm::BuildRefusedPanel()
     m_refusalComment->setReadOnly(true);
     m_refusalComment->setTabChangesFocus(true);
     SetBase(m_refusalComment, Cream);
+    FewLines(m_refusalComment, 3);
     auto* again = PanelButton("BitBtn1", tr("Send Again"), Picture::SendAgain, panel);
     auto* abort = PanelButton("BitBtn5", tr("Abort"), Picture::Abort, panel);
     connect(again, &QPushButton::clicked, this, &TSendForm::OnSendAgain);
