@@ -7,8 +7,11 @@
 #include "widgets/lampbuttons.h"
 #include "widgets/statusline.h"
 
+#include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
+#include <QCompleter>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -64,6 +67,23 @@ protected:
             if (Child(name)->isVisible())
                 visible << QString::fromLatin1(name);
         return visible.join(QLatin1Char(','));
+    }
+
+    // Every caption and button in view has the room its text needs (also run at
+    // QT_SCALE_FACTOR=2); the status line elides by design.
+    void ExpectNothingClipped() const
+    {
+        QCoreApplication::processEvents();
+        for (QWidget* widget : m_form->findChildren<QWidget*>()) {
+            if (!widget->isVisible() || qobject_cast<StatusLine*>(widget))
+                continue;
+            if (!qobject_cast<QLabel*>(widget) && !qobject_cast<QAbstractButton*>(widget) &&
+                !qobject_cast<GradientBar*>(widget))
+                continue;
+            const QSize need = widget->minimumSizeHint();
+            EXPECT_GE(widget->width(), need.width()) << widget->objectName().toStdString();
+            EXPECT_GE(widget->height(), need.height()) << widget->objectName().toStdString();
+        }
     }
 
     void TypeHostAndSend(const ScriptedReceiver& receiver)
@@ -132,6 +152,7 @@ TEST_F(SendFormTest, FileOpensOnTheRequestPanelReadyToSend)
     EXPECT_EQ(Text("DataT"), QStringLiteral("N/A"));
     EXPECT_EQ(Text("Operation"), QStringLiteral("Compression in progress..."));
     EXPECT_EQ(Child("AutoCompression")->toolTip(), QStringLiteral("Auto-Compression is Disabled"));
+    ExpectNothingClipped();
 }
 
 TEST_F(SendFormTest, DirectoryShowsItsTotalsAndALitLockedCompressionLamp)
@@ -189,6 +210,7 @@ TEST_F(SendFormTest, ReturnInTheHostFieldSendsAndTheWindowFollowsToCompletion)
     EXPECT_EQ(bar->fromColor(), QColor(0, 0x80, 0));
     EXPECT_EQ(bar->toColor(), QColor(0, 0xFF, 0));
     EXPECT_TRUE(Child("BitBtn2")->isEnabled());
+    ExpectNothingClipped();
     Child<QToolButton>("SpeedButton1")->click();
     EXPECT_EQ(bandLimit.count(), 1);
 
@@ -206,6 +228,7 @@ TEST_F(SendFormTest, ReturnInTheHostFieldSendsAndTheWindowFollowsToCompletion)
     EXPECT_EQ(Child<StatusLine>("StatusBar")->kind(), StatusLine::Kind::Done);
     EXPECT_FALSE(Child("SendBtn")->isEnabled());
     EXPECT_FALSE(Child("BitBtn2")->isEnabled());
+    ExpectNothingClipped();
     auto* banner = Child<GradientBar>("UploadBanner");
     EXPECT_EQ(banner->text(), QStringLiteral("Upload Completed"));
     auto* blink = Child<QTimer>("EndFXTimer");
@@ -263,6 +286,7 @@ TEST_F(SendFormTest, RefusalShowsTheCommentAndItsButtons)
     EXPECT_FALSE(Child("SendBtn")->isEnabled());
     EXPECT_FALSE(Child("BitBtn2")->isEnabled());
     EXPECT_EQ(Child<QPushButton>("BitBtn1")->text(), QStringLiteral("Send Again"));
+    ExpectNothingClipped();
 
     Child<QPushButton>("BitBtn1")->click();
     EXPECT_EQ(VisiblePanel(), QStringLiteral("Panel2"));
@@ -294,6 +318,7 @@ TEST_F(SendFormTest, ConnectionErrorOffersSendAgainAndAbort)
     EXPECT_FALSE(Child("SendBtn")->isEnabled());
     EXPECT_FALSE(Child("BitBtn2")->isEnabled());
     EXPECT_EQ(Child<QPushButton>("BitBtn8")->text(), QStringLiteral("Send Again"));
+    ExpectNothingClipped();
 
     Child<QPushButton>("BitBtn9")->click();
     EXPECT_EQ(m_transfer->state(), State::Closed);
@@ -340,6 +365,25 @@ TEST_F(SendFormTest, ClearListEmptiesTheHostsButKeepsTheTypedText)
     EXPECT_EQ(host->count(), 0);
     EXPECT_EQ(host->currentText(), QStringLiteral("pc3"));
     EXPECT_TRUE(m_recent->LoadRecentHosts().isEmpty());
+}
+
+TEST_F(SendFormTest, HostListDropsDownWhileTyping)
+{
+    m_recent->AddRecentHost(QStringLiteral("pc1"), 12666, QStringLiteral("Bob"));
+    m_recent->AddRecentHost(QStringLiteral("laptop"), 12666, QStringLiteral("Ann"));
+    OpenForm(Source(QStringLiteral("notes.txt"), TextBytes(3000)));
+    auto* host = Child<QComboBox>("HostCBox");
+    QTest::keyClicks(host->lineEdit(), QStringLiteral("pc"));
+    QAbstractItemView* popup = host->completer()->popup();
+    ASSERT_TRUE(popup->isVisible());
+    EXPECT_EQ(host->completer()->completionCount(), 1);
+    EXPECT_EQ(host->completer()->currentCompletion(), QStringLiteral("pc1 (Bob)"));
+
+    // Escape closes the list, not the window.
+    QTest::keyClick(popup, Qt::Key_Escape);
+    EXPECT_FALSE(popup->isVisible());
+    EXPECT_EQ(m_transfer->state(), State::Preparing);
+    EXPECT_EQ(host->currentText(), QStringLiteral("pc"));
 }
 
 TEST_F(SendFormTest, TunnelSendNeedsChoices)
