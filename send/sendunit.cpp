@@ -253,6 +253,8 @@ void TSendForm::EnterPanel(QWidget* panel)
         panel->findChild<QPushButton*>(QStringLiteral("BitBtn1"))->setFocus();
     } else if (panel == m_requestPanel) {
         m_host->setFocus();
+    } else {
+        m_operation->setFocus(); // away from the hidden host field, and from any button
     }
 }
 

@@ -211,6 +211,12 @@ TEST_F(SendFormTest, ReturnInTheHostFieldSendsAndTheWindowFollowsToCompletion)
     EXPECT_EQ(bar->toColor(), QColor(0, 0xFF, 0));
     EXPECT_TRUE(Child("BitBtn2")->isEnabled());
     ExpectNothingClipped();
+    // The host field left with its panel; Return now reaches no enabled button.
+    QWidget* focus = m_form->focusWidget();
+    ASSERT_NE(focus, nullptr);
+    EXPECT_TRUE(focus->isVisible()) << focus->objectName().toStdString();
+    QTest::keyClick(focus, Qt::Key_Return);
+    EXPECT_EQ(m_transfer->state(), State::Streaming) << focus->objectName().toStdString();
     Child<QToolButton>("SpeedButton1")->click();
     EXPECT_EQ(bandLimit.count(), 1);
 
