@@ -16,6 +16,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace vantrel {
 
 namespace {
@@ -72,7 +74,11 @@ TARecForm::TARecForm(AutoReceiveRules& rules, std::function<QStringList()> recen
     m_list->header()->setSectionsClickable(false);
     m_list->setColumnWidth(HostColumn, 210);
     m_list->setColumnWidth(SaveDirColumn, 210);
-    m_list->setColumnWidth(BandLimitColumn, 90);
+    // Wide enough for its title and for "No Limit" in the desktop's font.
+    const QFontMetrics font = m_list->header()->fontMetrics();
+    m_list->setColumnWidth(
+        BandLimitColumn, std::max({90, font.horizontalAdvance(tr("Band Limit")) + 2 * font.height(),
+                                   font.horizontalAdvance(tr("No Limit")) + 2 * font.height()}));
 
     m_menu = new QMenu(this);
     m_menu->setObjectName(QStringLiteral("ARMenu"));

@@ -6,8 +6,11 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QShowEvent>
+#include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace vantrel {
 
@@ -61,8 +64,14 @@ TResForm::TResForm(ResumeCache& cache, UserDialogs& dialogs, QWidget* parent)
     m_list->setHeaderItem(header);
     m_list->header()->setStretchLastSection(false);
     m_list->header()->setSectionsClickable(false);
-    for (int c = 0; c < ColumnCount; ++c)
-        m_list->setColumnWidth(c, Columns[c].width);
+    // The given widths, widened where the desktop's font needs more for a title.
+    const QFontMetrics titleFont = m_list->header()->fontMetrics();
+    int columnsWidth = 0;
+    for (int c = 0; c < ColumnCount; ++c) {
+        const int title = titleFont.horizontalAdvance(header->text(c)) + 2 * titleFont.height();
+        m_list->setColumnWidth(c, std::max(Columns[c].width, title));
+        columnsWidth += m_list->columnWidth(c);
+    }
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -80,7 +89,9 @@ TResForm::TResForm(ResumeCache& cache, UserDialogs& dialogs, QWidget* parent)
     connect(m_deleteAll, &QAction::triggered, this, &TResForm::DeleteAll);
     connect(&m_cache, &ResumeCache::changed, this, &TResForm::Refresh);
 
-    resize(633, 228);
+    // The starting size, wide enough for every column without a scroll bar.
+    const int frame = 2 * m_list->frameWidth() + style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    resize(std::max(633, columnsWidth + frame), 228);
     Refresh();
 }
 

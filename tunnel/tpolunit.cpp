@@ -74,6 +74,8 @@ TTPolForm::TTPolForm(IncomingPolicy& policy, QWidget* parent) : QDialog(parent),
     m_list->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_list->setColumnWidth(0, HostsColumnWidth);
     m_list->verticalHeader()->hide();
+    m_list->verticalHeader()->setMinimumSectionSize(0);
+    m_list->verticalHeader()->setDefaultSectionSize(m_list->fontMetrics().height() + 6);
     m_list->setShowGrid(true);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
+#include <QScrollBar>
 #include <QMenu>
 #include <QTreeWidget>
 
@@ -69,7 +70,8 @@ TEST_F(ResFormTest, ListsEntriesWithTheirColumns)
     QTreeWidgetItem* row = list->topLevelItem(0);
     for (int c = 0; c < headers.size(); ++c) {
         EXPECT_EQ(list->headerItem()->text(c), headers[c]);
-        EXPECT_EQ(list->columnWidth(c), widths[c]) << c;
+        // Widened only where the font needs it for the title.
+        EXPECT_GE(list->columnWidth(c), widths[c]) << c;
     }
     EXPECT_EQ(row->text(0), u"1"_s);
     EXPECT_EQ(row->text(1), u"holiday"_s);
@@ -83,6 +85,8 @@ TEST_F(ResFormTest, ListsEntriesWithTheirColumns)
     EXPECT_EQ(row->textAlignment(6) & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
     EXPECT_EQ(list->toolTip(), u"Right-click to show contex menu"_s);
     EXPECT_EQ(m_form.windowTitle(), u"Cached Compressed Resumes"_s);
+    // No column is cut off at the starting size.
+    EXPECT_FALSE(list->horizontalScrollBar()->isVisible());
 }
 
 TEST_F(ResFormTest, FollowsTheCacheWhileOpen)
