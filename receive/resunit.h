@@ -2,6 +2,13 @@
 
 #include <QDialog>
 
+#include <cstdint>
+#include <optional>
+
+class QAction;
+class QMenu;
+class QTreeWidget;
+
 namespace vantrel {
 
 class ResumeCache;
@@ -15,9 +22,22 @@ class TResForm : public QDialog
 public:
     TResForm(ResumeCache& cache, UserDialogs& dialogs, QWidget* parent = nullptr);
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
+    void Refresh();
+    std::optional<std::uint32_t> SelectedId() const;
+    void ShowMenu(const QPoint& pos);
+    void DeleteSelected();
+    void DeleteAll();
+
     ResumeCache& m_cache;
     UserDialogs& m_dialogs;
+    QTreeWidget* m_list = nullptr;
+    QMenu* m_menu = nullptr;
+    QAction* m_deleteOne = nullptr;
+    QAction* m_deleteAll = nullptr;
 };
 
 } // namespace vantrel

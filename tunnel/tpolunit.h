@@ -2,6 +2,12 @@
 
 #include <QDialog>
 
+class QAction;
+class QButtonGroup;
+class QMenu;
+class QTableWidget;
+class QTableWidgetItem;
+
 namespace vantrel {
 
 class IncomingPolicy;
@@ -14,8 +20,30 @@ class TTPolForm : public QDialog
 public:
     explicit TTPolForm(IncomingPolicy& policy, QWidget* parent = nullptr);
 
+    // There is nothing to cancel: Escape leaves the window open, as "OK" is its only way out.
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void Refresh();
+    int SelectedRow() const;
+    void ShowMenu(const QPoint& pos);
+    void AddHost();
+    void DeleteHost();
+    void OnItemChanged(QTableWidgetItem* item);
+    void AppendRow(const QString& text);
+
     IncomingPolicy& m_policy;
+    QButtonGroup* m_modes = nullptr;
+    QTableWidget* m_list = nullptr;
+    QMenu* m_menu = nullptr;
+    QAction* m_add = nullptr;
+    QAction* m_delete = nullptr;
+    bool m_sized = false;
 };
 
 } // namespace vantrel
