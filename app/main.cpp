@@ -1,5 +1,6 @@
 // The process entry: maintenance commands, the hand-off of a path to the running copy, or the
 // program itself (one copy per profile; headless when there is no display).
+#include "core/base/handoverlock.h"
 #include "core/commandline.h"
 #include "core/handoff.h"
 #include "core/handoffreceiver.h"
@@ -8,9 +9,9 @@
 #include "core/mainunit.h"
 #include "core/profile.h"
 #include "core/programcore.h"
-#include "core/base/handoverlock.h"
 #include "core/quitonsignals.h"
 #include "core/singleinstance.h"
+#include "vantrelapplication.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -54,12 +55,19 @@ int RunProgram(int argc, char** argv)
     bool headless = !HasDisplay();
     if (headless)
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    VantrelApplication app(argc, argv);
     InstallHandOverMarks(app);
     QApplication::setApplicationName(QStringLiteral("Vantrel"));
+    // The main window lives in the tray, so no window closing ends the program: only an
+    // allowed close (or a stop by signal) does.
+    QApplication::setQuitOnLastWindowClosed(false);
     const QString platform = QGuiApplication::platformName();
     headless =
         headless || platform == QLatin1String("offscreen") || platform == QLatin1String("minimal");
+
+    app.SetShowException([&headless](const QString& message) {
+        ShowError(headless, QStringLiteral("Vantrel"), message);
+    });
 
     try {
         const Profile profile = Profile::FromEnvironment();
