@@ -30,6 +30,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QScreen>
@@ -37,6 +38,8 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QUrl>
+
+#include <algorithm>
 
 namespace vantrel {
 
@@ -83,7 +86,11 @@ TMainForm::TMainForm(std::unique_ptr<ProgramCore> core, Options options, QWidget
     m_pages->setObjectName(QStringLiteral("PageControl1"));
     setCentralWidget(m_pages);
     BuildStatusBar();
-    resize(StartingSize);
+    // As wide as the status bar's panels need under the desktop's font, 798 at least.
+    int panelsWidth = 0;
+    for (const QLabel* panel : m_panels)
+        panelsWidth += panel->minimumWidth() + statusBar()->layout()->spacing() + 4;
+    resize(std::max(StartingSize.width(), panelsWidth + 24), StartingSize.height());
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 
@@ -140,17 +147,25 @@ void TMainForm::BuildStatusBar()
     statusBar()->setSizeGripEnabled(true);
     const StatisticsTick::Texts initial = StatisticsTick::InitialTexts();
     const QString texts[] = {initial.activeTransfers, initial.downloadRate, initial.uploadRate,
-                             QString()};
+                             VersionText()};
+    // The longest texts a panel shows: a panel is never narrower, whatever the font.
+    const QString widest[] = {tr("Active Transfers: %1").arg(9999),
+                              tr("Actual Download Rate: %1/sec").arg(QStringLiteral("1023.99 Kb")),
+                              tr("Actual Upload Rate: %1/sec").arg(QStringLiteral("1023.99 Kb")),
+                              VersionText()};
     for (std::size_t i = 0; i < m_panels.size(); ++i) {
         auto* panel = new QLabel(texts[i]);
         panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-        panel->setMinimumWidth(StatusPanelWidth);
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        const int needed = panel->fontMetrics().horizontalAdvance(widest[i]) +
+                           2 * panel->frameWidth() + 2 * panel->margin() + 8;
+        panel->setMinimumWidth(std::max(StatusPanelWidth, needed));
         statusBar()->addWidget(panel);
         m_panels[i] = panel;
     }
     m_versionPanel = m_panels[3];
     m_versionPanel->setAlignment(Qt::AlignCenter);
+    m_versionPanel->clear(); // written at the first showing
 }
 
 void TMainForm::BuildPages()

@@ -84,7 +84,9 @@ protected:
 TEST_F(MainWindowTest, FrameHasTheFivePagesStatusPanelsTimerAndTray)
 {
     EXPECT_EQ(form().windowTitle(), QStringLiteral("Vantrel"));
-    EXPECT_EQ(form().size(), QSize(798, 357));
+    // Wider only where the desktop font needs it for the status bar.
+    EXPECT_EQ(form().height(), 357);
+    EXPECT_GE(form().width(), 798);
     QTabWidget* pages = form().pages();
     ASSERT_EQ(pages->count(), 5);
     const QStringList tabs = {QStringLiteral("Active File Transfers"), QStringLiteral("Options"),
@@ -340,7 +342,7 @@ TEST_F(MainWindowTest, CloseIsRefusedWhileATransferRunsAndItsWindowShown)
     window->hide();
 
     bool asked = false;
-    QTimer::singleShot(0, [&] {
+    QTimer::singleShot(0, form().closeForm(), [&] {
         if (form().closeForm()->isVisible()) {
             asked = true;
             form().closeForm()->reject();
@@ -367,7 +369,7 @@ TEST_F(MainWindowTest, ConfirmationDecidesBetweenClosingAndTheTray)
     form().RestoreApplication();
 
     bool minimizeFound = false;
-    QTimer::singleShot(0, [&] {
+    QTimer::singleShot(0, form().closeForm(), [&] {
         QAbstractButton* minimize = ButtonOf(form().closeForm(), QStringLiteral("Minimize"));
         minimizeFound = minimize != nullptr;
         if (minimize)
@@ -383,7 +385,7 @@ TEST_F(MainWindowTest, ConfirmationDecidesBetweenClosingAndTheTray)
     EXPECT_EQ(m_parts.quits, 0);
 
     // Answered "close": the lists are saved and the program ends.
-    QTimer::singleShot(0, [&] {
+    QTimer::singleShot(0, form().closeForm(), [&] {
         if (QAbstractButton* close = ButtonOf(form().closeForm(), QStringLiteral("&Close")))
             close->click();
         else
