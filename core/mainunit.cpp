@@ -134,6 +134,8 @@ TMainForm::~TMainForm()
     delete m_policiesForm;
     delete m_resumesForm;
     delete m_autoReceiveForm;
+    // The pages show the hub's lists, which go with the core.
+    delete takeCentralWidget();
     const bool bound = m_initResult != ProgramCore::InitResult::SslInitFailed;
     m_core.reset();
     if (bound)
@@ -280,6 +282,8 @@ bool TMainForm::RequestClose()
 
 void TMainForm::SaveForExit()
 {
+    // Once saved the program is ending: the application's own quit closes this window then.
+    m_closing = true;
     if (m_saved || !initialised() || !m_core->hub())
         return;
     m_saved = true;
