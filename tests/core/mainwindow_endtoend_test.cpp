@@ -7,7 +7,13 @@
 #include "core/transferhub.h"
 #include "core/transferwindows.h"
 #include "receive/listener.h"
+#include "receive/receivetransfer.h"
+#include "receive/recvunit.h"
+#include "send/sendinputs.h"
+#include "send/sendtransfer.h"
 #include "tests/core/mainwindowfixture.h"
+#include "tests/support/enginecopy.h"
+#include "ui/trayicon.h"
 
 #include <gtest/gtest.h>
 
@@ -282,6 +288,49 @@ TEST_F(ThroughTheWindows, FileThenDirectoryArriveAndARefusalShowsItsComment)
     EXPECT_EQ(MemoText(shownComment), comment);
     TransferListModel& uploads = HubOf(m_alice).uploads();
     EXPECT_EQ(uploads.Cell(uploads.IdAt(0), Column::Status), QStringLiteral("Refused"));
+}
+
+// Another copy's request reaches a main window: its receive window is there at once, beside
+// the main window rather than in it, the row is live and the tray announces the request; when
+// the transfer closes the window goes and the row stays.
+TEST(MainWindowReceives, AnIncomingRequestOpensItsWindowAtOnce)
+{
+    test::MainWindowParts bob;
+    ASSERT_TRUE(bob.Make(/*useTray=*/true, /*install=*/true, "Bob"));
+    bob.form->show();
+    test::EngineCopy alice("Alice");
+    ASSERT_TRUE(alice.ok()) << alice.error().toStdString();
+    ASSERT_TRUE(installation::TrustAuthority(
+                    alice.folder(), bob.form->core().folder().file(installation::AuthorityFile))
+                    .ok);
+
+    test::TempFolder files;
+    files.write(QStringLiteral("offer.txt"), QByteArrayLiteral("for Bob"));
+    SendTransfer* send = alice.OpenSend(files.file(QStringLiteral("offer.txt")));
+    SendInputs inputs;
+    inputs.hostText = QStringLiteral("127.0.0.1:%1").arg(bob.form->core().listener()->PortInUse());
+    send->Send(inputs);
+
+    TransferHub& hub = *bob.form->core().hub();
+    ASSERT_TRUE(test::WaitUntil([&] { return hub.downloads().rowCount() == 1; }, 20000));
+    QObject* transfer = hub.downloads().TransferAt(0);
+    QDialog* window = bob.form->transferWindows()->WindowOf(transfer);
+    ASSERT_NE(qobject_cast<TRecForm*>(window), nullptr);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->isWindow());
+    EXPECT_FALSE(window->isModal());
+    EXPECT_TRUE(bob.form->isVisible()); // brought back from the tray
+    EXPECT_TRUE(bob.form->tray()->animating());
+    EXPECT_EQ(bob.form->tray()->hint(), QStringLiteral("Active Transfers: 1"));
+    EXPECT_TRUE(
+        hub.downloads().data(hub.downloads().index(0, 0), TransferListModel::ActiveRole).toBool());
+
+    static_cast<ReceiveTransfer*>(transfer)->Close();
+    ASSERT_TRUE(test::WaitUntil(
+        [&] { return bob.form->transferWindows()->WindowOf(transfer) == nullptr; }));
+    EXPECT_EQ(hub.downloads().rowCount(), 1);
+    EXPECT_FALSE(hub.downloads().IsActive(0));
+    EXPECT_EQ(bob.form->tray()->hint(), QStringLiteral("Active Transfers: 0"));
 }
 
 } // namespace
