@@ -195,7 +195,7 @@ void TMainForm::BuildPages()
 void TMainForm::BuildToolWindows()
 {
     // In the order the program has always made them; all live as long as this window.
-    // The new-version notice and the dynamic DNS window are not part of this program yet.
+    // The new-version notice and the dynamic DNS window have no place here: they are not built.
     m_speedForm = new TSpeedForm;
     m_closeForm = new TCloseForm;
     m_policiesForm = new TTPolForm(m_core->policy());

@@ -133,7 +133,7 @@ TEST_F(MainWindowTest, FirstShowGoesToTheTrayOrTheTaskBar)
     // Brought back from the tray by its icon.
     emit form().tray()->restoreRequested();
     EXPECT_TRUE(form().isVisible());
-    // Minimising later hides it again.
+    // Minimising it hides it again.
     form().showMinimized();
     EXPECT_TRUE(test::WaitUntil([&] { return form().isHidden(); }));
 
@@ -379,7 +379,7 @@ TEST_F(MainWindowTest, ConfirmationDecidesBetweenClosingAndTheTray)
     });
     const bool closed = form().RequestClose();
     if (!minimizeFound)
-        GTEST_SKIP() << "TCloseForm has no \"Minimize\" button yet";
+        GTEST_SKIP() << "TCloseForm has no \"Minimize\" button";
     EXPECT_FALSE(closed);
     EXPECT_TRUE(form().isHidden());
     EXPECT_EQ(m_parts.quits, 0);
