@@ -14,6 +14,7 @@
 #include "core/quitonsignals.h"
 #include "core/singleinstance.h"
 #include "core/transferhub.h"
+#include "vantrelapplication.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -65,12 +66,19 @@ int RunProgram(int argc, char** argv)
     bool headless = !HasDisplay();
     if (headless)
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    VantrelApplication app(argc, argv);
     InstallHandOverMarks(app);
     QApplication::setApplicationName(QStringLiteral("Vantrel"));
+    // The main window lives in the tray, so no window closing ends the program: only an
+    // allowed close (or a stop by signal) does.
+    QApplication::setQuitOnLastWindowClosed(false);
     const QString platform = QGuiApplication::platformName();
     headless =
         headless || platform == QLatin1String("offscreen") || platform == QLatin1String("minimal");
+
+    app.SetShowException([&headless](const QString& message) {
+        ShowError(headless, QStringLiteral("Vantrel"), message);
+    });
 
     try {
         const Profile profile = Profile::FromEnvironment();
@@ -102,10 +110,13 @@ int RunProgram(int argc, char** argv)
 
         TMainForm::Options options;
         options.core.makeProgramFolderCurrent = true;
-        if (headless)
+        if (headless) {
             options.showError = [](const QString& caption, const QString& text) {
                 ShowError(true, caption, text);
             };
+            options.transferWindows = false;
+            options.useTray = false;
+        }
         TMainForm form(std::move(core), options);
         if (!form.initialised())
             return 1;

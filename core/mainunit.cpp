@@ -1,25 +1,53 @@
 #include "core/mainunit.h"
 
 #include "core/base/programversion.h"
+#include "core/base/ticks.h"
 #include "core/handoff.h"
 #include "core/handoffreceiver.h"
 #include "core/transferhub.h"
+#include "core/transferwindows.h"
 #include "net/securechannel.h"
+#include "receive/arecunit.h"
+#include "receive/resunit.h"
+#include "receive/spform.h"
+#include "tunnel/tpolunit.h"
+#include "ui/activetransferspage.h"
+#include "ui/closeunit.h"
+#include "ui/creditspage.h"
+#include "ui/graphspage.h"
+#include "ui/optionspage.h"
+#include "ui/transferlistview.h"
+#include "ui/trayicon.h"
+#include "ui/tunnelspage.h"
+#include "widgets/pictures.h"
+#include "widgets/userdialogs.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
+#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QScreen>
 #include <QStatusBar>
+#include <QTabWidget>
+#include <QTimer>
 #include <QUrl>
+
+#include <algorithm>
 
 namespace vantrel {
 
 namespace {
 
 const QString InitErrorCaption = QStringLiteral("Init Error!");
+const QString ManualFile = QStringLiteral("VNTHELP.html");
+constexpr QSize StartingSize(798, 357);
 
 void ShowErrorBox(const QString& caption, const QString& text)
 {
@@ -43,17 +71,29 @@ QString TMainForm::VersionText()
 }
 
 TMainForm::TMainForm(std::unique_ptr<ProgramCore> core, Options options, QWidget* parent)
-    : QMainWindow(parent), m_core(std::move(core))
+    : QMainWindow(parent), m_core(std::move(core)), m_dialogs(options.dialogs),
+      m_quit(options.quit ? options.quit : [] { QCoreApplication::quit(); }),
+      m_useTray(options.useTray.value_or(TrayIcon::DesktopHasTray())),
+      m_openTransferWindows(options.transferWindows)
 {
+    if (!m_dialogs) {
+        m_ownDialogs = std::make_unique<QtUserDialogs>();
+        m_dialogs = m_ownDialogs.get();
+    }
+    setObjectName(QStringLiteral("TMainForm"));
     setWindowTitle(QStringLiteral("Vantrel"));
-    auto* dropHint = new QLabel(QStringLiteral("Drop a file or folder here to send it."), this);
-    dropHint->setAlignment(Qt::AlignCenter);
-    setCentralWidget(dropHint);
-    resize(760, 420);
-    // Controls carry their form names, so that tests and accessibility tools find them.
-    statusBar()->setObjectName(QStringLiteral("StatusBar"));
-    m_versionPanel = new QLabel(this);
-    statusBar()->addPermanentWidget(m_versionPanel);
+    setWindowIcon(PictureIcon(Picture::Program));
+    m_pages = new QTabWidget(this);
+    m_pages->setObjectName(QStringLiteral("PageControl1"));
+    setCentralWidget(m_pages);
+    BuildStatusBar();
+    // As wide as the status bar's panels need under the desktop's font, 798 at least.
+    int panelsWidth = 0;
+    for (const QLabel* panel : m_panels)
+        panelsWidth += panel->minimumWidth() + statusBar()->layout()->spacing() + 4;
+    resize(std::max(StartingSize.width(), panelsWidth + 24), StartingSize.height());
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
 
     m_initResult = m_core->Initialise(options.core);
     if (m_initResult != ProgramCore::InitResult::Ok) {
@@ -64,18 +104,132 @@ TMainForm::TMainForm(std::unique_ptr<ProgramCore> core, Options options, QWidget
         return;
     }
 
+    // The first tick measures from here.
+    m_core->counters().lastTick = TickCount();
+    m_statistics.emplace(m_core->counters());
+    m_statsTimer = new QTimer(this);
+    m_statsTimer->setObjectName(QStringLiteral("StatsTimer"));
+    m_statsTimer->setInterval(StatsPeriodMs);
+    connect(m_statsTimer, &QTimer::timeout, this, &TMainForm::StatisticsTickNow);
+
+    BuildPages();
+    BuildToolWindows();
+    m_tray = new TrayIcon(m_core->hub()->trayHint(), this);
+    connect(m_tray, &TrayIcon::closeRequested, this, [this] { RequestClose(); });
+    connect(m_tray, &TrayIcon::restoreRequested, this, &TMainForm::RestoreApplication);
+    ConnectHub();
+
     HandOffReceiver* handOff = m_core->handOff();
     handOff->SetRestoreApplication([this] { RestoreApplication(); });
-    connect(handOff, &HandOffReceiver::openSendRequested, this, &TMainForm::OpenSendWindow);
     setAcceptDrops(true);
+    m_statsTimer->start();
 }
 
 TMainForm::~TMainForm()
 {
+    // The windows of live transfers, then the tool windows, go before the engine they show.
+    delete m_transferWindows;
+    m_transferWindows = nullptr;
+    delete m_speedForm;
+    delete m_closeForm;
+    delete m_policiesForm;
+    delete m_resumesForm;
+    delete m_autoReceiveForm;
+    // The pages show the hub's lists, which go with the core.
+    delete takeCentralWidget();
     const bool bound = m_initResult != ProgramCore::InitResult::SslInitFailed;
     m_core.reset();
     if (bound)
         SecureChannel::Unbind();
+}
+
+void TMainForm::BuildStatusBar()
+{
+    // Controls carry their form names, so that tests and accessibility tools find them.
+    statusBar()->setObjectName(QStringLiteral("StatusBar"));
+    statusBar()->setSizeGripEnabled(true);
+    const StatisticsTick::Texts initial = StatisticsTick::InitialTexts();
+    const QString texts[] = {initial.activeTransfers, initial.downloadRate, initial.uploadRate,
+                             VersionText()};
+    // The longest texts a panel shows: a panel is never narrower, whatever the font.
+    const QString widest[] = {tr("Active Transfers: %1").arg(9999),
+                              tr("Actual Download Rate: %1/sec").arg(QStringLiteral("1023.99 Kb")),
+                              tr("Actual Upload Rate: %1/sec").arg(QStringLiteral("1023.99 Kb")),
+                              VersionText()};
+    for (std::size_t i = 0; i < m_panels.size(); ++i) {
+        auto* panel = new QLabel(texts[i]);
+        panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        const int needed = panel->fontMetrics().horizontalAdvance(widest[i]) +
+                           2 * panel->frameWidth() + 2 * panel->margin() + 8;
+        panel->setMinimumWidth(std::max(StatusPanelWidth, needed));
+        statusBar()->addWidget(panel);
+        m_panels[i] = panel;
+    }
+    m_versionPanel = m_panels[3];
+    m_versionPanel->setAlignment(Qt::AlignCenter);
+    m_versionPanel->clear(); // written at the first showing
+}
+
+void TMainForm::BuildPages()
+{
+    m_transfersPage =
+        new ActiveTransfersPage(*m_core->hub(), *m_dialogs, [this](QObject* transfer) {
+            return m_transferWindows ? static_cast<QWidget*>(m_transferWindows->WindowOf(transfer))
+                                     : nullptr;
+        });
+    m_optionsPage = new OptionsPage(m_core->settings());
+    m_tunnelsPage = new TunnelsPage;
+    m_graphsPage = new GraphsPage;
+    m_creditsPage = new CreditsPage(VersionText(), *m_dialogs);
+    m_pages->addTab(m_transfersPage, PictureIcon(Picture::Downloads), tr("Active File Transfers"));
+    m_pages->addTab(m_optionsPage, PictureIcon(Picture::Options), tr("Options"));
+    m_pages->addTab(m_tunnelsPage, PictureIcon(Picture::Tunnels), tr("Tunnels"));
+    m_pages->addTab(m_graphsPage, PictureIcon(Picture::Graphs), tr("Graphs"));
+    m_pages->addTab(m_creditsPage, PictureIcon(Picture::Credits), tr("Credits"));
+    m_pages->setCurrentIndex(0);
+
+    connect(m_transfersPage, &ActiveTransfersPage::sendPathChosen, this, &TMainForm::HandOffPath);
+    connect(m_optionsPage, &OptionsPage::manualRequested, this, &TMainForm::OpenManual);
+}
+
+void TMainForm::BuildToolWindows()
+{
+    // In the order the program has always made them; all live as long as this window.
+    // The new-version notice and the dynamic DNS window have no place here: they are not built.
+    m_speedForm = new TSpeedForm;
+    m_closeForm = new TCloseForm;
+    m_policiesForm = new TTPolForm(m_core->policy());
+    m_resumesForm = new TResForm(*m_core->resumes(), *m_dialogs);
+    RecentHosts& recent = m_core->recentHosts();
+    m_autoReceiveForm = new TARecForm(
+        m_core->rules(), [&recent] { return recent.LoadRecentHosts(); }, *m_dialogs);
+    if (m_openTransferWindows)
+        m_transferWindows = new TransferWindows(*m_core->hub(), *m_dialogs, *m_speedForm, this);
+
+    const auto policies = [this] { Reveal(m_policiesForm); };
+    connect(m_transfersPage, &ActiveTransfersPage::policiesRequested, this, policies);
+    connect(m_optionsPage, &OptionsPage::policiesRequested, this, policies);
+    connect(m_optionsPage, &OptionsPage::autoReceivesRequested, this,
+            [this] { Reveal(m_autoReceiveForm); });
+    connect(m_optionsPage, &OptionsPage::resumesRequested, this, [this] { Reveal(m_resumesForm); });
+}
+
+void TMainForm::ConnectHub()
+{
+    TransferHub* hub = m_core->hub();
+    connect(hub, &TransferHub::trayHintChanged, m_tray, &TrayIcon::SetHint);
+    connect(hub, &TransferHub::trayAnimationChanged, m_tray, &TrayIcon::SetAnimating);
+    connect(hub, &TransferHub::restoreRequested, this, &TMainForm::RestoreApplication);
+    connect(hub, &TransferHub::tunnelsChanged, this,
+            [this, hub] { m_tunnelsPage->ShowTunnels(hub->tunnels()); });
+}
+
+void TMainForm::Reveal(QWidget* window)
+{
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 void TMainForm::showEvent(QShowEvent* event)
@@ -87,31 +241,63 @@ void TMainForm::showEvent(QShowEvent* event)
     }
 }
 
+void TMainForm::FirstShow()
+{
+    setWindowTitle(QStringLiteral("Vantrel"));
+    m_versionPanel->setText(VersionText());
+    if (!initialised())
+        return;
+    m_transfersPage->downloadsView()->setFocus();
+    // The program starts in the tray (on the task bar where there is none).
+    QTimer::singleShot(0, this, &TMainForm::MinimizeToTray);
+    m_core->LoadStoredLists();
+}
+
 void TMainForm::closeEvent(QCloseEvent* event)
 {
-    // Closing is refused while transfers are active: the hub shows them instead.
-    TransferHub* hub = m_core ? m_core->hub() : nullptr;
-    if (hub && !hub->RequestClose()) {
-        event->ignore();
+    if (m_closing || !initialised()) {
+        event->accept();
         return;
     }
-    SaveForExit();
-    event->accept();
+    event->ignore();
+    RequestClose();
+}
+
+bool TMainForm::RequestClose()
+{
+    if (m_closing)
+        return true;
+    TransferHub* hub = m_core->hub();
+    // A refusal restores the program and shows every transfer window (the hub's signals).
+    if (hub && !hub->RequestClose())
+        return false;
+    if (m_closeForm->Ask() == TCloseForm::Answer::Close) {
+        m_closing = true;
+        SaveForExit();
+        close();
+        m_quit();
+        return true;
+    }
+    MinimizeToTray();
+    return false;
 }
 
 void TMainForm::SaveForExit()
 {
+    // Once saved the program is ending: the application's own quit closes this window then.
+    m_closing = true;
     if (m_saved || !initialised() || !m_core->hub())
         return;
     m_saved = true;
     m_core->hub()->Closing();
 }
 
-void TMainForm::FirstShow()
+void TMainForm::MinimizeToTray()
 {
-    setWindowTitle(QStringLiteral("Vantrel"));
-    m_versionPanel->setText(VersionText());
-    m_core->LoadStoredLists();
+    if (m_useTray)
+        hide();
+    else
+        showMinimized();
 }
 
 void TMainForm::RestoreApplication()
@@ -122,9 +308,54 @@ void TMainForm::RestoreApplication()
     activateWindow();
 }
 
-void TMainForm::OpenSendWindow(const QString& path)
+void TMainForm::changeEvent(QEvent* event)
 {
-    statusBar()->showMessage(QStringLiteral("Send: %1").arg(path));
+    QMainWindow::changeEvent(event);
+    // Minimised, the program lives in the tray only.
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && m_useTray)
+        QTimer::singleShot(0, this, [this] {
+            if (isMinimized())
+                hide();
+        });
+}
+
+void TMainForm::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_F1) {
+        OpenManual();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+void TMainForm::OpenManual()
+{
+    const QString manual = m_core->folder().file(ManualFile);
+    if (QFile::exists(manual))
+        m_dialogs->OpenUrl(QUrl::fromLocalFile(manual));
+}
+
+void TMainForm::StatisticsTickNow()
+{
+    if (!m_statistics || !m_core->hub())
+        return;
+    const StatisticsTick::Texts texts =
+        m_statistics->Tick(TickCount(), m_core->hub()->activeCount());
+    m_panels[0]->setText(texts.activeTransfers);
+    m_panels[1]->setText(texts.downloadRate);
+    m_panels[2]->setText(texts.uploadRate);
+    m_graphsPage->Show(m_statistics->history());
+}
+
+void TMainForm::HandOffPath(const QString& path)
+{
+    if (!handoff::Fits(path)) {
+        m_dialogs->Message(
+            this, QMessageBox::Warning, QStringLiteral("Vantrel"),
+            tr("The path is longer than %1 bytes and cannot be sent.").arg(handoff::MaxPathBytes));
+        return;
+    }
+    m_core->handOff()->HandOff(path);
 }
 
 void TMainForm::dragEnterEvent(QDragEnterEvent* event)
@@ -139,13 +370,7 @@ void TMainForm::dropEvent(QDropEvent* event)
     if (path.isEmpty())
         return;
     event->acceptProposedAction();
-    if (!handoff::Fits(path)) {
-        statusBar()->showMessage(
-            QStringLiteral("The path is longer than %1 bytes and cannot be sent.")
-                .arg(handoff::MaxPathBytes));
-        return;
-    }
-    m_core->handOff()->HandOff(path);
+    HandOffPath(path);
 }
 
 } // namespace vantrel

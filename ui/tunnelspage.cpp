@@ -4,4 +4,9 @@ namespace vantrel {
 
 TunnelsPage::TunnelsPage(QWidget* parent) : QWidget(parent) {}
 
+void TunnelsPage::ShowTunnels(const std::vector<TransferHub::TunnelRow>& rows)
+{
+    Q_UNUSED(rows);
+}
+
 } // namespace vantrel

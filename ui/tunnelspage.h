@@ -1,6 +1,10 @@
 #pragma once
 
+#include "core/transferhub.h"
+
 #include <QWidget>
+
+#include <vector>
 
 namespace vantrel {
 
@@ -10,6 +14,9 @@ class TunnelsPage : public QWidget
     Q_OBJECT
 public:
     explicit TunnelsPage(QWidget* parent = nullptr);
+
+    // The tunnel list as the hub holds it, newest first.
+    void ShowTunnels(const std::vector<TransferHub::TunnelRow>& rows);
 };
 
 } // namespace vantrel

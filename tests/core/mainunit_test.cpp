@@ -2,6 +2,7 @@
 
 #include "core/handoff.h"
 #include "core/handoffreceiver.h"
+#include "core/transferhub.h"
 #include "tests/support/tempprofile.h"
 
 #include <gtest/gtest.h>
@@ -94,7 +95,9 @@ TEST_F(MainFormTest, DropHandsOffTheFirstLocalFileOnly)
     ASSERT_TRUE(test::WaitUntil([&] { return !opened.isEmpty(); }));
     EXPECT_EQ(opened, QStringList({first}));
     EXPECT_EQ(handoff::ReadFile(form->core().folder().file(handoff::FileName)), first.toUtf8());
-    EXPECT_TRUE(form->statusBar()->currentMessage().contains(first));
+    // The hub opens one send, with its UPLOADS row, for the first file only.
+    ASSERT_TRUE(test::WaitUntil([&] { return form->core().hub()->uploads().rowCount() == 1; }));
+    EXPECT_EQ(form->core().hub()->activeCount(), 1);
 }
 
 } // namespace
