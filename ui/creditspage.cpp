@@ -50,7 +50,7 @@ CreditsPage::CreditsPage(const QString& versionText, UserDialogs& dialogs, QWidg
     top->addWidget(m_link, 1);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
-    layout->addWidget(m_display, 1, Qt::AlignHCenter);
+    layout->addWidget(m_display, 1, Qt::AlignCenter);
 }
 
 QStringList CreditsPage::CreditLines()

@@ -13,6 +13,7 @@
 #include <QValueAxis>
 
 #include <algorithm>
+#include <cmath>
 
 namespace vantrel {
 
@@ -24,6 +25,18 @@ const QColor Green(0x00, 0x80, 0x00);
 const QColor Lime(0x00, 0xff, 0x00);
 const QColor DownColor(0, 128, 255);
 const QColor UpColor(0, 255, 0);
+
+// The smallest of 1, 2 or 5 times a power of ten that is at least `raw`.
+double RoundStep(double raw)
+{
+    if (!(raw > 0))
+        return 1.0;
+    const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    for (const double factor : {1.0, 2.0, 5.0})
+        if (factor * power >= raw)
+            return factor * power;
+    return 10.0 * power;
+}
 
 struct Graph
 {
@@ -66,6 +79,8 @@ Graph MakeGraph(const QString& caption, const QColor& from, const QColor& to,
     y->setGridLinePen(QPen(QColor(0xff, 0xff, 0xff, 0x60)));
     y->setMinorGridLineVisible(false);
     y->setRange(0, 1);
+    y->setTickCount(2);
+    y->setLabelFormat(QStringLiteral("%g"));
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
     series->attachAxis(x);
@@ -128,15 +143,17 @@ void GraphsPage::Plot(QAreaSeries* series, const std::vector<double>& points)
         top = std::max(top, points[i]);
     }
     series->upperSeries()->replace(line);
-    // The scale follows the data; an empty or idle graph keeps a unit scale.
+    // The scale follows the data, in at most three round steps so that the labels never crowd
+    // a short chart; an empty or idle graph keeps a unit scale.
     const auto axes = series->attachedAxes();
     for (QAbstractAxis* axis : axes) {
         if (axis->alignment() != Qt::AlignLeft)
             continue;
         auto* y = static_cast<QValueAxis*>(axis);
-        y->setRange(0, top > 0 ? top * 1.1 : 1.0);
-        if (top > 0)
-            y->applyNiceNumbers();
+        const double step = RoundStep(top / 3);
+        const int steps = top > 0 ? std::max(1, int(std::ceil(top / step - 1e-9))) : 1;
+        y->setRange(0, top > 0 ? steps * step : 1.0);
+        y->setTickCount(steps + 1);
     }
 }
 

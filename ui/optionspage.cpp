@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace vantrel {
 
 namespace {
@@ -150,15 +152,23 @@ QWidget* OptionsPage::BuildButtons()
     auto* box = new QWidget(this);
     auto* grid = new QGridLayout(box);
     grid->setContentsMargins(0, 0, 0, 0);
+    QList<QPushButton*> buttons;
     for (const Entry& entry : entries) {
         auto* button = new QPushButton(PictureIcon(entry.picture), entry.text, box);
         button->setObjectName(QString::fromLatin1(entry.name));
         button->setMinimumSize(211, 25);
-        button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        button->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
         button->setAutoDefault(false);
         connect(button, &QPushButton::clicked, this, entry.signal);
         grid->addWidget(button, entry.row, entry.column);
+        buttons.append(button);
     }
+    // One width for all five, wide enough for the longest caption in the desktop's font.
+    int width = 211;
+    for (const QPushButton* button : buttons)
+        width = std::max(width, button->sizeHint().width());
+    for (QPushButton* button : buttons)
+        button->setMinimumWidth(width);
     // No dynamic DNS window exists: the button holds its place but offers nothing.
     box->findChild<QPushButton*>(QStringLiteral("DynDNSBtn"))->setEnabled(false);
     grid->setColumnStretch(3, 1);

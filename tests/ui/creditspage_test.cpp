@@ -65,6 +65,30 @@ TEST(CreditsPage, CreditsFitTheDisplay)
         EXPECT_TRUE(lines.contains(QString::fromUtf8(feature))) << feature;
 }
 
+// The text enters from below: nothing is lit before it scrolls in, and a line's dots light once
+// it has risen into the display.
+TEST(CreditsPage, CreditsLightTheDisplayAsTheyScroll)
+{
+    UrlRecorder dialogs;
+    CreditsPage page(QStringLiteral("Vantrel v 1.20"), dialogs);
+    DotMatrixDisplay* display = page.display();
+    constexpr int Wide = DotMatrixDisplay::Columns * DotMatrixDisplay::CellWidth;
+    constexpr int High = DotMatrixDisplay::Rows * DotMatrixDisplay::CellHeight;
+    auto litDots = [display](int fromRow, int toRow) {
+        int lit = 0;
+        for (int y = fromRow; y < toRow; ++y)
+            for (int x = 0; x < Wide; ++x)
+                lit += display->IsLit(x, y) ? 1 : 0;
+        return lit;
+    };
+    EXPECT_EQ(litDots(0, High), 0);
+    for (int step = 0; step < DotMatrixDisplay::CellHeight; ++step)
+        display->Step();
+    // The first line ("VANTREL") now fills the bottom text row, and only that row.
+    EXPECT_GT(litDots(High - DotMatrixDisplay::CellHeight, High), 20);
+    EXPECT_EQ(litDots(0, High - DotMatrixDisplay::CellHeight), 0);
+}
+
 // The display scrolls only while the page is on screen: tab changes and hiding the window
 // stop it, showing the page again resumes it where it stood.
 TEST(CreditsPage, DisplayRunsOnlyWhileThePageIsShown)
