@@ -5,6 +5,8 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
+
 namespace vantrel {
 
 namespace {
@@ -17,28 +19,39 @@ QString RateText(const char* label, double bytesPerSecond)
            FormatSize(static_cast<std::uint32_t>(clamped)) + QStringLiteral("/sec");
 }
 
+// Marked for translation here, translated where they are used.
+const char* const DownloadLabel = QT_TRANSLATE_NOOP("StatisticsTick", "Actual Download Rate: ");
+const char* const UploadLabel = QT_TRANSLATE_NOOP("StatisticsTick", "Actual Upload Rate: ");
+
+QString ActiveText(int activeTransfers)
+{
+    return QCoreApplication::translate("StatisticsTick", "Active Transfers: ") +
+           QString::number(activeTransfers);
+}
+
 } // namespace
 
 StatisticsTick::Texts StatisticsTick::InitialTexts()
 {
-    return {QCoreApplication::translate("StatisticsTick", "Active Transfers: ") +
-                QString::number(0),
-            RateText("Actual Download Rate: ", 0), RateText("Actual Upload Rate: ", 0)};
+    return {ActiveText(0), RateText(DownloadLabel, 0), RateText(UploadLabel, 0)};
 }
 
 StatisticsTick::Texts StatisticsTick::Tick(std::uint32_t now, int activeTransfers)
 {
     const std::uint32_t elapsed = now - m_counters.lastTick; // unsigned: survives the wrap
-    const double seconds = elapsed * 0.001;
-    const RateCounters::Taken taken = m_counters.TakeAndReset();
-    m_counters.lastTick = now;
-    // Two ticks within the same millisecond measure nothing rather than divide by zero.
-    const double down = seconds > 0 ? taken.downloadBytes / seconds : 0.0;
-    const double up = seconds > 0 ? taken.uploadBytes / seconds : 0.0;
+    double down = 0.0;
+    double up = 0.0;
+    // Two ticks within the same millisecond measure nothing; their bytes stay in the counters
+    // for the next tick instead of being divided by zero or dropped.
+    if (elapsed > 0) {
+        const double seconds = elapsed * 0.001;
+        const RateCounters::Taken taken = m_counters.TakeAndReset();
+        m_counters.lastTick = now;
+        down = taken.downloadBytes / seconds;
+        up = taken.uploadBytes / seconds;
+    }
     m_history.Push(down, up);
-    return {QCoreApplication::translate("StatisticsTick", "Active Transfers: ") +
-                QString::number(activeTransfers),
-            RateText("Actual Download Rate: ", down), RateText("Actual Upload Rate: ", up)};
+    return {ActiveText(activeTransfers), RateText(DownloadLabel, down), RateText(UploadLabel, up)};
 }
 
 } // namespace vantrel

@@ -2,8 +2,14 @@
 
 #include <QWidget>
 
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
 namespace vantrel {
 
+class LampCheckBox;
+class ScrollingNotice;
 struct Settings;
 
 // "Options": the general settings (edited in place in the running copy's Settings, written
@@ -15,6 +21,12 @@ class OptionsPage : public QWidget
 public:
     explicit OptionsPage(Settings& settings, QWidget* parent = nullptr);
 
+    // The address lists ("LIPList", "IIPList"), filled by the address discovery.
+    QListWidget* localAddresses() const { return m_localAddresses; }
+    QListWidget* internetAddresses() const { return m_internetAddresses; }
+
+    ScrollingNotice* notice() const { return m_notice; }
+
 signals:
     void policiesRequested();
     void autoReceivesRequested();
@@ -23,7 +35,14 @@ signals:
     void manualRequested();
 
 private:
+    QWidget* BuildSettingsRow();
+    QWidget* BuildButtons();
+    QWidget* BuildAddressLists();
+
     Settings& m_settings;
+    ScrollingNotice* m_notice = nullptr;
+    QListWidget* m_localAddresses = nullptr;
+    QListWidget* m_internetAddresses = nullptr;
 };
 
 } // namespace vantrel

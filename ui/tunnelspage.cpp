@@ -1,12 +1,70 @@
 #include "ui/tunnelspage.h"
 
+#include "widgets/gradientbar.h"
+#include "widgets/pictures.h"
+
+#include <QHeaderView>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
 namespace vantrel {
 
-TunnelsPage::TunnelsPage(QWidget* parent) : QWidget(parent) {}
+namespace {
+
+const QColor Orange(0xff, 0x80, 0x00);
+const QColor LightYellow(0xff, 0xff, 0xc0);
+const QColor UsableText(0x00, 0x80, 0x00);   // green
+const QColor UnusableText(0x80, 0x00, 0x00); // maroon
+
+} // namespace
+
+TunnelsPage::TunnelsPage(QWidget* parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("TunnelsPage"));
+    auto* bar = new GradientBar(tr("RECEIVE TUNNELS"), Orange, LightYellow, this);
+    bar->setObjectName(QStringLiteral("TunnelsBar"));
+    bar->setIcon(PictureIcon(Picture::Tunnels));
+
+    m_list = new QTreeWidget(this);
+    m_list->setObjectName(QStringLiteral("TList"));
+    m_list->setHeaderLabels({tr("Type"), tr("Host"), tr("NickName"), tr("Status")});
+    m_list->setRootIsDecorated(false);
+    m_list->setUniformRowHeights(true);
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->header()->setSectionsClickable(false);
+    m_list->setColumnWidth(TypeColumn, 110);
+    m_list->setColumnWidth(HostColumn, 260);
+    m_list->setColumnWidth(NickNameColumn, 200);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setSpacing(0);
+    layout->addWidget(bar);
+    layout->addWidget(m_list, 1);
+}
 
 void TunnelsPage::ShowTunnels(const std::vector<TransferHub::TunnelRow>& rows)
 {
-    Q_UNUSED(rows);
+    m_list->clear();
+    QList<QTreeWidgetItem*> items;
+    items.reserve(qsizetype(rows.size()));
+    for (const TransferHub::TunnelRow& row : rows) {
+        auto* item =
+            new QTreeWidgetItem(QStringList{row.type(), row.host, row.nickName, row.status()});
+        item->setIcon(TypeColumn,
+                      PictureIcon(row.incoming ? Picture::Downloads : Picture::Uploads));
+        const bool usable = row.statusImage() == TunnelImageUsable;
+        item->setIcon(StatusColumn, PictureIcon(usable ? Picture::Completed : Picture::Aborted));
+        QFont font = m_list->font();
+        font.setBold(usable);
+        for (int column = 0; column < m_list->columnCount(); ++column) {
+            item->setFont(column, font);
+            item->setForeground(column, usable ? UsableText : UnusableText);
+        }
+        items.append(item);
+    }
+    m_list->addTopLevelItems(items);
 }
 
 } // namespace vantrel

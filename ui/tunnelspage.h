@@ -6,17 +6,33 @@
 
 #include <vector>
 
+class QTreeWidget;
+
 namespace vantrel {
 
-// "Tunnels": the receive tunnel list under its header bar.
+// "Tunnels": the receive tunnel list ("TList") under its header bar, read-only: newest rows
+// on top, usable tunnels bold in green, all others in maroon.
 class TunnelsPage : public QWidget
 {
     Q_OBJECT
 public:
+    enum Column
+    {
+        TypeColumn,
+        HostColumn,
+        NickNameColumn,
+        StatusColumn
+    };
+
     explicit TunnelsPage(QWidget* parent = nullptr);
 
-    // The tunnel list as the hub holds it, newest first.
+    // Replaces the list's rows by `rows`, in their order.
     void ShowTunnels(const std::vector<TransferHub::TunnelRow>& rows);
+
+    QTreeWidget* list() const { return m_list; }
+
+private:
+    QTreeWidget* m_list = nullptr;
 };
 
 } // namespace vantrel

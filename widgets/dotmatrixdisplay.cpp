@@ -51,27 +51,47 @@ void DotMatrixDisplay::Render() const
 {
     if (m_frameValid)
         return;
+    // The text is drawn at Oversample times the dot resolution and each dot is lit when enough
+    // of its square is covered: a small font drawn straight at one pixel per dot loses strokes.
+    constexpr int Oversample = 4;
+    QImage fine(DotsWide * Oversample, DotsHigh * Oversample, QImage::Format_Grayscale8);
+    fine.fill(0);
+    {
+        QPainter painter(&fine);
+        QFont font(QStringLiteral("Monospace"));
+        font.setStyleHint(QFont::TypeWriter);
+        font.setBold(true);
+        font.setPixelSize((CellHeight - 1) * Oversample);
+        painter.setFont(font);
+        painter.setPen(Qt::white);
+        const int top = DotsHigh - m_position;
+        for (int line = 0; line < m_lines.size(); ++line) {
+            const int y = top + line * CellHeight;
+            if (y + CellHeight <= 0 || y >= DotsHigh)
+                continue;
+            const QString& text = m_lines[line];
+            // Centred in the 46 columns; every character in its own cell, as on a real display.
+            const int used = std::min<int>(int(text.size()), Columns);
+            const int first = (Columns - used) / 2;
+            for (int c = 0; c < used; ++c)
+                painter.drawText(QRect((first + c) * CellWidth * Oversample, y * Oversample,
+                                       CellWidth * Oversample, CellHeight * Oversample),
+                                 Qt::AlignCenter, text.mid(c, 1));
+        }
+    }
     m_frame = QImage(DotsWide, DotsHigh, QImage::Format_RGB32);
-    m_frame.fill(Qt::black);
-    QPainter painter(&m_frame);
-    QFont font(QStringLiteral("Monospace"));
-    font.setStyleHint(QFont::TypeWriter);
-    font.setStyleStrategy(QFont::NoAntialias);
-    font.setPixelSize(CellHeight - 1);
-    painter.setFont(font);
-    painter.setPen(Qt::white);
-    const int top = DotsHigh - m_position;
-    for (int line = 0; line < m_lines.size(); ++line) {
-        const int y = top + line * CellHeight;
-        if (y + CellHeight <= 0 || y >= DotsHigh)
-            continue;
-        const QString& text = m_lines[line];
-        // Centred in the 46 columns; every character in its own cell, as on a real display.
-        const int used = std::min<int>(int(text.size()), Columns);
-        const int first = (Columns - used) / 2;
-        for (int c = 0; c < used; ++c)
-            painter.drawText(QRect((first + c) * CellWidth, y, CellWidth + 1, CellHeight),
-                             Qt::AlignCenter, text.mid(c, 1));
+    constexpr int Threshold = Oversample * Oversample * 255 * 2 / 5;
+    for (int y = 0; y < DotsHigh; ++y) {
+        auto* out = reinterpret_cast<QRgb*>(m_frame.scanLine(y));
+        for (int x = 0; x < DotsWide; ++x) {
+            int sum = 0;
+            for (int dy = 0; dy < Oversample; ++dy) {
+                const uchar* in = fine.constScanLine(y * Oversample + dy) + x * Oversample;
+                for (int dx = 0; dx < Oversample; ++dx)
+                    sum += in[dx];
+            }
+            out[x] = sum >= Threshold ? qRgb(0xff, 0xff, 0xff) : qRgb(0, 0, 0);
+        }
     }
     m_frameValid = true;
 }
@@ -115,15 +135,21 @@ void DotMatrixDisplay::paintEvent(QPaintEvent*)
     const QRect area = outer.adjusted(Bevel, Bevel, -Bevel, -Bevel);
     painter.fillRect(area, Qt::black);
     const int pitch = std::max(2, std::min(area.width() / DotsWide, area.height() / DotsHigh));
-    const int dot = pitch >= 3 ? pitch - 1 : pitch - 1 + (pitch == 2 ? 0 : 1);
+    const int dot = pitch - 1;
+    // At the smallest pitch a one-pixel lit dot hardly stands out from the unlit ones: lit
+    // dots then fill their whole square.
+    const int litDot = pitch == 2 ? pitch : dot;
     const int left = area.left() + (area.width() - pitch * DotsWide) / 2;
     const int top = area.top() + (area.height() - pitch * DotsHigh) / 2;
     painter.setClipRect(area);
     for (int y = 0; y < DotsHigh; ++y) {
         const auto* line = reinterpret_cast<const QRgb*>(m_frame.constScanLine(y));
-        for (int x = 0; x < DotsWide; ++x)
-            painter.fillRect(left + x * pitch, top + y * pitch, dot, dot,
-                             qGray(line[x]) > 127 ? LitDot : UnlitDot);
+        for (int x = 0; x < DotsWide; ++x) {
+            const bool lit = qGray(line[x]) > 127;
+            const int side = lit ? litDot : dot;
+            painter.fillRect(left + x * pitch, top + y * pitch, side, side,
+                             lit ? LitDot : UnlitDot);
+        }
     }
 }
 
