@@ -162,8 +162,14 @@ TRecForm::TRecForm(ReceiveTransfer& transfer, UserDialogs& dialogs, QWidget* par
     connect(&m_transfer, &ReceiveTransfer::messageBox, this, &TRecForm::OnMessageBox);
 
     m_memo2->setPlainText(m_transfer.view().abortReason);
-    resize(417, 385);
     Render();
+    resize(QSize(417, 385).expandedTo(minimumSizeHint()));
+    // Centred before any showing, so that a scatter that comes first still moves it.
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame = geometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
 }
 
 TRecForm::~TRecForm() = default;
@@ -308,6 +314,7 @@ QWidget* TRecForm::BuildInterruptionPanel()
     panel->setObjectName(QStringLiteral("ResQPanel"));
     panel->setFrameShape(QFrame::StyledPanel);
     auto* layout = new QVBoxLayout(panel);
+    layout->addStretch();
 
     auto* top = new QHBoxLayout;
     m_leftPicture = PictureLabel(Picture::Error, 32, panel);
@@ -343,6 +350,7 @@ QWidget* TRecForm::BuildCompletionPanel()
     panel->setObjectName(QStringLiteral("Panel7"));
     panel->setFrameShape(QFrame::StyledPanel);
     auto* layout = new QVBoxLayout(panel);
+    layout->addStretch();
     m_completionBanner = new GradientBar(tr("Download Completed"), Qt::blue, Aqua, panel);
     m_completionBanner->setObjectName(QStringLiteral("EndBanner"));
     m_completionBanner->setTextColor(Qt::white);
@@ -423,6 +431,7 @@ void TRecForm::RenderProgress(const ReceiveView& view)
     SetText(m_speed, view.speed);
     SetText(m_timeLeft, view.timeLeft);
     SetText(m_cipher, view.cipher);
+    m_cipher->setToolTip(view.cipher); // longer than the field
     SetText(m_compression, view.compression);
     m_compression->setToolTip(view.compressionHint);
 
@@ -528,14 +537,6 @@ void TRecForm::reject() {}
 
 void TRecForm::showEvent(QShowEvent* event)
 {
-    if (!m_centred) {
-        m_centred = true;
-        if (QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(screen->availableGeometry().center());
-            move(frame.topLeft());
-        }
-    }
     QDialog::showEvent(event);
     // A window created hidden renders what happened meanwhile; focus follows the view.
     m_focusApplied = false;

@@ -119,7 +119,6 @@ private:
     bool m_focusApplied = false;
     ReceiveView::Focus m_lastFocus = ReceiveView::Focus::Accept;
     ReceiveView::Panel m_lastPanel = ReceiveView::Panel::None;
-    bool m_centred = false;
 };
 
 } // namespace vantrel

@@ -22,7 +22,9 @@ TSpeedForm::TSpeedForm(QWidget* parent) : QDialog(parent)
     m_limitTo->setObjectName(QStringLiteral("RadioButton2"));
     m_limit = new QLineEdit(QStringLiteral("64"), this);
     m_limit->setObjectName(QStringLiteral("Edit1"));
-    m_limit->setMaximumWidth(m_limit->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 10);
+    // Room for any 32-bit value.
+    m_limit->setMinimumWidth(
+        m_limit->fontMetrics().horizontalAdvance(QStringLiteral("00000000000")));
     auto* unit = new QLabel(tr("Kb/sec"), this);
     unit->setObjectName(QStringLiteral("Label1"));
     m_ok = new QPushButton(tr("OK"), this);

@@ -69,6 +69,17 @@ protected:
     ScriptedDialogs m_dialogs;
 };
 
+// With VANTREL_SCREENSHOT_DIR set, the window as it stands is saved there (the manual's
+// pictures).
+void Snapshot(QWidget& window, const char* name)
+{
+    const QString folder = qEnvironmentVariable("VANTREL_SCREENSHOT_DIR");
+    if (folder.isEmpty())
+        return;
+    QCoreApplication::processEvents();
+    window.grab().save(folder + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
+}
+
 using Panels = std::vector<bool>;
 
 // A new request shows its fields, the description and abort reason; Accept is the default.
@@ -77,7 +88,14 @@ TEST_F(RecvFormTest, PendingRequestShowsTheRequestWithAcceptAsDefault)
     auto sender = Sender(Request("report.pdf", 0, 1, 2048, 1));
     auto transfer = Open(*sender);
     auto form = Window(*transfer);
+    // The presentation's scatter moves the window sideways by at most 150 pixels.
+    const QPoint centred = form->pos();
+    int scatters = 0;
+    QObject::connect(transfer.get(), &ReceiveTransfer::scatter, form.get(), [&] { ++scatters; });
     form->show();
+    ASSERT_TRUE(WaitUntil([&] { return scatters == 1; }));
+    EXPECT_EQ(form->pos().y(), centred.y());
+    EXPECT_LE(std::abs(form->pos().x() - centred.x()), 150);
 
     EXPECT_EQ(form->windowTitle(),
               QStringLiteral("New File Receive Request from 127.0.0.1 (Alice)"));
@@ -100,6 +118,7 @@ TEST_F(RecvFormTest, PendingRequestShowsTheRequestWithAcceptAsDefault)
     EXPECT_EQ(Shown(*form), (Panels{true, false, false, false, false}));
     EXPECT_TRUE(Button(*form, "BitBtn1")->isEnabled());
     EXPECT_TRUE(Button(*form, "BitBtn1")->isDefault());
+    Snapshot(*form, "receive-request");
     EXPECT_TRUE(Button(*form, "BitBtn2")->isEnabled());
     EXPECT_EQ(StatusText(*form), QStringLiteral("Status: New receive request"));
     EXPECT_EQ(StatusKind(*form), StatusLine::Kind::Work);
@@ -186,6 +205,7 @@ TEST_F(RecvFormTest, ProgressPanelWhileReceiving)
     ASSERT_TRUE(WaitForState(*transfer, State::Receiving));
 
     EXPECT_EQ(Shown(*form), (Panels{false, false, true, false, false}));
+    Snapshot(*form, "receive-progress");
     EXPECT_FALSE(Button(*form, "BitBtn1")->isEnabled());
     EXPECT_TRUE(Button(*form, "BitBtn2")->isEnabled());
     EXPECT_EQ(Find<QLineEdit>(*form, "Operation")->text(), QStringLiteral("Receiving data..."));
@@ -207,6 +227,7 @@ TEST_F(RecvFormTest, ProgressPanelWhileReceiving)
     EXPECT_EQ(Shown(*form), (Panels{false, false, false, true, false}));
     EXPECT_EQ(Find<QLabel>(*form, "ResQLabel")->text(),
               QStringLiteral("You have aborted this download"));
+    Snapshot(*form, "receive-aborted");
     EXPECT_EQ(StatusKind(*form), StatusLine::Kind::Failure);
     QTest::mouseClick(Button(*form, "DeleteDataBtn"), Qt::LeftButton);
     EXPECT_EQ(transfer->state(), State::Closed);
@@ -271,6 +292,7 @@ TEST_F(RecvFormTest, ResumeQuestionThenResume)
 
     ASSERT_EQ(transfer->state(), State::ResumeQuestion);
     EXPECT_EQ(Shown(*form), (Panels{true, true, false, false, false}));
+    Snapshot(*form, "receive-resume-question");
     EXPECT_FALSE(Button(*form, "BitBtn1")->isEnabled());
     EXPECT_TRUE(Button(*form, "BitBtn2")->isEnabled());
     EXPECT_TRUE(Button(*form, "ResumeBtn")->isDefault());
@@ -301,6 +323,7 @@ TEST_F(RecvFormTest, BrokenConnectionShowsTheInterruptionPanel)
     EXPECT_EQ(Shown(*form), (Panels{false, false, false, true, false}));
     EXPECT_EQ(Find<QLabel>(*form, "ResQLabel")->text(),
               QStringLiteral("A connection error has occurred!"));
+    Snapshot(*form, "receive-interrupted");
     EXPECT_FALSE(Button(*form, "BitBtn1")->isEnabled());
     EXPECT_FALSE(Button(*form, "BitBtn2")->isEnabled());
     EXPECT_TRUE(Button(*form, "SaveLaterBtn")->isDefault());
@@ -365,6 +388,7 @@ TEST_F(RecvFormTest, HiddenWindowCatchesUpAndOpenParentDirOpensTheContainingFold
     EXPECT_TRUE(Button(*form, "DoneBtn")->isDefault());
     EXPECT_TRUE(Find<QTimer>(*form, "EndFXTimer")->isActive());
     EXPECT_EQ(Button(*form, "OpenBtn")->text(), QStringLiteral("Open Directory"));
+    Snapshot(*form, "receive-completed");
     EXPECT_TRUE(QFileInfo(into + QStringLiteral("/album/inner/one.txt")).isFile());
 
     QTest::mouseClick(Button(*form, "OpenParentBtn"), Qt::LeftButton);

@@ -144,6 +144,8 @@ TEST_F(ReceiveFixture, SpeedFormFollowsTheLastWindowThatOpenedIt)
     EXPECT_TRUE(speed.isVisible());
     EXPECT_TRUE(parts.limitTo->isChecked());
     EXPECT_EQ(parts.edit->text(), QStringLiteral("32"));
+    if (const QString folder = qEnvironmentVariable("VANTREL_SCREENSHOT_DIR"); !folder.isEmpty())
+        speed.grab().save(folder + QStringLiteral("/band-limit.png"));
 
     press(secondForm);
     EXPECT_TRUE(speed.isVisible());
