@@ -546,10 +546,12 @@ void TRecForm::showEvent(QShowEvent* event)
 
 void TRecForm::closeEvent(QCloseEvent* event)
 {
+    // The window manager's close is refused; the program's own close() hides the window
+    // without the dialog's reject().
     if (event->spontaneous())
         event->ignore();
     else
-        QDialog::closeEvent(event);
+        event->accept();
 }
 
 } // namespace vantrel

@@ -32,7 +32,7 @@ public:
 
     ReceiveTransfer& transfer() const { return m_transfer; }
 
-    // The window has no close box: Escape and the window manager's close leave it open.
+    // The window has no close box: Escape leaves it open.
     void reject() override;
 
 signals:

@@ -128,8 +128,8 @@ TEST_F(RecvFormTest, PendingRequestShowsTheRequestWithAcceptAsDefault)
     EXPECT_FALSE(timer->isActive());
 }
 
-// Escape and the window manager's close leave the window open; the hide button hides it
-// without touching the transfer.
+// Escape leaves the window open; the hide button and the program's close() hide it without
+// touching the transfer.
 TEST_F(RecvFormTest, EscapeKeepsTheWindowAndHideLeavesTheTransferAlone)
 {
     auto sender = Sender(Request("a.txt", 0, 1, 10, 1));
@@ -138,6 +138,9 @@ TEST_F(RecvFormTest, EscapeKeepsTheWindowAndHideLeavesTheTransferAlone)
     form->show();
     QTest::keyClick(form.get(), Qt::Key_Escape);
     EXPECT_TRUE(form->isVisible());
+    form->close(); // the program's own close hides it like the hide button
+    EXPECT_FALSE(form->isVisible());
+    form->show();
 
     QTest::mouseClick(Find<QToolButton>(*form, "SpeedButton2"), Qt::LeftButton);
     EXPECT_FALSE(form->isVisible());
