@@ -173,8 +173,7 @@ void ReceiveTransfer::Accept(const QString& chosenPath)
         AskResume();
         return;
     }
-    ReplyAndStart(ReplyHeader::Accept(OwnNickName(m_services.ownNickName)),
-                  tr("Connection error"));
+    ReplyAndStart(ReplyHeader::Accept(OwnNickName(m_services.ownNickName)), tr("Connection error"));
 }
 
 void ReceiveTransfer::AnswerAutoAccept()
@@ -194,8 +193,7 @@ void ReceiveTransfer::AnswerAutoAccept()
         HandOver(this, recv::UM_RECV_AUTO_RESUME{});
         return;
     }
-    ReplyAndStart(ReplyHeader::Accept(OwnNickName(m_services.ownNickName)),
-                  tr("Connection error"));
+    ReplyAndStart(ReplyHeader::Accept(OwnNickName(m_services.ownNickName)), tr("Connection error"));
 }
 
 void ReceiveTransfer::Resume()
@@ -236,8 +234,7 @@ void ReceiveTransfer::Overwrite()
     if (m_matchedResumeId && m_services.resumes)
         m_services.resumes->Discard(*m_matchedResumeId);
     m_matchedResumeId.reset();
-    ReplyAndStart(ReplyHeader::Accept(OwnNickName(m_services.ownNickName)),
-                  tr("Connection Error"));
+    ReplyAndStart(ReplyHeader::Accept(OwnNickName(m_services.ownNickName)), tr("Connection Error"));
 }
 
 void ReceiveTransfer::ReplyAndStart(const ReplyHeader& reply, const QString& failureStatus)

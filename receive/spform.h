@@ -40,6 +40,10 @@ private:
     void OnOk();
 
     Target m_target;
+    LampRadioButton* m_noLimits = nullptr;
+    LampRadioButton* m_limitTo = nullptr;
+    QLineEdit* m_limit = nullptr;
+    QPushButton* m_ok = nullptr;
 };
 
 } // namespace vantrel

@@ -104,7 +104,7 @@ QIcon PictureIcon(Picture picture)
     case Picture::SendAgain:
         return Standard(QStyle::SP_BrowserReload);
     case Picture::BandLimit:
-        return Badge(QColor(0xc0, 0x60, 0), QStringLiteral("\u231a"));
+        return Badge(QColor(0xc0, 0x60, 0), QStringLiteral("\u25d4")); // a dial, in the usual fonts
     case Picture::Close:
         return Standard(QStyle::SP_DialogCloseButton);
     case Picture::Minimize:

@@ -3,12 +3,14 @@
 #include "core/handoff.h"
 #include "core/handoffreceiver.h"
 #include "core/transferhub.h"
+#include "tests/support/scripteddialogs.h"
 #include "tests/support/tempprofile.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QDropEvent>
+#include <QFile>
 #include <QLabel>
 #include <QMimeData>
 #include <QStatusBar>
@@ -30,6 +32,10 @@ protected:
     {
         TMainForm::Options options;
         options.core.executableFolder = executableFolder;
+        // Nobody is there to answer a real dialog.
+        options.dialogs = &m_dialogs;
+        options.useTray = false;
+        options.quit = [] {};
         options.showError = [this](const QString& caption, const QString& text) {
             m_errors.push_back({caption, text});
         };
@@ -38,6 +44,7 @@ protected:
     }
 
     test::TempFolder m_temp;
+    test::ScriptedDialogs m_dialogs;
     std::vector<ShownError> m_errors;
 };
 
@@ -83,6 +90,11 @@ TEST_F(MainFormTest, DropHandsOffTheFirstLocalFileOnly)
                      [&](const QString& path) { opened << path; });
 
     const QString first = m_temp.file(QStringLiteral("one file.txt"));
+    {
+        QFile file(first);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("to send");
+    }
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(first),
                   QUrl::fromLocalFile(m_temp.file(QStringLiteral("two"))),
