@@ -69,6 +69,10 @@ QStringList ClippedControls(const QWidget* window)
     for (const QWidget* widget : widgets) {
         if (!widget->isVisibleTo(window) || widget->isWindow())
             continue;
+        // The parts of a compound control are laid out by it, not by the window.
+        if (widget->parentWidget() && (widget->parentWidget()->inherits("QComboBox") ||
+                                       widget->parentWidget()->inherits("QAbstractSpinBox")))
+            continue;
         QString problem = Problem(widget);
         const QWidget* parent = widget->parentWidget();
         if (problem.isEmpty() && parent && !parent->rect().contains(widget->geometry()) &&
