@@ -72,7 +72,7 @@ QString TMainForm::VersionText()
 
 TMainForm::TMainForm(std::unique_ptr<ProgramCore> core, Options options, QWidget* parent)
     : QMainWindow(parent), m_core(std::move(core)), m_dialogs(options.dialogs),
-      m_quit(options.quit ? options.quit : [] { QCoreApplication::quit(); }),
+      m_quit(options.quit ? options.quit : [] { QCoreApplication::exit(0); }),
       m_useTray(options.useTray.value_or(TrayIcon::DesktopHasTray())),
       m_openTransferWindows(options.transferWindows)
 {

@@ -55,7 +55,8 @@ public:
         // A window for every transfer. A copy without a display has nobody to show them to:
         // it answers requests itself (HeadlessServer).
         bool transferWindows = true;
-        // Ends the program after an allowed close; default: QCoreApplication::quit.
+        // Ends the program after an allowed close; default: QCoreApplication::exit (quit would
+        // first ask every window to close, and transfer and tool windows refuse).
         std::function<void()> quit;
     };
 

@@ -58,7 +58,8 @@ void QuitOnSignals::ReadSignal()
     if (m_received == 0)
         return;
     emit quitRequested(m_received);
-    QCoreApplication::quit();
+    // exit(), not quit(): quit() first asks every window to close, and transfer windows refuse.
+    QCoreApplication::exit(0);
 }
 
 } // namespace vantrel

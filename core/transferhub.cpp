@@ -99,8 +99,9 @@ void TransferHub::Take(hub::UM_INCOMING_REQUEST message)
     connect(transfer, &ReceiveTransfer::answered, this, &TransferHub::StopTrayAnimation);
     m_receives.push_back(std::move(live));
 
-    emit receiveOpened(transfer);
+    // The program comes back from the tray first, so that the new window opens above it.
     emit restoreRequested();
+    emit receiveOpened(transfer);
     StartTrayAnimation();
     ChangeActiveCount(+1);
 }
@@ -138,8 +139,8 @@ SendTransfer* TransferHub::OpenSend(const QString& path)
     m_uploads.Attach(row, transfer);
     m_sends.push_back(std::move(live));
 
-    emit sendOpened(transfer);
     emit restoreRequested();
+    emit sendOpened(transfer);
     ChangeActiveCount(+1);
     return transfer;
 }
