@@ -13,6 +13,7 @@
 #include "send/sendtransfer.h"
 #include "tests/core/mainwindowfixture.h"
 #include "tests/support/enginecopy.h"
+#include "tests/support/filetree.h"
 #include "ui/trayicon.h"
 
 #include <gtest/gtest.h>
@@ -21,7 +22,6 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -42,25 +42,6 @@ QByteArray RandomBytes(int size, quint32 seed)
     for (char& byte : bytes)
         byte = static_cast<char>(random.bounded(256));
     return bytes;
-}
-
-// Every file below `root` by relative path, with its bytes; folders as "<path>/".
-std::map<QString, QByteArray> TreeOf(const QString& root)
-{
-    std::map<QString, QByteArray> tree;
-    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        const QString relative = QDir(root).relativeFilePath(path);
-        if (it.fileInfo().isDir()) {
-            tree[relative + QLatin1Char('/')] = {};
-        } else {
-            QFile file(path);
-            tree[relative] = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("?");
-        }
-    }
-    return tree;
 }
 
 QByteArray ReadAll(const QString& path)
@@ -259,7 +240,7 @@ TEST_F(ThroughTheWindows, FileThenDirectoryArriveAndARefusalShowsItsComment)
         GTEST_SKIP() << skip.toStdString();
     if (HasFatalFailure())
         return;
-    EXPECT_EQ(TreeOf(treeTarget), TreeOf(m_files.file(QStringLiteral("out/tree"))));
+    EXPECT_EQ(test::TreeOf(treeTarget), test::TreeOf(m_files.file(QStringLiteral("out/tree"))));
 
     // A refusal with a comment.
     m_files.write(QStringLiteral("out/unwanted.txt"), QByteArrayLiteral("no thanks"));

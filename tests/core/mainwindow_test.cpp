@@ -312,17 +312,17 @@ TEST_F(MainWindowTest, NewFileAndDirectorySendHandOffTheChosenPath)
     m_parts.dialogs.openPaths.push_back(file);
     page().ChooseFileToSend();
     ASSERT_TRUE(test::WaitUntil([&] { return hub().uploads().rowCount() == 1; }));
-    ASSERT_EQ(m_parts.dialogs.asked.size(), 1u);
-    EXPECT_EQ(m_parts.dialogs.asked[0].kind, QStringLiteral("open"));
-    EXPECT_TRUE(m_parts.dialogs.asked[0].detail.startsWith(QStringLiteral("All files")));
+    ASSERT_EQ(m_parts.dialogs.shown.size(), 1u);
+    EXPECT_EQ(m_parts.dialogs.shown[0].kind, QStringLiteral("open"));
+    EXPECT_TRUE(m_parts.dialogs.shown[0].filter.startsWith(QStringLiteral("All files")));
     EXPECT_EQ(handoff::ReadFile(form().core().folder().file(handoff::FileName)), file.toUtf8());
     EXPECT_NE(WindowOf(hub().uploads().TransferAt(0)), nullptr);
 
     m_parts.dialogs.folders.push_back(m_parts.home.path());
     page().ChooseDirectoryToSend();
     ASSERT_TRUE(test::WaitUntil([&] { return hub().uploads().rowCount() == 2; }));
-    EXPECT_EQ(m_parts.dialogs.asked.back().kind, QStringLiteral("folder"));
-    EXPECT_EQ(m_parts.dialogs.asked.back().title, QStringLiteral("Select Directory"));
+    EXPECT_EQ(m_parts.dialogs.shown.back().kind, QStringLiteral("folder"));
+    EXPECT_EQ(m_parts.dialogs.shown.back().title, QStringLiteral("Select Directory"));
 
     // Cancelled choices hand nothing off.
     page().ChooseFileToSend();
@@ -465,7 +465,7 @@ TEST_F(MainWindowTest, ToolWindowsManualAndF1)
     QTest::keyClick(&form(), Qt::Key_F1);
     emit form().optionsPage()->manualRequested();
     EXPECT_TRUE(m_parts.dialogs.opened.empty());
-    EXPECT_TRUE(m_parts.dialogs.asked.empty());
+    EXPECT_TRUE(m_parts.dialogs.shown.empty());
 
     const QString manual = form().core().folder().file(QStringLiteral("VNTHELP.html"));
     QFile file(manual);

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/mainunit.h"
-#include "tests/core/scripteduserdialogs.h"
+#include "tests/support/scripteddialogs.h"
 #include "tests/support/tempprofile.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +15,7 @@ namespace vantrel::test {
 struct MainWindowParts
 {
     TempFolder home;
-    ScriptedUserDialogs dialogs;
+    ScriptedDialogs dialogs;
     int quits = 0;
     std::unique_ptr<TMainForm> form;
 

@@ -1,7 +1,7 @@
 #include "receive/arecunit.h"
 
 #include "receive/autoreceiverules.h"
-#include "tests/receive/scripteddialogs.h"
+#include "tests/support/scripteddialogs.h"
 #include "tests/support/tempprofile.h"
 
 #include <gtest/gtest.h>
@@ -18,7 +18,7 @@
 
 inline void PrintTo(const QString& text, std::ostream* os)
 {
-    *os << 'u"' << text.toStdString() << '"_s';
+    *os << "u\"" << text.toStdString() << "\"_s";
 }
 
 namespace vantrel {
@@ -136,13 +136,13 @@ TEST_F(ARecFormTest, FailedChecksShowTheirMessagesAndChangeNothing)
             if (button == ModBtn())
                 SelectRow(0);
             Fill(c.host, c.dir, c.band);
-            m_dialogs.asked.clear();
+            m_dialogs.shown.clear();
             button->click();
-            ASSERT_EQ(m_dialogs.asked.size(), 1u);
-            EXPECT_EQ(m_dialogs.asked[0].kind, u"message"_s);
-            EXPECT_EQ(m_dialogs.asked[0].text, c.text);
-            EXPECT_EQ(m_dialogs.asked[0].title, c.title);
-            EXPECT_EQ(m_dialogs.asked[0].icon, c.icon);
+            ASSERT_EQ(m_dialogs.shown.size(), 1u);
+            EXPECT_EQ(m_dialogs.shown[0].kind, u"message"_s);
+            EXPECT_EQ(m_dialogs.shown[0].text, c.text);
+            EXPECT_EQ(m_dialogs.shown[0].title, c.title);
+            EXPECT_EQ(m_dialogs.shown[0].icon, c.icon);
             ASSERT_EQ(m_rules.rules().size(), 1u);
             EXPECT_EQ(m_rules.rules()[0].host, u"kept"_s);
             Deselect();
@@ -158,7 +158,7 @@ TEST_F(ARecFormTest, AddAppendsAnEnabledRuleAndKeepsTheFields)
     Fill(u"peer"_s, m_folder, u"letters"_s);
     AddBtn()->click();
 
-    EXPECT_TRUE(m_dialogs.asked.empty());
+    EXPECT_TRUE(m_dialogs.shown.empty());
     ASSERT_EQ(m_rules.rules().size(), 2u);
     EXPECT_TRUE(m_rules.rules()[0].enabled);
     EXPECT_EQ(m_rules.rules()[0].saveFolder, m_folder);
@@ -241,7 +241,7 @@ TEST_F(ARecFormTest, DeleteItemIsEnabledOnlyWithASelectionAndRemovesIt)
     remove->trigger();
     menu->hide();
 
-    EXPECT_TRUE(m_dialogs.asked.empty());
+    EXPECT_TRUE(m_dialogs.shown.empty());
     ASSERT_EQ(m_rules.rules().size(), 1u);
     EXPECT_EQ(m_rules.rules()[0].host, u"second"_s);
     EXPECT_TRUE(List()->selectedItems().isEmpty());
@@ -255,13 +255,13 @@ TEST_F(ARecFormTest, BrowseStartsAtTheFieldAndTakesOnlyAChosenFolder)
     SaveDir()->setText(u"/start"_s);
     auto* browse = Child<QPushButton>("BrowseDir");
     browse->click();
-    ASSERT_EQ(m_dialogs.asked.size(), 1u);
-    EXPECT_EQ(m_dialogs.asked[0].kind, u"directory"_s);
-    EXPECT_EQ(m_dialogs.asked[0].title, u"Select Directory"_s);
-    EXPECT_EQ(m_dialogs.asked[0].text, u"/start"_s);
+    ASSERT_EQ(m_dialogs.shown.size(), 1u);
+    EXPECT_EQ(m_dialogs.shown[0].kind, u"folder"_s);
+    EXPECT_EQ(m_dialogs.shown[0].title, u"Select Directory"_s);
+    EXPECT_EQ(m_dialogs.shown[0].text, u"/start"_s);
     EXPECT_EQ(SaveDir()->text(), u"/start"_s);
 
-    m_dialogs.directoryAnswer = m_folder;
+    m_dialogs.folder = m_folder;
     browse->click();
     EXPECT_EQ(SaveDir()->text(), m_folder);
 }

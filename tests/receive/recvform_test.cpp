@@ -4,7 +4,7 @@
 #include "receive/recvunit.h"
 #include "send/zipbridgeloader.h"
 #include "tests/receive/receivefixture.h"
-#include "tests/receive/savedialogs.h"
+#include "tests/support/scripteddialogs.h"
 #include "widgets/gradientbar.h"
 #include "widgets/gradientprogressbar.h"
 #include "widgets/statusline.h"
@@ -66,7 +66,7 @@ protected:
         return Find<StatusLine>(form, "StatusLine")->kind();
     }
 
-    ScriptedSaveDialogs m_dialogs;
+    ScriptedDialogs m_dialogs;
 };
 
 // With VANTREL_SCREENSHOT_DIR set, the window as it stands is saved there (the manual's
@@ -161,10 +161,11 @@ TEST_F(RecvFormTest, ReturnAcceptsAndTheFileArrivesToTheCompletionPanel)
     m_dialogs.savePath = target;
 
     QTest::keyClick(form.get(), Qt::Key_Return);
-    ASSERT_EQ(m_dialogs.saves.size(), 1u);
-    EXPECT_EQ(m_dialogs.saves[0].title, QStringLiteral("Save file as"));
-    EXPECT_EQ(m_dialogs.saves[0].proposed, QStringLiteral("photo.jpg"));
-    EXPECT_EQ(m_dialogs.saves[0].filter, QStringLiteral("All Files (*)"));
+    const auto saves = m_dialogs.ShownOf(QStringLiteral("save"));
+    ASSERT_EQ(saves.size(), 1u);
+    EXPECT_EQ(saves[0].title, QStringLiteral("Save file as"));
+    EXPECT_EQ(saves[0].proposed, QStringLiteral("photo.jpg"));
+    EXPECT_EQ(saves[0].filter, QStringLiteral("All Files (*)"));
     EXPECT_EQ(Find<QLineEdit>(*form, "FEdit")->text(), target);
     EXPECT_FALSE(Button(*form, "BitBtn1")->isEnabled());
 
@@ -248,7 +249,7 @@ TEST_F(RecvFormTest, CancelledSaveDialogChangesNothing)
     QObject::connect(transfer.get(), &ReceiveTransfer::answered, form.get(), [&] { ++answers; });
     m_dialogs.savePath.clear();
     QTest::mouseClick(Button(*form, "BitBtn1"), Qt::LeftButton);
-    EXPECT_EQ(m_dialogs.saves.size(), 1u);
+    EXPECT_EQ(m_dialogs.ShownOf(QStringLiteral("save")).size(), 1u);
     EXPECT_EQ(answers, 0);
     EXPECT_EQ(transfer->state(), State::Pending);
     EXPECT_TRUE(Button(*form, "BitBtn1")->isEnabled());
@@ -332,7 +333,7 @@ TEST_F(RecvFormTest, BrokenConnectionShowsTheInterruptionPanel)
     EXPECT_TRUE(Button(*form, "SaveLaterBtn")->isDefault());
     EXPECT_EQ(StatusText(*form), QStringLiteral("Status: Connection Error"));
     EXPECT_EQ(StatusKind(*form), StatusLine::Kind::Failure);
-    EXPECT_TRUE(m_dialogs.messages.empty());
+    EXPECT_TRUE(m_dialogs.ShownOf(QStringLiteral("message")).empty());
 
     QTest::keyClick(form.get(), Qt::Key_Return);
     EXPECT_EQ(transfer->state(), State::Closed);
@@ -350,10 +351,11 @@ TEST_F(RecvFormTest, MissingDataShowsACriticalSocketErrorBox)
     m_dialogs.savePath = m_data.file(QStringLiteral("a.bin"));
     QTest::mouseClick(Button(*form, "BitBtn1"), Qt::LeftButton);
     ASSERT_TRUE(WaitForState(*transfer, State::Closed));
-    ASSERT_EQ(m_dialogs.messages.size(), 1u);
-    EXPECT_EQ(m_dialogs.messages[0].icon, QMessageBox::Critical);
-    EXPECT_EQ(m_dialogs.messages[0].title, QStringLiteral("Socket Error"));
-    EXPECT_EQ(m_dialogs.messages[0].text, QStringLiteral("Connection Error"));
+    const auto messages = m_dialogs.ShownOf(QStringLiteral("message"));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].icon, QMessageBox::Critical);
+    EXPECT_EQ(messages[0].title, QStringLiteral("Socket Error"));
+    EXPECT_EQ(messages[0].text, QStringLiteral("Connection Error"));
     EXPECT_EQ(StatusKind(*form), StatusLine::Kind::Failure);
 }
 
@@ -380,9 +382,10 @@ TEST_F(RecvFormTest, HiddenWindowCatchesUpAndOpenParentDirOpensTheContainingFold
     QDir().mkpath(into);
     m_dialogs.savePath = into + QStringLiteral("/album");
     QMetaObject::invokeMethod(Button(*form, "BitBtn1"), &QPushButton::click);
-    ASSERT_EQ(m_dialogs.saves.size(), 1u);
-    EXPECT_EQ(m_dialogs.saves[0].title, QStringLiteral("Save directory as"));
-    EXPECT_EQ(m_dialogs.saves[0].filter, QStringLiteral("Directory (*.)"));
+    const auto saves = m_dialogs.ShownOf(QStringLiteral("save"));
+    ASSERT_EQ(saves.size(), 1u);
+    EXPECT_EQ(saves[0].title, QStringLiteral("Save directory as"));
+    EXPECT_EQ(saves[0].filter, QStringLiteral("Directory (*.)"));
     ASSERT_TRUE(WaitForState(*transfer, State::Completed));
     EXPECT_TRUE(form->isVisible()); // brought to the front by the completion
     form->hide();

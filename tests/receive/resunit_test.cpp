@@ -2,7 +2,7 @@
 
 #include "net/wirerecords.h"
 #include "receive/resumecache.h"
-#include "tests/receive/scripteddialogs.h"
+#include "tests/support/scripteddialogs.h"
 #include "tests/support/tempprofile.h"
 
 #include <gtest/gtest.h>
@@ -11,8 +11,8 @@
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
-#include <QScrollBar>
 #include <QMenu>
+#include <QScrollBar>
 #include <QTreeWidget>
 
 namespace vantrel {
@@ -124,16 +124,16 @@ TEST_F(ResFormTest, DeleteOneAsksAndDeletesOnlyOnYes)
     m_form.show();
     SelectRow(1);
 
-    m_dialogs.questionAnswers = {false};
+    m_dialogs.answers = {false};
     Action("DeleteResume")->trigger();
-    ASSERT_EQ(m_dialogs.asked.size(), 1u);
-    EXPECT_EQ(m_dialogs.asked[0].kind, u"question"_s);
-    EXPECT_EQ(m_dialogs.asked[0].title, u"Delete Confirmation"_s);
-    EXPECT_EQ(m_dialogs.asked[0].text, u"Do you really want to delete this resume?"_s);
+    ASSERT_EQ(m_dialogs.shown.size(), 1u);
+    EXPECT_EQ(m_dialogs.shown[0].kind, u"question"_s);
+    EXPECT_EQ(m_dialogs.shown[0].title, u"Delete Confirmation"_s);
+    EXPECT_EQ(m_dialogs.shown[0].text, u"Do you really want to delete this resume?"_s);
     EXPECT_EQ(m_cache.entries().size(), 2u);
     EXPECT_TRUE(EntryFileExists(second));
 
-    m_dialogs.questionAnswers = {true};
+    m_dialogs.answers = {true};
     Action("DeleteResume")->trigger();
     ASSERT_EQ(m_cache.entries().size(), 1u);
     EXPECT_EQ(m_cache.entries()[0].id, first);
@@ -150,14 +150,14 @@ TEST_F(ResFormTest, DeleteAllAsksAndDeletesEverythingOnlyOnYes)
     const std::uint32_t second = AddEntry("b", 10, 100);
     m_form.show();
 
-    m_dialogs.questionAnswers = {false};
+    m_dialogs.answers = {false};
     Action("DeleteAllResumes")->trigger();
-    ASSERT_EQ(m_dialogs.asked.size(), 1u);
-    EXPECT_EQ(m_dialogs.asked[0].title, u"Delete Confirmation"_s);
-    EXPECT_EQ(m_dialogs.asked[0].text, u"Do you really want to delete all resumes?"_s);
+    ASSERT_EQ(m_dialogs.shown.size(), 1u);
+    EXPECT_EQ(m_dialogs.shown[0].title, u"Delete Confirmation"_s);
+    EXPECT_EQ(m_dialogs.shown[0].text, u"Do you really want to delete all resumes?"_s);
     EXPECT_EQ(m_cache.entries().size(), 2u);
 
-    m_dialogs.questionAnswers = {true};
+    m_dialogs.answers = {true};
     Action("DeleteAllResumes")->trigger();
     EXPECT_TRUE(m_cache.entries().empty());
     EXPECT_FALSE(EntryFileExists(first));
@@ -171,7 +171,7 @@ TEST_F(ResFormTest, DeleteAllKeepsAnEntryThatArrivedWhileAsking)
     m_form.show();
     std::uint32_t late = 0;
     m_dialogs.whileAsking = [&] { late = AddEntry("late", 10, 100); };
-    m_dialogs.questionAnswers = {true};
+    m_dialogs.answers = {true};
     Action("DeleteAllResumes")->trigger();
     ASSERT_EQ(m_cache.entries().size(), 1u);
     EXPECT_EQ(m_cache.entries()[0].id, late);
@@ -184,10 +184,10 @@ TEST_F(ResFormTest, AnEntryWhoseFileIsGoneIsStillDeleted)
     QFile::remove(m_cache.EntryFile(id));
     m_form.show();
     SelectRow(0);
-    m_dialogs.questionAnswers = {true};
+    m_dialogs.answers = {true};
     Action("DeleteResume")->trigger();
     EXPECT_TRUE(m_cache.entries().empty());
-    EXPECT_TRUE(m_dialogs.asked.size() == 1u);
+    EXPECT_TRUE(m_dialogs.shown.size() == 1u);
 }
 
 } // namespace

@@ -3,7 +3,7 @@
 #include "receive/recvunit.h"
 #include "receive/spform.h"
 #include "tests/receive/receivefixture.h"
-#include "tests/receive/savedialogs.h"
+#include "tests/support/scripteddialogs.h"
 #include "widgets/lampbuttons.h"
 
 #include <QLineEdit>
@@ -121,7 +121,7 @@ TEST(SpeedFormTest, DetachForgetsTheTargetAndCloses)
 // band-limit button pressed, and the first transfer keeps the value it had.
 TEST_F(ReceiveFixture, SpeedFormFollowsTheLastWindowThatOpenedIt)
 {
-    ScriptedSaveDialogs dialogs;
+    ScriptedDialogs dialogs;
     auto firstSender = Sender(Request("one.bin", 0, 1, 10, 1));
     auto secondSender = Sender(Request("two.bin", 0, 1, 10, 1));
     auto first = Open(*firstSender);

@@ -1,7 +1,7 @@
 // The send window over a real SendTransfer, against a scripted receiver on loopback TLS.
 #include "send/sendunit.h"
-#include "tests/send/scripteddialogs.h"
 #include "tests/send/sendfixture.h"
+#include "tests/support/scripteddialogs.h"
 #include "widgets/gradientbar.h"
 #include "widgets/gradientprogressbar.h"
 #include "widgets/lampbuttons.h"
@@ -463,9 +463,10 @@ TEST_F(SendFormTest, MissingPathIsReportedThroughTheDialogs)
 {
     OpenForm(m_data.file(QStringLiteral("gone.txt")));
 
-    ASSERT_EQ(m_dialogs.messages.size(), 1u);
-    EXPECT_EQ(m_dialogs.messages[0].title, QStringLiteral("Init Error!"));
-    EXPECT_EQ(m_dialogs.messages[0].text, QStringLiteral("Unable to Find that Path"));
+    const auto messages = m_dialogs.ShownOf(QStringLiteral("message"));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].title, QStringLiteral("Init Error!"));
+    EXPECT_EQ(messages[0].text, QStringLiteral("Unable to Find that Path"));
     EXPECT_EQ(m_transfer->state(), State::Closed);
 }
 
@@ -475,12 +476,13 @@ TEST_F(SendFormTest, DynamicDnsQuestionAddsToTheBookOnlyOnYes)
     for (const bool yes : {false, true}) {
         SCOPED_TRACE(yes);
         m_dialogs.answer = yes;
-        m_dialogs.questions.clear();
+        m_dialogs.shown.clear();
         emit m_transfer->dynDnsDetected(QStringLiteral("home.example.net"),
                                         QStringLiteral("10.1.2.3"));
-        ASSERT_EQ(m_dialogs.questions.size(), 1u);
-        EXPECT_EQ(m_dialogs.questions[0].title, QStringLiteral("Dynamic DNS Host Detected"));
-        EXPECT_EQ(m_dialogs.questions[0].text,
+        const auto questions = m_dialogs.ShownOf(QStringLiteral("question"));
+        ASSERT_EQ(questions.size(), 1u);
+        EXPECT_EQ(questions[0].title, QStringLiteral("Dynamic DNS Host Detected"));
+        EXPECT_EQ(questions[0].text,
                   QStringLiteral("This host seems to be a Dynamic DNS,\nWould you like to put it "
                                  "in Dynamic DNS Address Book?\nhome.example.net - 10.1.2.3"));
         EXPECT_EQ(m_book.ContainsHost(QStringLiteral("home.example.net")), yes);

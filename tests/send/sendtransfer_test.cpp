@@ -8,10 +8,10 @@
 #include "stats/formatsize.h"
 #include "stats/progresstexts.h"
 #include "stats/transferprogress.h"
+#include "tests/support/filetree.h"
 #include "tests/support/testcertificates.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 
 #include <arpa/inet.h>
@@ -23,8 +23,6 @@
 #include <algorithm>
 #include <limits>
 #include <thread>
-
-#include <map>
 
 namespace vantrel::test {
 
@@ -39,20 +37,6 @@ QByteArray ReadAll(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-// Relative path -> contents ("<dir>" for directories).
-std::map<QString, QByteArray> TreeOf(const QString& root)
-{
-    std::map<QString, QByteArray> tree;
-    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        const QString relative = QDir(root).relativeFilePath(path);
-        tree[relative] = it.fileInfo().isDir() ? QByteArray("<dir>") : ReadAll(path);
-    }
-    return tree;
 }
 
 } // namespace

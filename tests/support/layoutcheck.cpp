@@ -22,6 +22,16 @@ QString NameOf(const QWidget* widget)
     return QString::fromLatin1(widget->metaObject()->className());
 }
 
+// The report of a control given less room than it needs.
+QString Shortfall(const QSize& needed, const QSize& has)
+{
+    return QStringLiteral("needs %1x%2, has %3x%4")
+        .arg(needed.width())
+        .arg(needed.height())
+        .arg(has.width())
+        .arg(has.height());
+}
+
 QString Problem(const QWidget* widget)
 {
     const QSize size = widget->size();
@@ -38,11 +48,7 @@ QString Problem(const QWidget* widget)
         // An eliding or scrolling text is drawn by its own rules; a plain label must fit.
         const QSize needed = label->minimumSizeHint();
         if (needed.width() > size.width() || needed.height() > size.height())
-            return QStringLiteral("needs %1x%2, has %3x%4")
-                .arg(needed.width())
-                .arg(needed.height())
-                .arg(size.width())
-                .arg(size.height());
+            return Shortfall(needed, size);
         return {};
     }
     if (qobject_cast<const QAbstractButton*>(widget) || qobject_cast<const QGroupBox*>(widget) ||
@@ -51,11 +57,7 @@ QString Problem(const QWidget* widget)
         if (needed.height() > size.height() ||
             (needed.width() > size.width() && !qobject_cast<const QLineEdit*>(widget) &&
              !qobject_cast<const QComboBox*>(widget)))
-            return QStringLiteral("needs %1x%2, has %3x%4")
-                .arg(needed.width())
-                .arg(needed.height())
-                .arg(size.width())
-                .arg(size.height());
+            return Shortfall(needed, size);
     }
     return {};
 }

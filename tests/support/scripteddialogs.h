@@ -3,17 +3,19 @@
 #include "widgets/userdialogs.h"
 
 #include <QString>
-#include <QStringList>
 #include <QUrl>
 
 #include <deque>
+#include <functional>
 #include <vector>
 
 namespace vantrel::test {
 
 // UserDialogs for tests: every dialog answers from a script instead of a person, and every
-// question, message and opened address is recorded. An empty script cancels (dialogs) or
-// answers No (questions).
+// dialog shown and every address opened is recorded.
+//
+// Each kind of dialog takes the front of its queue; once the queue is empty it gives the
+// default beside it. The defaults cancel the file and folder dialogs ("") and answer No.
 class ScriptedDialogs : public UserDialogs
 {
 public:
@@ -21,55 +23,75 @@ public:
     {
         QString kind; // "save", "open", "folder", "message", "question"
         QString title;
-        QString text; // the message, question, proposed name or start folder
-        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QString text; // the message or question; the start folder of "folder"
+        QMessageBox::Icon icon = QMessageBox::NoIcon; // of "message"; Question for "question"
+        QString proposed;                             // the proposed name of "save"
+        QString filter;                               // of "save" and "open"
     };
 
-    std::deque<QString> paths;  // answers of save, open and folder dialogs
-    std::deque<bool> answers;   // answers of questions
+    std::deque<QString> savePaths;
+    QString savePath;
+    std::deque<QString> openPaths;
+    QString openPath;
+    std::deque<QString> folders;
+    QString folder;
+    std::deque<bool> answers;
+    bool answer = false;
+    // Runs while a question is open, before it is answered.
+    std::function<void()> whileAsking;
+
     std::vector<Shown> shown;
     std::vector<QUrl> opened;
 
-    QString SaveFileName(QWidget*, const QString& title, const QString& proposed,
-                         const QString&) override
+    // The recorded dialogs of one kind, in the order they were shown.
+    std::vector<Shown> ShownOf(const QString& kind) const
     {
-        shown.push_back({QStringLiteral("save"), title, proposed});
-        return Next();
+        std::vector<Shown> result;
+        for (const Shown& dialog : shown) {
+            if (dialog.kind == kind)
+                result.push_back(dialog);
+        }
+        return result;
     }
-    QString OpenFileName(QWidget*, const QString& title, const QString&) override
+
+    QString SaveFileName(QWidget*, const QString& title, const QString& proposed,
+                         const QString& filter) override
     {
-        shown.push_back({QStringLiteral("open"), title, QString()});
-        return Next();
+        shown.push_back({QStringLiteral("save"), title, {}, QMessageBox::NoIcon, proposed, filter});
+        return Next(savePaths, savePath);
+    }
+    QString OpenFileName(QWidget*, const QString& title, const QString& filter) override
+    {
+        shown.push_back({QStringLiteral("open"), title, {}, QMessageBox::NoIcon, {}, filter});
+        return Next(openPaths, openPath);
     }
     QString ExistingDirectory(QWidget*, const QString& title, const QString& start) override
     {
-        shown.push_back({QStringLiteral("folder"), title, start});
-        return Next();
+        shown.push_back({QStringLiteral("folder"), title, start, QMessageBox::NoIcon, {}, {}});
+        return Next(folders, folder);
     }
     void Message(QWidget*, QMessageBox::Icon icon, const QString& title,
                  const QString& text) override
     {
-        shown.push_back({QStringLiteral("message"), title, text, icon});
+        shown.push_back({QStringLiteral("message"), title, text, icon, {}, {}});
     }
     bool Question(QWidget*, const QString& title, const QString& text) override
     {
-        shown.push_back({QStringLiteral("question"), title, text, QMessageBox::Question});
-        if (answers.empty())
-            return false;
-        const bool answer = answers.front();
-        answers.pop_front();
-        return answer;
+        shown.push_back({QStringLiteral("question"), title, text, QMessageBox::Question, {}, {}});
+        if (whileAsking)
+            whileAsking();
+        return Next(answers, answer);
     }
     void OpenUrl(const QUrl& url) override { opened.push_back(url); }
 
 private:
-    QString Next()
+    template <typename T> static T Next(std::deque<T>& queue, const T& otherwise)
     {
-        if (paths.empty())
-            return {};
-        QString path = paths.front();
-        paths.pop_front();
-        return path;
+        if (queue.empty())
+            return otherwise;
+        T next = queue.front();
+        queue.pop_front();
+        return next;
     }
 };
 

@@ -1,7 +1,7 @@
 #include "ui/creditspage.h"
 
+#include "tests/support/scripteddialogs.h"
 #include "widgets/dotmatrixdisplay.h"
-#include "widgets/userdialogs.h"
 
 #include <gtest/gtest.h>
 
@@ -12,26 +12,9 @@
 namespace vantrel {
 namespace {
 
-// Records the addresses handed to the desktop; asks nothing.
-class UrlRecorder : public UserDialogs
-{
-public:
-    QString SaveFileName(QWidget*, const QString&, const QString&, const QString&) override
-    {
-        return {};
-    }
-    QString OpenFileName(QWidget*, const QString&, const QString&) override { return {}; }
-    QString ExistingDirectory(QWidget*, const QString&, const QString&) override { return {}; }
-    void Message(QWidget*, QMessageBox::Icon, const QString&, const QString&) override {}
-    bool Question(QWidget*, const QString&, const QString&) override { return false; }
-    void OpenUrl(const QUrl& url) override { opened.append(url); }
-
-    QList<QUrl> opened;
-};
-
 TEST(CreditsPage, ShowsTheVersionAndOpensTheLink)
 {
-    UrlRecorder dialogs;
+    test::ScriptedDialogs dialogs;
     CreditsPage page(QStringLiteral("Vantrel v 1.20"), dialogs);
     page.show();
     EXPECT_EQ(page.versionLabel()->text(), QStringLiteral("Vantrel v 1.20"));
@@ -46,16 +29,16 @@ TEST(CreditsPage, ShowsTheVersionAndOpensTheLink)
 
     // A right click is no click on a link.
     QTest::mouseClick(link, Qt::RightButton);
-    EXPECT_TRUE(dialogs.opened.isEmpty());
+    EXPECT_TRUE(dialogs.opened.empty());
     QTest::mouseClick(link, Qt::LeftButton);
-    ASSERT_EQ(dialogs.opened.size(), 1);
+    ASSERT_EQ(dialogs.opened.size(), 1u);
     EXPECT_EQ(dialogs.opened.front(), QUrl(QStringLiteral("https://vantrel.example/")));
 }
 
 // The credits are 39 lines that all fit the display's width.
 TEST(CreditsPage, CreditsFitTheDisplay)
 {
-    UrlRecorder dialogs;
+    test::ScriptedDialogs dialogs;
     CreditsPage page(QStringLiteral("Vantrel v 1.20"), dialogs);
     const QStringList lines = page.display()->lines();
     EXPECT_EQ(lines.size(), 39);
@@ -69,7 +52,7 @@ TEST(CreditsPage, CreditsFitTheDisplay)
 // it has risen into the display.
 TEST(CreditsPage, CreditsLightTheDisplayAsTheyScroll)
 {
-    UrlRecorder dialogs;
+    test::ScriptedDialogs dialogs;
     CreditsPage page(QStringLiteral("Vantrel v 1.20"), dialogs);
     DotMatrixDisplay* display = page.display();
     constexpr int Wide = DotMatrixDisplay::Columns * DotMatrixDisplay::CellWidth;
@@ -93,7 +76,7 @@ TEST(CreditsPage, CreditsLightTheDisplayAsTheyScroll)
 // stop it, showing the page again resumes it where it stood.
 TEST(CreditsPage, DisplayRunsOnlyWhileThePageIsShown)
 {
-    UrlRecorder dialogs;
+    test::ScriptedDialogs dialogs;
     QTabWidget tabs;
     tabs.addTab(new QWidget, QStringLiteral("Other"));
     auto* page = new CreditsPage(QStringLiteral("Vantrel v 1.20"), dialogs);
