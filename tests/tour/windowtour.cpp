@@ -223,7 +223,7 @@ int Tour::Run()
     if (!receive)
         return 2;
     Shot(QStringLiteral("receive-request"), receive);
-    m_bob.dialogs.paths.push_back(m_files.file(QStringLiteral("in/holiday")));
+    m_bob.dialogs.savePaths.push_back(m_files.file(QStringLiteral("in/holiday")));
     Click(receive, "BitBtn1");
     auto* receiveTransfer = static_cast<ReceiveTransfer*>(m_bob.hub().downloads().TransferAt(0));
     Wait([&] { return receiveTransfer->state() == ReceiveTransfer::State::Receiving &&
@@ -266,7 +266,7 @@ int Tour::Run()
     receive = NewestWindow(m_bob, m_bob.hub().downloads(), 3);
     if (!receive)
         return 2;
-    m_bob.dialogs.paths.push_back(m_files.file(QStringLiteral("in/holiday again")));
+    m_bob.dialogs.savePaths.push_back(m_files.file(QStringLiteral("in/holiday again")));
     Click(receive, "BitBtn1");
     receiveTransfer = static_cast<ReceiveTransfer*>(m_bob.hub().downloads().TransferAt(0));
     Wait([&] { return receiveTransfer->receivedBytes() > 60 * 1024; }, "the second download");
