@@ -15,8 +15,8 @@ class DotMatrixDisplay : public QWidget
 public:
     static constexpr int Columns = 46;
     static constexpr int Rows = 12;
-    static constexpr int CellWidth = 5;  // dots per character
-    static constexpr int CellHeight = 8; // dots per text row
+    static constexpr int CellWidth = 5;     // dots per character
+    static constexpr int CellHeight = 8;    // dots per text row
     static constexpr int StepInterval = 80; // ms
 
     explicit DotMatrixDisplay(QWidget* parent = nullptr);

@@ -5,8 +5,7 @@
 
 namespace vantrel {
 
-GradientBar::GradientBar(const QString& text, const QColor& from, const QColor& to,
-                         QWidget* parent)
+GradientBar::GradientBar(const QString& text, const QColor& from, const QColor& to, QWidget* parent)
     : QWidget(parent), m_text(text), m_from(from), m_to(to)
 {
     QFont bold = font();

@@ -11,8 +11,7 @@ constexpr int LampSide = 13;
 constexpr int Gap = 5;
 
 // A round lamp with a highlight: full colour when lit, a dark shade of it when not.
-void PaintLamp(QPainter& painter, const QRect& area, const QColor& color, bool lit,
-               bool enabled)
+void PaintLamp(QPainter& painter, const QRect& area, const QColor& color, bool lit, bool enabled)
 {
     QColor core = lit ? color : color.darker(300);
     if (!enabled)
@@ -27,14 +26,13 @@ void PaintLamp(QPainter& painter, const QRect& area, const QColor& color, bool l
     painter.drawEllipse(area);
 }
 
-template <typename Button>
-void PaintLampButton(Button& button, const QColor& color, bool lit)
+template <typename Button> void PaintLampButton(Button& button, const QColor& color, bool lit)
 {
     QPainter painter(&button);
     const int top = (button.height() - LampSide) / 2;
     PaintLamp(painter, QRect(1, top, LampSide - 1, LampSide - 1), color, lit, button.isEnabled());
-    painter.setPen(button.palette().color(button.isEnabled() ? QPalette::Active : QPalette::Disabled,
-                                          QPalette::WindowText));
+    painter.setPen(button.palette().color(
+        button.isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
     const QRect textArea = button.rect().adjusted(LampSide + Gap, 0, 0, 0);
     painter.drawText(textArea, Qt::AlignVCenter | Qt::AlignLeft | Qt::TextShowMnemonic,
                      button.text());

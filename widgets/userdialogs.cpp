@@ -5,8 +5,8 @@
 
 namespace vantrel {
 
-QString QtUserDialogs::SaveFileName(QWidget* parent, const QString& title,
-                                    const QString& proposed, const QString& filter)
+QString QtUserDialogs::SaveFileName(QWidget* parent, const QString& title, const QString& proposed,
+                                    const QString& filter)
 {
     // Qt's own dialog, so that the name field has the focus when it opens, and the working
     // directory is never changed by it.

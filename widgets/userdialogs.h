@@ -42,8 +42,7 @@ public:
     QString SaveFileName(QWidget* parent, const QString& title, const QString& proposed,
                          const QString& filter) override;
     QString OpenFileName(QWidget* parent, const QString& title, const QString& filter) override;
-    QString ExistingDirectory(QWidget* parent, const QString& title,
-                              const QString& start) override;
+    QString ExistingDirectory(QWidget* parent, const QString& title, const QString& start) override;
     void Message(QWidget* parent, QMessageBox::Icon icon, const QString& title,
                  const QString& text) override;
     bool Question(QWidget* parent, const QString& title, const QString& text) override;

@@ -6,9 +6,9 @@
 //   window_tour --check       reports every control whose text does not fit; exit code 1
 //                             when there is one (run by the tests at several scales)
 #include "core/base/settingsstore.h"
+#include "core/handoffreceiver.h"
 #include "core/installation.h"
 #include "core/mainunit.h"
-#include "core/handoffreceiver.h"
 #include "core/transferhub.h"
 #include "core/transferwindows.h"
 #include "receive/arecunit.h"
@@ -138,8 +138,8 @@ void Tour::Shot(const QString& name, QWidget* window)
     QApplication::processEvents();
     for (const QString& clipped : test::ClippedControls(window))
         m_problems << name + QStringLiteral(": ") + clipped;
-    if (!m_shots.isEmpty() && !window->grab().save(m_shots + QLatin1Char('/') + name +
-                                                   QStringLiteral(".png")))
+    if (!m_shots.isEmpty() &&
+        !window->grab().save(m_shots + QLatin1Char('/') + name + QStringLiteral(".png")))
         m_problems << name + QStringLiteral(": cannot save the picture");
 }
 
@@ -226,9 +226,12 @@ int Tour::Run()
     m_bob.dialogs.savePaths.push_back(m_files.file(QStringLiteral("in/holiday")));
     Click(receive, "BitBtn1");
     auto* receiveTransfer = static_cast<ReceiveTransfer*>(m_bob.hub().downloads().TransferAt(0));
-    Wait([&] { return receiveTransfer->state() == ReceiveTransfer::State::Receiving &&
-                      receiveTransfer->receivedBytes() > 80 * 1024; },
-         "the data to flow");
+    Wait(
+        [&] {
+            return receiveTransfer->state() == ReceiveTransfer::State::Receiving &&
+                   receiveTransfer->receivedBytes() > 80 * 1024;
+        },
+        "the data to flow");
     receiveTransfer->ProgressTick();
     static_cast<SendTransfer*>(m_alice.hub().uploads().TransferAt(0))->ProgressTick();
     Shot(QStringLiteral("receive-progress"), receive);
@@ -312,8 +315,11 @@ int Tour::Run()
     {
         int page;
         const char* name;
-    } pages[] = {{0, "main-transfers"}, {1, "main-options"}, {2, "main-tunnels"},
-                 {3, "main-graphs"},    {4, "main-credits"}};
+    } pages[] = {{0, "main-transfers"},
+                 {1, "main-options"},
+                 {2, "main-tunnels"},
+                 {3, "main-graphs"},
+                 {4, "main-credits"}};
     for (const auto& page : pages) {
         main.pages()->setCurrentIndex(page.page);
         if (page.page == 4)
