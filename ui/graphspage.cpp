@@ -55,7 +55,9 @@ Graph MakeGraph(const QString& caption, const QColor& from, const QColor& to,
     auto* bar = new GradientBar(caption, from, to, panel);
     bar->setIcon(PictureIcon(Picture::Graphs));
 
-    auto* series = new QAreaSeries(new QLineSeries);
+    auto* series = new QAreaSeries;
+    // The area series does not own its line; as its child the line goes with it.
+    series->setUpperSeries(new QLineSeries(series));
     series->setObjectName(seriesName);
     series->setColor(color);
     series->setBorderColor(color);
