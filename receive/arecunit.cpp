@@ -1,6 +1,7 @@
 #include "receive/arecunit.h"
 
 #include "receive/autoreceiverules.h"
+#include "widgets/reportlist.h"
 #include "widgets/userdialogs.h"
 
 #include <QComboBox>
@@ -60,18 +61,10 @@ TARecForm::TARecForm(AutoReceiveRules& rules, std::function<QStringList()> recen
 
     m_list = new QTreeWidget(this);
     m_list->setObjectName(QStringLiteral("ARList"));
-    m_list->setRootIsDecorated(false);
-    m_list->setUniformRowHeights(true);
-    m_list->setAllColumnsShowFocus(true);
-    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    SetUpReportList(m_list);
     m_list->setToolTip(tr("Right-click to delete an item"));
-    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
     m_list->setHeaderLabels({tr("Host"), tr("Save Directory"), tr("Band Limit")});
     m_list->headerItem()->setTextAlignment(BandLimitColumn, Qt::AlignCenter);
-    m_list->header()->setStretchLastSection(false);
-    m_list->header()->setSectionsClickable(false);
     m_list->setColumnWidth(HostColumn, 210);
     m_list->setColumnWidth(SaveDirColumn, 210);
     // Wide enough for its title and for "No Limit" in the desktop's font.

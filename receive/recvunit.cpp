@@ -1,6 +1,7 @@
 #include "receive/recvunit.h"
 
 #include "receive/receivetransfer.h"
+#include "widgets/colours.h"
 #include "widgets/gradientbar.h"
 #include "widgets/gradientprogressbar.h"
 #include "widgets/pictures.h"
@@ -29,10 +30,10 @@ namespace vantrel {
 
 namespace {
 
-const QColor Cream(0xff, 0xfb, 0xf0);
-const QColor Maroon(0x80, 0, 0);
-const QColor Navy(0, 0, 0x80);
-const QColor Aqua(0, 0xff, 0xff);
+using colours::Aqua;
+using colours::Cream;
+using colours::Maroon;
+using colours::Navy;
 
 void MakeCream(QWidget* field)
 {

@@ -1,6 +1,7 @@
 #include "receive/resunit.h"
 
 #include "receive/resumecache.h"
+#include "widgets/reportlist.h"
 #include "widgets/userdialogs.h"
 
 #include <QHeaderView>
@@ -47,14 +48,8 @@ TResForm::TResForm(ResumeCache& cache, UserDialogs& dialogs, QWidget* parent)
 
     m_list = new QTreeWidget(this);
     m_list->setObjectName(QStringLiteral("ResList"));
-    m_list->setRootIsDecorated(false);
-    m_list->setUniformRowHeights(true);
-    m_list->setAllColumnsShowFocus(true);
-    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    SetUpReportList(m_list);
     m_list->setToolTip(tr("Right-click to show contex menu"));
-    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
     m_list->setColumnCount(ColumnCount);
     auto* header = new QTreeWidgetItem;
     for (int c = 0; c < ColumnCount; ++c) {
@@ -62,8 +57,6 @@ TResForm::TResForm(ResumeCache& cache, UserDialogs& dialogs, QWidget* parent)
         header->setTextAlignment(c, Columns[c].alignment);
     }
     m_list->setHeaderItem(header);
-    m_list->header()->setStretchLastSection(false);
-    m_list->header()->setSectionsClickable(false);
     // The given widths, widened where the desktop's font needs more for a title.
     const QFontMetrics titleFont = m_list->header()->fontMetrics();
     int columnsWidth = 0;

@@ -2,6 +2,7 @@
 
 #include "send/sendinputs.h"
 #include "send/sendtransfer.h"
+#include "widgets/colours.h"
 #include "widgets/gradientbar.h"
 #include "widgets/gradientprogressbar.h"
 #include "widgets/lampbuttons.h"
@@ -27,9 +28,9 @@ namespace vantrel {
 
 namespace {
 
-const QColor Maroon(0x80, 0, 0);
-const QColor Green(0, 0x80, 0);
-const QColor Lime(0, 0xFF, 0);
+using colours::Green;
+using colours::Lime;
+using colours::Maroon;
 
 StatusLine::Kind KindOf(SendView::Colour colour)
 {

@@ -3,6 +3,7 @@
 
 #include "send/sendtransfer.h"
 
+#include "widgets/colours.h"
 #include "widgets/gradientbar.h"
 #include "widgets/gradientprogressbar.h"
 #include "widgets/lampbuttons.h"
@@ -28,11 +29,11 @@ namespace vantrel {
 
 namespace {
 
-const QColor Cream(0xFF, 0xFB, 0xF0);
-const QColor Maroon(0x80, 0, 0);
-const QColor Navy(0, 0, 0x80);
-const QColor Green(0, 0x80, 0);
-const QColor Lime(0, 0xFF, 0);
+using colours::Cream;
+using colours::Green;
+using colours::Lime;
+using colours::Maroon;
+using colours::Navy;
 
 void SetBase(QWidget* widget, const QColor& colour)
 {

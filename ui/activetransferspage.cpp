@@ -2,6 +2,7 @@
 
 #include "core/transferhub.h"
 #include "ui/transferlistview.h"
+#include "widgets/colours.h"
 #include "widgets/gradientbar.h"
 #include "widgets/pictures.h"
 #include "widgets/userdialogs.h"
@@ -58,8 +59,8 @@ QWidget* ActiveTransfersPage::MakeListPanel(const QString& caption, TransferList
                                             bool downloads)
 {
     auto* panel = new QWidget;
-    auto* bar = downloads ? new GradientBar(caption, QColor(0, 0, 0xff), QColor(0xc0, 0xff, 0xff))
-                          : new GradientBar(caption, QColor(0, 0x80, 0), QColor(0, 0xff, 0));
+    auto* bar = downloads ? new GradientBar(caption, colours::Blue, colours::LightCyan)
+                          : new GradientBar(caption, colours::Green, colours::Lime);
     bar->setObjectName(downloads ? QStringLiteral("DownloadsBar") : QStringLiteral("UploadsBar"));
     bar->setIcon(PictureIcon(downloads ? Picture::Downloads : Picture::Uploads));
     auto* layout = new QVBoxLayout(panel);

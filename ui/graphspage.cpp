@@ -1,6 +1,7 @@
 #include "ui/graphspage.h"
 
 #include "stats/ratehistory.h"
+#include "widgets/colours.h"
 #include "widgets/gradientbar.h"
 #include "widgets/pictures.h"
 
@@ -19,10 +20,10 @@ namespace vantrel {
 
 namespace {
 
-const QColor Blue(0x00, 0x00, 0xff);
-const QColor LightCyan(0xc0, 0xff, 0xff);
-const QColor Green(0x00, 0x80, 0x00);
-const QColor Lime(0x00, 0xff, 0x00);
+using colours::Blue;
+using colours::Green;
+using colours::LightCyan;
+using colours::Lime;
 const QColor DownColor(0, 128, 255);
 const QColor UpColor(0, 255, 0);
 

@@ -1,5 +1,6 @@
 #include "ui/tunnelspage.h"
 
+#include "widgets/colours.h"
 #include "widgets/gradientbar.h"
 #include "widgets/pictures.h"
 
@@ -11,10 +12,10 @@ namespace vantrel {
 
 namespace {
 
-const QColor Orange(0xff, 0x80, 0x00);
-const QColor LightYellow(0xff, 0xff, 0xc0);
-const QColor UsableText(0x00, 0x80, 0x00);   // green
-const QColor UnusableText(0x80, 0x00, 0x00); // maroon
+using colours::LightYellow;
+using colours::Orange;
+const QColor& UsableText = colours::Green;
+const QColor& UnusableText = colours::Maroon;
 
 } // namespace
 

@@ -1,0 +1,21 @@
+#include "widgets/reportlist.h"
+
+#include <QHeaderView>
+#include <QTreeWidget>
+
+namespace vantrel {
+
+void SetUpReportList(QTreeWidget* list)
+{
+    list->setRootIsDecorated(false);
+    list->setUniformRowHeights(true);
+    list->setAllColumnsShowFocus(true);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->setContextMenuPolicy(Qt::CustomContextMenu);
+    list->header()->setStretchLastSection(false);
+    list->header()->setSectionsClickable(false);
+}
+
+} // namespace vantrel

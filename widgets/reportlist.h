@@ -1,0 +1,11 @@
+#pragma once
+
+class QTreeWidget;
+
+namespace vantrel {
+
+// A flat, read-only list of rows in columns: one whole row selected at a time, a context menu
+// of its own, and fixed column titles that neither stretch nor sort.
+void SetUpReportList(QTreeWidget* list);
+
+} // namespace vantrel
