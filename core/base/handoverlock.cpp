@@ -12,11 +12,15 @@ namespace vantrel {
 // built with the sanitizer either: the allocations and copies it makes under its own locks
 // (the posted-event queue that every hand-over and every timer goes through) carry no marks,
 // so what it calls on the program's behalf is left out; accesses made by our own code are
-// still checked.
+// still checked. Qt Gui likewise paints and scales images on threads of its own pool, which
+// our code never touches, and the sound system's client library runs its own threads.
 extern "C" const char* __tsan_default_suppressions()
 {
     return "race:tzset_internal\n"
-           "called_from_lib:libQt6Core.so.6\n";
+           "called_from_lib:libQt6Core.so.6\n"
+           "called_from_lib:libQt6Gui.so.6\n"
+           "called_from_lib:libpulsecommon\n"
+           "called_from_lib:libpulse.so\n";
 }
 
 namespace {

@@ -5,6 +5,7 @@
 //   window_tour --shots DIR   saves a picture of each window (the manual's pictures)
 //   window_tour --check       reports every control whose text does not fit; exit code 1
 //                             when there is one (run by the tests at several scales)
+#include "core/base/handoverlock.h"
 #include "core/base/settingsstore.h"
 #include "core/handoffreceiver.h"
 #include "core/installation.h"
@@ -344,6 +345,7 @@ int Tour::Run()
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    InstallHandOverMarks(app);
     QApplication::setQuitOnLastWindowClosed(false);
     const QStringList arguments = QApplication::arguments();
     QString shots;
