@@ -36,6 +36,7 @@ public:
         IncomingPolicy* policy = nullptr;
         SettingsStore* store = nullptr; // where the policy is saved
         AutoReceiveRules* rules = nullptr;
+        std::function<void()> saveBook; // the dynamic DNS book
     };
 
     // One row of the tunnel list: an incoming registration.
