@@ -17,6 +17,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace vantrel {
 
 namespace {
@@ -58,8 +60,6 @@ TDynDNS::TDynDNS(DynDnsBook& book, DynDnsRefresher& refresher, QWidget* parent)
     m_progress = new GradientProgressBar(this);
     m_progress->setObjectName(QStringLiteral("RefProgress"));
     m_progress->setTextVisible(false);
-    m_progress->setRange(0, 0);
-    m_progress->setValue(0);
 
     auto* every = new QLabel(tr("Auto-Refresh every"), this);
     m_minutes = new QLineEdit(m_refresher.periodText(), this);
@@ -130,7 +130,8 @@ void TDynDNS::ShowPass()
     const DynDnsRefresher::View& view = m_refresher.view();
     m_list->setEnabled(!view.running);
     m_refresh->setEnabled(!view.running);
-    m_progress->setMaximum(view.total);
+    // A range of 0 to 0 would show a busy bar: an empty book shows an empty one.
+    m_progress->setRange(0, std::max(view.total, 1));
     m_progress->setValue(view.done);
 }
 

@@ -105,6 +105,8 @@ TEST_F(TDynDNSTest, ShowsTheBookInTwoColumns)
     EXPECT_EQ(Child<QLineEdit>("ARMin")->text(), u"30"_s); // before loading
     EXPECT_EQ(Child<QPushButton>("RefBtn")->text(), u"Force Refresh Now"_s);
     EXPECT_TRUE(Child<QPushButton>("RefBtn")->isEnabled());
+    // An empty book shows an empty bar, not a busy one.
+    EXPECT_GT(Child<QProgressBar>("RefProgress")->maximum(), 0);
 }
 
 TEST_F(TDynDNSTest, AddHostAppendsUnresolvedAndDeleteNeedsASelection)
