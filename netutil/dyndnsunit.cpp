@@ -4,6 +4,7 @@
 #include "netutil/dyndnsrefresher.h"
 #include "widgets/gradientprogressbar.h"
 #include "widgets/pictures.h"
+#include "widgets/reportlist.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -155,15 +156,9 @@ void TDynDNS::ShowBook()
     }
 }
 
-int TDynDNS::SelectedRow() const
-{
-    const QList<QTableWidgetItem*> items = m_list->selectedItems();
-    return items.isEmpty() ? -1 : items.first()->row();
-}
-
 void TDynDNS::ShowMenu(const QPoint& pos)
 {
-    m_delete->setEnabled(SelectedRow() >= 0);
+    m_delete->setEnabled(SelectedRow(*m_list) >= 0);
     m_menu->popup(m_list->viewport()->mapToGlobal(pos));
 }
 
@@ -175,7 +170,7 @@ void TDynDNS::AddHost()
 
 void TDynDNS::DeleteHost()
 {
-    const int row = SelectedRow();
+    const int row = SelectedRow(*m_list);
     if (row < 0)
         return;
     m_book.RemoveEntry(row);

@@ -32,7 +32,6 @@ private:
     // The rows from the book; an open edit of a host survives when the rows stay the same.
     void ShowBook();
     void ShowPass();
-    int SelectedRow() const;
     void ShowMenu(const QPoint& pos);
     void AddHost();
     void DeleteHost();
