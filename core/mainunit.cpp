@@ -11,7 +11,9 @@
 #include "receive/arecunit.h"
 #include "receive/resunit.h"
 #include "receive/spform.h"
+#include "tunnel/newtununit.h"
 #include "tunnel/tpolunit.h"
+#include "tunnel/tunnelopener.h"
 #include "ui/activetransferspage.h"
 #include "ui/closeunit.h"
 #include "ui/creditspage.h"
@@ -137,6 +139,8 @@ TMainForm::~TMainForm()
     delete m_resumesForm;
     delete m_autoReceiveForm;
     delete m_dynDnsForm;
+    delete m_newTunnelForm; // before the opener it shows
+    m_tunnelOpener.reset();
     // The pages show the hub's lists, which go with the core.
     delete takeCentralWidget();
     const bool bound = m_initResult != ProgramCore::InitResult::SslInitFailed;
@@ -217,6 +221,35 @@ void TMainForm::BuildToolWindows()
             [this] { Reveal(m_autoReceiveForm); });
     connect(m_optionsPage, &OptionsPage::resumesRequested, this, [this] { Reveal(m_resumesForm); });
     connect(m_optionsPage, &OptionsPage::dynDnsRequested, this, [this] { Reveal(m_dynDnsForm); });
+
+    TransferHub* hub = m_core->hub();
+    m_tunnelOpener = std::make_unique<TunnelOpener>(hub->services(), hub->tunnels());
+    connect(m_tunnelsPage, &TunnelsPage::policiesRequested, this, policies);
+    connect(m_tunnelsPage, &TunnelsPage::openTunnelRequested, this, &TMainForm::OpenNewTunnel);
+    connect(m_tunnelsPage, &TunnelsPage::closeTunnelRequested, this,
+            [hub](std::uint64_t id) { hub->tunnels().CloseRow(id); });
+    connect(m_tunnelsPage, &TunnelsPage::clearInactiveRequested, this,
+            [hub] { hub->tunnels().ClearInactive(); });
+    connect(m_tunnelsPage, &TunnelsPage::refreshRequested, this,
+            [hub] { hub->tunnels().ProbeAll(); });
+}
+
+TNewTunnel* TMainForm::newTunnelForm() const
+{
+    return m_newTunnelForm.data();
+}
+
+void TMainForm::OpenNewTunnel()
+{
+    if (m_newTunnelForm) {
+        Reveal(m_newTunnelForm);
+        return;
+    }
+    // Made for each showing and gone when closed; modal, so one tunnel opens at a time.
+    m_newTunnelForm =
+        new TNewTunnel(*m_tunnelOpener, m_core->recentHosts().LoadRecentHosts(), this);
+    m_newTunnelForm->setAttribute(Qt::WA_DeleteOnClose);
+    Reveal(m_newTunnelForm);
 }
 
 void TMainForm::ConnectHub()

@@ -4,6 +4,7 @@
 #include "stats/statisticstick.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 
 #include <array>
@@ -26,9 +27,11 @@ class TDynDNS;
 class TCloseForm;
 class TResForm;
 class TSpeedForm;
+class TNewTunnel;
 class TTPolForm;
 class TransferWindows;
 class TrayIcon;
+class TunnelOpener;
 class TunnelsPage;
 class UserDialogs;
 
@@ -109,6 +112,8 @@ public:
     TResForm* resumesForm() const { return m_resumesForm; }
     TARecForm* autoReceiveForm() const { return m_autoReceiveForm; }
     TDynDNS* dynDnsForm() const { return m_dynDnsForm; }
+    // "Open New Receive Tunnel" while it is open (it is made for each showing), else null.
+    TNewTunnel* newTunnelForm() const;
     bool usesTray() const { return m_useTray; }
 
 protected:
@@ -127,6 +132,7 @@ private:
     void FirstShow();
     void HandOffPath(const QString& path);
     void OpenManual();
+    void OpenNewTunnel();
     static void Reveal(QWidget* window);
 
     std::unique_ptr<ProgramCore> m_core;
@@ -159,6 +165,8 @@ private:
     TResForm* m_resumesForm = nullptr;
     TARecForm* m_autoReceiveForm = nullptr;
     TDynDNS* m_dynDnsForm = nullptr;
+    std::unique_ptr<TunnelOpener> m_tunnelOpener;
+    QPointer<TNewTunnel> m_newTunnelForm;
 };
 
 } // namespace vantrel

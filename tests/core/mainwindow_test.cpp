@@ -8,20 +8,25 @@
 #include "receive/arecunit.h"
 #include "receive/resunit.h"
 #include "receive/spform.h"
+#include "send/recenthosts.h"
 #include "send/sendtransfer.h"
 #include "tests/core/mainwindowfixture.h"
+#include "tunnel/newtununit.h"
 #include "tunnel/tpolunit.h"
+#include "tunnel/tunnelregistration.h"
 #include "ui/activetransferspage.h"
 #include "ui/closeunit.h"
 #include "ui/optionspage.h"
 #include "ui/transferlistview.h"
 #include "ui/transferrowlook.h"
 #include "ui/trayicon.h"
+#include "ui/tunnelspage.h"
 
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QDialog>
 #include <QFont>
 #include <QHeaderView>
@@ -32,6 +37,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 
 namespace vantrel {
 namespace {
@@ -463,6 +469,9 @@ TEST_F(MainWindowTest, ToolWindowsManualAndF1)
     form().policiesForm()->hide();
     emit page().policiesRequested();
     EXPECT_TRUE(form().policiesForm()->isVisible());
+    form().policiesForm()->hide();
+    emit form().tunnelsPage()->policiesRequested();
+    EXPECT_TRUE(form().policiesForm()->isVisible());
 
     // No manual: nothing happens, nothing is said.
     QTest::keyClick(&form(), Qt::Key_F1);
@@ -478,6 +487,40 @@ TEST_F(MainWindowTest, ToolWindowsManualAndF1)
     emit form().optionsPage()->manualRequested();
     ASSERT_EQ(m_parts.dialogs.opened.size(), 2u);
     EXPECT_EQ(m_parts.dialogs.opened[0], QUrl::fromLocalFile(manual));
+}
+
+// The Tunnels page's menu: a new-tunnel window for each opening (modal, with the recent
+// hosts), and the list's commands on the hub's tunnel list.
+TEST_F(MainWindowTest, TunnelsMenuOpensTheNewTunnelWindowAndClosesTunnels)
+{
+    form().core().recentHosts().AddRecentHost(QStringLiteral("pc1"), 9000, QStringLiteral("Bob"));
+    EXPECT_EQ(form().newTunnelForm(), nullptr);
+    emit form().tunnelsPage()->openTunnelRequested();
+    QPointer<TNewTunnel> window = form().newTunnelForm();
+    ASSERT_TRUE(window);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->isModal());
+    auto* host = window->findChild<QComboBox*>(QStringLiteral("HostCBox"));
+    ASSERT_TRUE(host);
+    ASSERT_EQ(host->count(), 1);
+    EXPECT_TRUE(host->itemText(0).startsWith(QStringLiteral("pc1:9000")));
+    window->reject();
+    ASSERT_TRUE(test::WaitUntil([&] { return !window; })) << "gone once closed";
+    EXPECT_EQ(form().newTunnelForm(), nullptr);
+
+    // A dropped registration is listed; closing leaves it alone, clearing removes it.
+    auto registration = std::make_unique<TunnelRegistration>();
+    registration->peerName = QStringLiteral("10.0.0.7");
+    registration->nickName = QByteArrayLiteral("Ann");
+    registration->state = TunnelState::Dropped;
+    HandOver(&hub(), hub::UM_TUNNEL_REGISTERED{std::move(registration)});
+    QTreeWidget* list = form().tunnelsPage()->list();
+    ASSERT_TRUE(test::WaitUntil([&] { return list->topLevelItemCount() == 1; }));
+    list->setCurrentItem(list->topLevelItem(0));
+    emit form().tunnelsPage()->closeTunnelRequested(form().tunnelsPage()->selectedId());
+    EXPECT_EQ(list->topLevelItem(0)->text(TunnelsPage::StatusColumn), QStringLiteral("Dropped"));
+    emit form().tunnelsPage()->clearInactiveRequested();
+    EXPECT_EQ(list->topLevelItemCount(), 0);
 }
 
 } // namespace

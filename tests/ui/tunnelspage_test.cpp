@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
+#include <QMenu>
+#include <QTest>
 #include <QTreeWidget>
 
 namespace vantrel {
@@ -64,13 +67,74 @@ TEST(TunnelsPage, ShowsTheRowsInOrderWithTheirColours)
     EXPECT_EQ(list->topLevelItemCount(), 0);
 }
 
-// The list's commands are not part of this page: it offers no menu at all.
-TEST(TunnelsPage, OffersNoMenu)
+// The context menu: its entries in order, "Close Selected Tunnel" only for a selected usable
+// row, and each entry asking for its command (closing names the selected row).
+TEST(TunnelsPage, ContextMenuOffersClosingOnlyForASelectedOpenRow)
 {
     TunnelsPage page;
-    EXPECT_TRUE(page.list()->actions().isEmpty());
-    EXPECT_NE(page.list()->contextMenuPolicy(), Qt::CustomContextMenu);
-    EXPECT_NE(page.list()->contextMenuPolicy(), Qt::ActionsContextMenu);
+    page.show();
+    QTreeWidget* list = page.list();
+    EXPECT_EQ(list->toolTip(), QStringLiteral("Right-click to show contex menu"));
+    QMenu* menu = page.menu();
+    ASSERT_EQ(menu->objectName(), QStringLiteral("TunPMenu"));
+    QStringList texts;
+    for (const QAction* action : menu->actions())
+        texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    EXPECT_EQ(texts, (QStringList{QStringLiteral("Open New Receive Tunnel"), QStringLiteral("-"),
+                                  QStringLiteral("Close Selected Tunnel"),
+                                  QStringLiteral("Clear All Inactive Tunnels"),
+                                  QStringLiteral("Refresh Active Tunnels"), QStringLiteral("-"),
+                                  QStringLiteral("Incoming Connections Policies")}));
+    EXPECT_EQ(menu->defaultAction(), menu->actions().at(0));
+    QAction* close = menu->actions().at(2);
+
+    std::vector<TunnelList::Row> rows;
+    rows.push_back(Row(true, "peer.example", "Ann", TunnelState::Open));
+    rows.push_back(Row(false, "10.0.0.7", "-", TunnelState::Closed));
+    rows.push_back(Row(true, "192.168.1.9", "Bob", TunnelState::Dropped));
+    rows[0].id = 7;
+    rows[1].id = 8;
+    rows[2].id = 9;
+    page.ShowTunnels(rows);
+
+    std::vector<std::uint64_t> closed;
+    QObject::connect(&page, &TunnelsPage::closeTunnelRequested,
+                     [&](std::uint64_t id) { closed.push_back(id); });
+    const auto closeShown = [&](int select) {
+        list->clearSelection();
+        list->setCurrentItem(select < 0 ? nullptr : list->topLevelItem(select));
+        emit list->customContextMenuRequested(QPoint(2, 2));
+        const bool shown = menu->isVisible() && close->isVisible();
+        menu->hide();
+        return shown;
+    };
+    EXPECT_FALSE(closeShown(-1)) << "nothing selected";
+    EXPECT_TRUE(closeShown(0)) << "Open";
+    EXPECT_FALSE(closeShown(1)) << "Closed";
+    EXPECT_FALSE(closeShown(2)) << "Dropped";
+
+    // A refresh of the rows keeps the selection.
+    list->setCurrentItem(list->topLevelItem(0));
+    page.ShowTunnels(rows);
+    EXPECT_EQ(page.selectedId(), 7u);
+    close->trigger();
+    EXPECT_EQ(closed, std::vector<std::uint64_t>{7});
+
+    int opens = 0, clears = 0, refreshes = 0, policies = 0;
+    QObject::connect(&page, &TunnelsPage::openTunnelRequested, [&] { ++opens; });
+    QObject::connect(&page, &TunnelsPage::clearInactiveRequested, [&] { ++clears; });
+    QObject::connect(&page, &TunnelsPage::refreshRequested, [&] { ++refreshes; });
+    QObject::connect(&page, &TunnelsPage::policiesRequested, [&] { ++policies; });
+    for (const int entry : {0, 3, 4, 6})
+        menu->actions().at(entry)->trigger();
+    EXPECT_EQ(std::vector<int>({opens, clears, refreshes, policies}),
+              std::vector<int>({1, 1, 1, 1}));
+
+    // A double click does nothing at all.
+    const QRect cell = list->visualItemRect(list->topLevelItem(0));
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, cell.center());
+    EXPECT_EQ(opens, 1);
+    EXPECT_EQ(closed.size(), 1u);
 }
 
 } // namespace
