@@ -258,7 +258,8 @@ void TMainForm::ConnectHub()
     connect(hub, &TransferHub::trayHintChanged, m_tray, &TrayIcon::SetHint);
     connect(hub, &TransferHub::trayAnimationChanged, m_tray, &TrayIcon::SetAnimating);
     connect(hub, &TransferHub::restoreRequested, this, &TMainForm::RestoreApplication);
-    connect(hub, &TransferHub::tunnelsChanged, this,
+    // The page goes before the hub, whose closing still changes the rows.
+    connect(hub, &TransferHub::tunnelsChanged, m_tunnelsPage,
             [this, hub] { m_tunnelsPage->ShowTunnels(hub->tunnels().rows()); });
 }
 

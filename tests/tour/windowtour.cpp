@@ -25,10 +25,13 @@
 #include "tests/support/scripteddialogs.h"
 #include "tests/support/tempprofile.h"
 #include "tunnel/incomingpolicy.h"
+#include "tunnel/newtununit.h"
 #include "tunnel/tpolunit.h"
 #include "ui/closeunit.h"
 #include "ui/creditspage.h"
+#include "ui/tunnelspage.h"
 #include "widgets/dotmatrixdisplay.h"
+#include "widgets/statusline.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -38,6 +41,7 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QRandomGenerator>
 #include <QTabWidget>
 #include <QTextEdit>
@@ -314,6 +318,27 @@ int Tour::Run()
     close->setModal(false);
     Shot(QStringLiteral("close-query"), close);
     close->hide();
+
+    // Bob opens a receive tunnel to Alice: the address typed, a failed attempt (nobody listens
+    // on port 1), then the right address; the window closes once the tunnel is listed.
+    emit m_bob.form->tunnelsPage()->openTunnelRequested();
+    QPointer<TNewTunnel> tunnel = m_bob.form->newTunnelForm();
+    if (!tunnel)
+        return 2;
+    auto* tunnelHost = tunnel->findChild<QComboBox*>(QStringLiteral("HostCBox"));
+    auto* tunnelStatus = tunnel->findChild<StatusLine*>(QStringLiteral("StatusBar"));
+    if (!tunnelHost || !tunnelStatus)
+        return 2;
+    const QString alice = m_alice.address() + QStringLiteral(" (Alice)");
+    tunnelHost->setCurrentText(alice);
+    Shot(QStringLiteral("new-tunnel"), tunnel);
+    tunnelHost->setCurrentText(QStringLiteral("127.0.0.1:1"));
+    Click(tunnel, "SendBtn");
+    Wait([&] { return tunnelStatus->kind() == StatusLine::Kind::Failure; }, "the tunnel failure");
+    Shot(QStringLiteral("new-tunnel-failed"), tunnel);
+    tunnelHost->setCurrentText(alice);
+    Click(tunnel, "SendBtn");
+    Wait([&] { return !tunnel && m_alice.hub().tunnels().rows().size() == 1; }, "the tunnel");
 
     // The main window's pages.
     TMainForm& main = *m_bob.form;
