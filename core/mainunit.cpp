@@ -226,7 +226,7 @@ void TMainForm::ConnectHub()
     connect(hub, &TransferHub::trayAnimationChanged, m_tray, &TrayIcon::SetAnimating);
     connect(hub, &TransferHub::restoreRequested, this, &TMainForm::RestoreApplication);
     connect(hub, &TransferHub::tunnelsChanged, this,
-            [this, hub] { m_tunnelsPage->ShowTunnels(hub->tunnels()); });
+            [this, hub] { m_tunnelsPage->ShowTunnels(hub->tunnels().rows()); });
 }
 
 void TMainForm::Reveal(QWidget* window)

@@ -22,7 +22,7 @@ ProgramCore::ProgramCore(Profile profile)
 ProgramCore::~ProgramCore()
 {
     if (m_hub)
-        m_hub->CloseTunnels();
+        m_hub->tunnels().CloseAll();
     // The listener's threads post to the hub: they end first.
     m_listener.reset();
     m_hub.reset();

@@ -12,7 +12,6 @@
 #include "send/sendtransfer.h"
 #include "stats/formatsize.h"
 #include "tunnel/incomingpolicy.h"
-#include "tunnel/tunnelhandle.h"
 #include "tunnel/tunnelregistration.h"
 
 #include <QDir>
@@ -25,11 +24,13 @@ namespace vantrel {
 
 TransferHub::TransferHub(const TransferServices& services, const Stores& stores, QObject* parent)
     : QObject(parent), m_services(services), m_stores(stores),
-      m_downloads(TransferListModel::Kind::Downloads), m_uploads(TransferListModel::Kind::Uploads)
+      m_downloads(TransferListModel::Kind::Downloads), m_uploads(TransferListModel::Kind::Uploads),
+      m_tunnels(this, services.ownNickName)
 {
     m_services.hub = this;
     if (!m_services.takeTunnel)
-        m_services.takeTunnel = [this](const QString& host) { return TakeTunnel(host); };
+        m_services.takeTunnel = [this](const QString& host) { return m_tunnels.TakeForSend(host); };
+    connect(&m_tunnels, &TunnelList::changed, this, &TransferHub::tunnelsChanged);
 }
 
 TransferHub::~TransferHub()
@@ -38,24 +39,7 @@ TransferHub::~TransferHub()
     m_receives.clear();
     m_sends.clear();
     const QSignalBlocker quiet(this); // nothing is listening for news any more
-    CloseTunnels();
-}
-
-void TransferHub::CloseTunnels()
-{
-    bool changed = false;
-    for (TunnelRow& row : m_tunnels) {
-        if (!row.handle)
-            continue;
-        if (row.handle->session)
-            row.handle->session->Close();
-        row.handle.reset();
-        if (row.state == TunnelState::Open)
-            row.state = TunnelState::Closed;
-        changed = true;
-    }
-    if (changed)
-        emit tunnelsChanged();
+    m_tunnels.CloseAll();
 }
 
 TransferListModel& TransferHub::list(TransferListModel::Kind kind)
@@ -180,30 +164,7 @@ void TransferHub::RetireTransfer(std::vector<Live<Transfer>>& lives, TransferLis
 
 void TransferHub::Take(hub::UM_TUNNEL_REGISTERED message)
 {
-    const std::unique_ptr<TunnelRegistration> registration = std::move(message.registration);
-    if (!registration)
-        return;
-    TunnelRow row;
-    row.host = registration->peerName;
-    row.nickName = safename::PrintableText(registration->nickName);
-    row.state = registration->state;
-    row.handle = std::move(registration->tunnel);
-    m_tunnels.insert(m_tunnels.begin(), std::move(row));
-    emit tunnelsChanged();
-}
-
-std::unique_ptr<TlsSession> TransferHub::TakeTunnel(const QString& host)
-{
-    for (TunnelRow& row : m_tunnels) {
-        if (!row.incoming || row.host != host || !row.handle || !row.handle->session)
-            continue;
-        std::unique_ptr<TlsSession> session = std::move(row.handle->session);
-        row.handle.reset();
-        row.state = TunnelState::Used;
-        emit tunnelsChanged();
-        return session;
-    }
-    return nullptr;
+    m_tunnels.AddIncoming(std::move(message.registration));
 }
 
 QString TransferHub::ReceiveCaption(const ReceiveTransfer* transfer) const

@@ -3,7 +3,7 @@
 #include "core/base/hubmessages.h"
 #include "core/base/transferlistmodel.h"
 #include "core/base/transferservices.h"
-#include "tunnel/tunnelstate.h"
+#include "tunnel/tunnellist.h"
 
 #include <QObject>
 #include <QString>
@@ -19,7 +19,6 @@ class IncomingPolicy;
 class ReceiveTransfer;
 class SendTransfer;
 class SettingsStore;
-struct TunnelHandle;
 
 // The hub of one running copy, on the UI thread: the DOWNLOADS and UPLOADS lists, the live
 // transfers behind their active rows, the active-transfer count with its tray hint, and the
@@ -39,26 +38,13 @@ public:
         std::function<void()> saveBook; // the dynamic DNS book
     };
 
-    // One row of the tunnel list: an incoming registration.
-    struct TunnelRow
-    {
-        bool incoming = true; // registered here by a peer; outgoing tunnels are opened here
-        QString host;
-        QString nickName;
-        TunnelState state = TunnelState::Dropped;
-        std::unique_ptr<TunnelHandle> handle;
-
-        QString type() const { return incoming ? tr("Incoming") : tr("Outgoing"); }
-        QString status() const { return TunnelStateText(state); }
-        int statusImage() const { return TunnelStateImage(state); }
-    };
-
     static inline const QString InitialTrayHint =
         QStringLiteral("There are no transfers in progress...");
 
-    // `services.hub` and, when empty, `services.takeTunnel` are pointed at this hub.
+    // `services.hub` and, when empty, `services.takeTunnel` are pointed at this hub and its
+    // tunnel list.
     TransferHub(const TransferServices& services, const Stores& stores, QObject* parent = nullptr);
-    ~TransferHub() override; // closes the tunnels' sessions and frees the live transfers
+    ~TransferHub() override; // frees the live transfers and closes the tunnels
 
     TransferListModel& downloads() { return m_downloads; }
     TransferListModel& uploads() { return m_uploads; }
@@ -88,11 +74,8 @@ public:
     // then deletes the temporary send archives ("VN*") of the temporary folder.
     void Closing();
 
-    const std::vector<TunnelRow>& tunnels() const { return m_tunnels; }
-    // The session of the newest open Incoming tunnel from exactly `host`; the row turns "Used".
-    std::unique_ptr<TlsSession> TakeTunnel(const QString& host);
-    // Shuts every tunnel's session down and frees its handle (the first step of ending).
-    void CloseTunnels();
+    // The receive tunnels: registrations arrive here, sends take their sessions from it.
+    TunnelList& tunnels() { return m_tunnels; }
 
 public slots:
     void StartTrayAnimation();
@@ -142,7 +125,7 @@ private:
     TransferListModel m_uploads;
     std::vector<Live<ReceiveTransfer>> m_receives;
     std::vector<Live<SendTransfer>> m_sends;
-    std::vector<TunnelRow> m_tunnels; // newest first
+    TunnelList m_tunnels;
     int m_activeCount = 0;
     QString m_trayHint = InitialTrayHint;
     bool m_trayAnimating = false;

@@ -64,13 +64,7 @@ void TransferWindows::OpenReceive(ReceiveTransfer* transfer)
 void TransferWindows::OpenSend(SendTransfer* transfer)
 {
     auto window = std::make_unique<TSendForm>(*transfer, m_dialogs);
-    window->SetTunnelChoices([hub = &m_hub] {
-        QStringList choices;
-        for (const TransferHub::TunnelRow& row : hub->tunnels())
-            if (row.incoming && row.state == TunnelState::Open)
-                choices << QStringLiteral("%1 (%2)").arg(row.host, row.nickName);
-        return choices;
-    });
+    window->SetTunnelChoices([hub = &m_hub] { return hub->tunnels().TunnelChoices(); });
     connect(window.get(), &TSendForm::bandLimitRequested, this,
             [this, transfer] { m_bandLimit.Open(BandLimitOf(transfer)); });
     Reveal(window.get());

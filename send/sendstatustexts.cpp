@@ -1,5 +1,7 @@
 #include "send/sendstatustexts.h"
 
+#include "net/connecttexts.h"
+
 namespace vantrel {
 
 using SecureChannel::ConnectFailure;
@@ -9,13 +11,13 @@ QString SendStatusTexts::Connect(ConnectStatus status, const QString& subject)
 {
     switch (status) {
     case ConnectStatus::Resolving:
-        return tr("Status: Resolving Hostname...");
+        return ConnectTexts::Resolving();
     case ConnectStatus::TlsUnavailable:
-        return tr("Status: Unable to initialize SSL Lib");
+        return ConnectTexts::TlsUnavailable();
     case ConnectStatus::Unresolved:
-        return tr("Status: Unable to resolve Hostname '%1'").arg(subject);
+        return ConnectTexts::Unresolved(subject);
     case ConnectStatus::Connecting:
-        return tr("Status: Connecting to %1").arg(subject);
+        return ConnectTexts::Connecting(subject);
     case ConnectStatus::Awaiting:
         return tr("Status: Awaiting confirmation by other side");
     case ConnectStatus::ResetBeforeReply:
@@ -32,30 +34,12 @@ QString SendStatusTexts::Connect(ConnectStatus status, const QString& subject)
 
 QString SendStatusTexts::Step(ConnectStep step, const QString& peer)
 {
-    switch (step) {
-    case ConnectStep::HandShaking:
-        return tr("Status: SSL HandShake with '%1'").arg(peer);
-    case ConnectStep::Verified:
-        break;
-    }
-    return tr("Status: SSL HandShake and Certificate Verification passed");
+    return ConnectTexts::Step(step, peer);
 }
 
 QString SendStatusTexts::Failure(ConnectFailure failure, const QString& peer)
 {
-    switch (failure) {
-    case ConnectFailure::None:
-        return QString();
-    case ConnectFailure::TrustList:
-        return tr("Status: Unable to load SSL Client Authorized Certificates List");
-    case ConnectFailure::Connect:
-        return tr("Status: Unable to connect to '%1'").arg(peer);
-    case ConnectFailure::HandShake:
-        return tr("Status: SSL HandShake failed with '%1'").arg(peer);
-    case ConnectFailure::Verification:
-        break;
-    }
-    return tr("Status: SSL Certificate Verification failed with '%1'").arg(peer);
+    return ConnectTexts::Failure(failure, peer);
 }
 
 QString SendStatusTexts::Data(DataStatus status, const QString& source)

@@ -45,12 +45,12 @@ TunnelsPage::TunnelsPage(QWidget* parent) : QWidget(parent)
     layout->addWidget(m_list, 1);
 }
 
-void TunnelsPage::ShowTunnels(const std::vector<TransferHub::TunnelRow>& rows)
+void TunnelsPage::ShowTunnels(const std::vector<TunnelList::Row>& rows)
 {
     m_list->clear();
     QList<QTreeWidgetItem*> items;
     items.reserve(qsizetype(rows.size()));
-    for (const TransferHub::TunnelRow& row : rows) {
+    for (const TunnelList::Row& row : rows) {
         auto* item =
             new QTreeWidgetItem(QStringList{row.type(), row.host, row.nickName, row.status()});
         item->setIcon(TypeColumn,

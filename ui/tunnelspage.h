@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/transferhub.h"
+#include "tunnel/tunnellist.h"
 
 #include <QWidget>
 
@@ -27,7 +27,7 @@ public:
     explicit TunnelsPage(QWidget* parent = nullptr);
 
     // Replaces the list's rows by `rows`, in their order.
-    void ShowTunnels(const std::vector<TransferHub::TunnelRow>& rows);
+    void ShowTunnels(const std::vector<TunnelList::Row>& rows);
 
     QTreeWidget* list() const { return m_list; }
 

@@ -127,7 +127,7 @@ TEST(ProgramCoreTest, CopyListensHandsOffToTheHubAndEndsCleanly)
     RequestHeader registration;
     registration.kind = static_cast<std::int32_t>(MessageKind::TunnelRegistration);
     ASSERT_TRUE(WriteRequest(*tunnel, registration));
-    ASSERT_TRUE(test::WaitUntil([&] { return hub.tunnels().size() == 1; }));
+    ASSERT_TRUE(test::WaitUntil([&] { return hub.tunnels().rows().size() == 1; }));
     auto silent = Connect(folder, port);
     ASSERT_TRUE(silent);
     core.reset();

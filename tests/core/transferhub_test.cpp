@@ -310,14 +310,14 @@ TEST_F(TransferHubTest, TunnelsAreListedTakenOnceAndClosedWithTheHub)
     RequestHeader registration = SampleRequest(3);
     registration.nickName = QByteArrayLiteral("Bob");
     auto first = Send(registration);
-    ASSERT_TRUE(test::WaitUntil([&] { return m_hub->tunnels().size() == 1; }));
+    ASSERT_TRUE(test::WaitUntil([&] { return m_hub->tunnels().rows().size() == 1; }));
     auto second = Send(registration);
-    ASSERT_TRUE(test::WaitUntil([&] { return m_hub->tunnels().size() == 2; }));
+    ASSERT_TRUE(test::WaitUntil([&] { return m_hub->tunnels().rows().size() == 2; }));
     m_policy.SetMode(PolicyMode::DenyAll);
     auto denied = Send(registration);
-    ASSERT_TRUE(test::WaitUntil([&] { return m_hub->tunnels().size() == 3; }));
+    ASSERT_TRUE(test::WaitUntil([&] { return m_hub->tunnels().rows().size() == 3; }));
 
-    const auto& rows = m_hub->tunnels();
+    const auto& rows = m_hub->tunnels().rows();
     EXPECT_EQ(rows[0].status(), QStringLiteral("Dropped"));
     EXPECT_EQ(rows[0].statusImage(), 4);
     EXPECT_FALSE(rows[0].handle);

@@ -3,7 +3,7 @@
 #include "tests/send/sendfixture.h"
 
 #include "net/workerstop.h"
-#include "send/hostlookup.h"
+#include "netutil/hostlookup.h"
 
 #include <QFile>
 #include <QThread>

@@ -9,9 +9,9 @@
 namespace vantrel {
 namespace {
 
-TransferHub::TunnelRow Row(bool incoming, const char* host, const char* nick, TunnelState state)
+TunnelList::Row Row(bool incoming, const char* host, const char* nick, TunnelState state)
 {
-    TransferHub::TunnelRow row;
+    TunnelList::Row row;
     row.incoming = incoming;
     row.host = QString::fromUtf8(host);
     row.nickName = QString::fromUtf8(nick);
@@ -31,7 +31,7 @@ TEST(TunnelsPage, ShowsTheRowsInOrderWithTheirColours)
     EXPECT_EQ(header->text(2), QStringLiteral("NickName"));
     EXPECT_EQ(header->text(3), QStringLiteral("Status"));
 
-    std::vector<TransferHub::TunnelRow> rows;
+    std::vector<TunnelList::Row> rows;
     rows.push_back(Row(true, "peer.example", "Ann", TunnelState::Open));
     rows.push_back(Row(false, "10.0.0.7", "-", TunnelState::Used));
     rows.push_back(Row(true, "192.168.1.9", "Bob", TunnelState::Dropped));

@@ -1,4 +1,4 @@
-#include "send/parsehosttext.h"
+#include "netutil/parsehosttext.h"
 
 #include <gtest/gtest.h>
 

@@ -9,9 +9,10 @@ namespace vantrel {
 
 class WorkerStop;
 
-// Name lookups for the connect worker. A lookup may hang on an unresponsive name server, so
-// it runs on a helper thread that owns its own state; the worker stops waiting as soon as
-// its stop is requested and the helper finishes (and frees its state) on its own.
+// Name lookups for the connecting workers (a send, the tunnel opener). A lookup may hang on an
+// unresponsive name server, so it runs on a helper thread that owns its own state; the worker stops
+// waiting as soon as its stop is requested and the helper finishes (and frees its state) on its
+// own.
 namespace hostlookup {
 
 enum class Outcome

@@ -1,4 +1,4 @@
-#include "send/hostlookup.h"
+#include "netutil/hostlookup.h"
 
 #include <gtest/gtest.h>
 
