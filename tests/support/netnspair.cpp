@@ -12,6 +12,15 @@ namespace {
 
 constexpr int CommandTimeoutMs = 20000;
 
+void RemoveNamespace(const QString& name)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.start(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("del"), name});
+    process.waitForFinished(CommandTimeoutMs);
+}
+
 } // namespace
 
 NetnsPair::NetnsPair()
@@ -31,10 +40,8 @@ NetnsPair::NetnsPair()
         return;
     }
     // Leftovers of a run of the same process id that was killed.
-    QProcess::execute(QStringLiteral("ip"),
-                      {QStringLiteral("netns"), QStringLiteral("del"), m_near});
-    QProcess::execute(QStringLiteral("ip"),
-                      {QStringLiteral("netns"), QStringLiteral("del"), m_far});
+    RemoveNamespace(m_near);
+    RemoveNamespace(m_far);
 
     const QString nearEnd = stem + QLatin1Char('a');
     const QString farEnd = stem + QLatin1Char('b');
@@ -63,10 +70,8 @@ NetnsPair::NetnsPair()
 
 NetnsPair::~NetnsPair()
 {
-    QProcess::execute(QStringLiteral("ip"),
-                      {QStringLiteral("netns"), QStringLiteral("del"), m_near});
-    QProcess::execute(QStringLiteral("ip"),
-                      {QStringLiteral("netns"), QStringLiteral("del"), m_far});
+    RemoveNamespace(m_near);
+    RemoveNamespace(m_far);
 }
 
 QStringList NetnsPair::Inside(Side side, const QStringList& command) const
