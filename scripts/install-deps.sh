@@ -12,6 +12,7 @@ packages=(
   xvfb xauth
   fonts-dejavu-core adwaita-icon-theme
   python3
+  iproute2 nftables
 )
 
 missing=()

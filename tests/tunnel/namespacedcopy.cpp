@@ -1,0 +1,201 @@
+// One running copy of the engine driven line by line over standard input, so
+// that a test can run copies in network namespaces of its own. Commands (fields
+// separated by tabs):
+//   trust <authority file>        trust that authority for outgoing connections
+//   send <host text> <path>       a direct send, raw
+//   open <host text>              open a receive tunnel to that copy
+//   tunnelsend <host> <path>      a send through the newest open tunnel from
+//   <host> tunnels                       the tunnel list, one "ROW" line per
+//   row, then "END" quit
+// Every command but "tunnels" answers with one line "RESULT <status text>".
+// Each request that arrives is accepted into the folder given with
+// --accept-into.
+#include "core/base/handoverlock.h"
+#include "core/installation.h"
+#include "core/transferhub.h"
+#include "receive/receivetransfer.h"
+#include "send/sendinputs.h"
+#include "send/sendtransfer.h"
+#include "tests/support/enginecopy.h"
+#include "tests/support/tempprofile.h"
+#include "tunnel/tunnellist.h"
+#include "tunnel/tunnelopener.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QPointer>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
+
+using namespace vantrel;
+using namespace vantrel::test;
+
+namespace {
+
+constexpr int CommandTimeoutMs = 60000;
+
+void Say(const QString& line)
+{
+    std::fputs(line.toUtf8().constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+// A send has ended when it completed, failed or was refused; a failed
+// connection leaves it ready to try again with a red status.
+bool SendEnded(const QPointer<SendTransfer>& send)
+{
+    if (!send)
+        return true;
+    switch (send->state()) {
+    case SendTransfer::State::Completed:
+    case SendTransfer::State::Refused:
+    case SendTransfer::State::Broken:
+    case SendTransfer::State::Closed:
+        return true;
+    case SendTransfer::State::Connecting:
+    case SendTransfer::State::WaitingForArchive:
+    case SendTransfer::State::Streaming:
+        return false;
+    case SendTransfer::State::Preparing:
+        break;
+    }
+    return send->view().statusColour == SendView::Colour::Failure;
+}
+
+class Peer
+{
+public:
+    Peer(EngineCopy& copy, const QString& acceptInto) : m_copy(copy), m_acceptInto(acceptInto)
+    {
+        QObject::connect(&copy, &EngineCopy::receiveOpened, [this](ReceiveTransfer* receive) {
+            receive->Accept(QDir(m_acceptInto).filePath(receive->proposedName()));
+        });
+    }
+
+    // False on "quit".
+    bool Run(const QStringList& fields)
+    {
+        const QString& command = fields.value(0);
+        if (command == QLatin1String("quit"))
+            return false;
+        if (command == QLatin1String("trust")) {
+            const bool ok = installation::TrustAuthority(m_copy.folder(), fields.value(1)).ok;
+            Say(QStringLiteral("RESULT\t") +
+                (ok ? QStringLiteral("trusted") : QStringLiteral("not trusted")));
+        } else if (command == QLatin1String("send")) {
+            SendInputs inputs;
+            inputs.hostText = fields.value(1);
+            Send(fields.value(2), inputs);
+        } else if (command == QLatin1String("tunnelsend")) {
+            SendInputs inputs;
+            inputs.direct = false;
+            for (const QString& choice : m_copy.hub().tunnels().TunnelChoices())
+                if (choice.startsWith(fields.value(1) + QLatin1String(" ("))) {
+                    inputs.tunnelText = choice;
+                    break;
+                }
+            Send(fields.value(2), inputs);
+        } else if (command == QLatin1String("open")) {
+            Open(fields.value(1));
+        } else if (command == QLatin1String("tunnels")) {
+            for (const TunnelList::Row& row : m_copy.hub().tunnels().rows())
+                Say(QStringList{QStringLiteral("ROW"), row.type(), row.host, row.nickName,
+                                row.status()}
+                        .join(QLatin1Char('\t')));
+            Say(QStringLiteral("END"));
+        } else {
+            Say(QStringLiteral("RESULT\tunknown command ") + command);
+        }
+        return true;
+    }
+
+private:
+    void Send(const QString& path, const SendInputs& inputs)
+    {
+        QPointer<SendTransfer> send = m_copy.OpenSend(path, false);
+        send->Send(inputs);
+        WaitUntil([&] { return SendEnded(send); }, CommandTimeoutMs);
+        Say(QStringLiteral("RESULT\t") +
+            (send ? send->view().statusText : QStringLiteral("(closed)")));
+        if (send)
+            send->Close();
+    }
+
+    void Open(const QString& hostText)
+    {
+        TunnelOpener opener(m_copy.hub().services(), m_copy.hub().tunnels());
+        bool opened = false;
+        QObject::connect(&opener, &TunnelOpener::opened, [&] { opened = true; });
+        opener.Open(hostText);
+        WaitUntil([&] { return opened || opener.view().openEnabled; }, CommandTimeoutMs);
+        Say(QStringLiteral("RESULT\t") +
+            (opened ? QStringLiteral("opened") : opener.view().statusText));
+    }
+
+    EngineCopy& m_copy;
+    QString m_acceptInto;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::signal(SIGPIPE, SIG_IGN);
+    QCoreApplication app(argc, argv);
+    InstallHandOverMarks(app);
+
+    QCommandLineParser parser;
+    const QCommandLineOption home(QStringLiteral("home"), QStringLiteral("profile folder"),
+                                  QStringLiteral("folder"));
+    const QCommandLineOption nick(QStringLiteral("nick"), QStringLiteral("nickname"),
+                                  QStringLiteral("name"));
+    const QCommandLineOption acceptInto(QStringLiteral("accept-into"),
+                                        QStringLiteral("where requests are saved"),
+                                        QStringLiteral("folder"));
+    parser.addOptions({home, nick, acceptInto});
+    parser.process(app);
+
+    EngineCopy::Options options;
+    options.home = parser.value(home);
+    options.nickName = parser.value(nick).toUtf8();
+    EngineCopy copy(options);
+    if (!copy.ok()) {
+        Say(QStringLiteral("FAILED\t") + copy.error());
+        return 1;
+    }
+    Peer peer(copy, parser.value(acceptInto));
+    Say(QStringLiteral("READY\t%1\t%2")
+            .arg(copy.port())
+            .arg(copy.folder().file(installation::AuthorityFile)));
+
+    QByteArray pending;
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, [&] {
+        char buffer[4096];
+        const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (got <= 0) {
+            QCoreApplication::exit(0);
+            return;
+        }
+        pending.append(buffer, got);
+        // Commands wait in event loops of their own: no second command may start
+        // meanwhile.
+        input.setEnabled(false);
+        qsizetype end;
+        while ((end = pending.indexOf('\n')) >= 0) {
+            const QString line = QString::fromUtf8(pending.left(end));
+            pending.remove(0, end + 1);
+            if (!peer.Run(line.split(QLatin1Char('\t')))) {
+                QCoreApplication::exit(0);
+                return;
+            }
+        }
+        input.setEnabled(true);
+    });
+    return app.exec();
+}
