@@ -1,8 +1,8 @@
 #include "core/programcore.h"
 
-#include "core/handoffreceiver.h"
 #include "core/base/silentsoundplayer.h"
 #include "core/base/ticks.h"
+#include "core/handoffreceiver.h"
 #include "core/transferhub.h"
 #include "net/securechannel.h"
 #include "receive/listener.h"
@@ -23,7 +23,8 @@ ProgramCore::~ProgramCore()
 {
     if (m_hub)
         m_hub->CloseTunnels();
-    // The listener's threads post to the hub: they end first.
+    // The listener's and the update checks' threads post to the hub: they end first.
+    m_updates.reset();
     m_listener.reset();
     m_hub.reset();
 }
@@ -84,9 +85,19 @@ void ProgramCore::StartHubAndListener(const Options& options)
     stores.policy = &m_policy;
     stores.store = &m_store;
     stores.rules = &m_rules;
+    stores.updateNoticeWanted = [this] { return m_settings.autoUpdateCheck; };
     m_hub = std::make_unique<TransferHub>(services, stores);
     QObject::connect(m_handOff.get(), &HandOffReceiver::openSendRequested, m_hub.get(),
                      &TransferHub::OpenSend);
+
+    const QString& key = SettingsStore::MainKey;
+    m_updates = std::make_unique<UpdateChecks>(
+        UpdateServer::FromSettings(m_store.ReadString(key, QStringLiteral("UpdateHost")),
+                                   m_store.ReadString(key, QStringLiteral("UpdatePort")),
+                                   m_store.ReadString(key, QStringLiteral("UpdateProbeAddress"))),
+        m_hub.get(), options.updateTiming);
+    QObject::connect(m_hub.get(), &TransferHub::updateAnswered, m_updates.get(),
+                     &UpdateChecks::Answered);
 
     // Connection threads get the nickname as loaded, never the live settings: settings take
     // effect at the next start anyway.

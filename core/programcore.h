@@ -1,10 +1,11 @@
 #pragma once
 
-#include "core/profile.h"
 #include "core/base/programfolder.h"
-#include "core/settings.h"
 #include "core/base/settingsstore.h"
+#include "core/profile.h"
+#include "core/settings.h"
 #include "netutil/dyndnsbook.h"
+#include "netutil/updatechecks.h"
 #include "receive/autoreceiverules.h"
 #include "send/recenthosts.h"
 #include "stats/ratecounters.h"
@@ -49,6 +50,8 @@ public:
         std::function<std::unique_ptr<SoundPlayer>(const ProgramFolder&)> makeSoundPlayer;
         // Listen here instead of on the ServerPort setting (tests: 0 = any free port).
         std::optional<int> listenPort;
+        // The update checks' waits (tests: short).
+        UpdateChecks::Timing updateTiming;
     };
 
     explicit ProgramCore(Profile profile);
@@ -85,6 +88,8 @@ public:
     // These exist once Initialise has succeeded.
     ResumeCache* resumes() const { return m_resumes.get(); }
     TransferHub* hub() const { return m_hub.get(); }
+    // The update checks; they start at the main window's first showing.
+    UpdateChecks* updates() const { return m_updates.get(); }
     Listener* listener() const { return m_listener.get(); }
 
 private:
@@ -108,6 +113,7 @@ private:
     std::unique_ptr<SoundPlayer> m_sounds;
     std::unique_ptr<TransferHub> m_hub;
     std::unique_ptr<Listener> m_listener;
+    std::unique_ptr<UpdateChecks> m_updates;
 };
 
 } // namespace vantrel
