@@ -7,6 +7,7 @@
 #include "core/transferhub.h"
 #include "core/transferwindows.h"
 #include "net/securechannel.h"
+#include "netutil/dyndnsunit.h"
 #include "receive/arecunit.h"
 #include "receive/resunit.h"
 #include "receive/spform.h"
@@ -135,6 +136,7 @@ TMainForm::~TMainForm()
     delete m_policiesForm;
     delete m_resumesForm;
     delete m_autoReceiveForm;
+    delete m_dynDnsForm;
     // The pages show the hub's lists, which go with the core.
     delete takeCentralWidget();
     const bool bound = m_initResult != ProgramCore::InitResult::SslInitFailed;
@@ -196,7 +198,7 @@ void TMainForm::BuildPages()
 void TMainForm::BuildToolWindows()
 {
     // In the order the program has always made them; all live as long as this window.
-    // The new-version notice and the dynamic DNS window have no place here: they are not built.
+    // The new-version notice has no place here: it is not built.
     m_speedForm = new TSpeedForm;
     m_closeForm = new TCloseForm;
     m_policiesForm = new TTPolForm(m_core->policy());
@@ -204,6 +206,7 @@ void TMainForm::BuildToolWindows()
     RecentHosts& recent = m_core->recentHosts();
     m_autoReceiveForm = new TARecForm(
         m_core->rules(), [&recent] { return recent.LoadRecentHosts(); }, *m_dialogs);
+    m_dynDnsForm = new TDynDNS(m_core->book(), *m_core->refresher());
     if (m_openTransferWindows)
         m_transferWindows = new TransferWindows(*m_core->hub(), *m_dialogs, *m_speedForm, this);
 
@@ -213,6 +216,7 @@ void TMainForm::BuildToolWindows()
     connect(m_optionsPage, &OptionsPage::autoReceivesRequested, this,
             [this] { Reveal(m_autoReceiveForm); });
     connect(m_optionsPage, &OptionsPage::resumesRequested, this, [this] { Reveal(m_resumesForm); });
+    connect(m_optionsPage, &OptionsPage::dynDnsRequested, this, [this] { Reveal(m_dynDnsForm); });
 }
 
 void TMainForm::ConnectHub()

@@ -22,6 +22,7 @@ class CreditsPage;
 class GraphsPage;
 class OptionsPage;
 class TARecForm;
+class TDynDNS;
 class TCloseForm;
 class TResForm;
 class TSpeedForm;
@@ -107,6 +108,7 @@ public:
     TTPolForm* policiesForm() const { return m_policiesForm; }
     TResForm* resumesForm() const { return m_resumesForm; }
     TARecForm* autoReceiveForm() const { return m_autoReceiveForm; }
+    TDynDNS* dynDnsForm() const { return m_dynDnsForm; }
     bool usesTray() const { return m_useTray; }
 
 protected:
@@ -156,6 +158,7 @@ private:
     TTPolForm* m_policiesForm = nullptr;
     TResForm* m_resumesForm = nullptr;
     TARecForm* m_autoReceiveForm = nullptr;
+    TDynDNS* m_dynDnsForm = nullptr;
 };
 
 } // namespace vantrel

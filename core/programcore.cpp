@@ -27,12 +27,16 @@ ProgramCore::~ProgramCore()
     m_updates.reset();
     m_listener.reset();
     m_hub.reset();
+    // A running refresh pass is stopped and joined.
+    m_refresher.reset();
 }
 
 ProgramCore::InitResult ProgramCore::Initialise(const Options& options)
 {
     const QString executable =
         options.executable.isEmpty() ? QCoreApplication::applicationFilePath() : options.executable;
+    m_refresher = std::make_unique<DynDnsRefresher>(
+        m_book, options.resolveHost ? options.resolveHost : HostResolver(ResolveIpv4));
     m_autostart = DefaultAutostartEntry(executable, m_profile.home());
     m_settings = LoadSettings(m_store, m_autostart);
     m_folder = m_profile.ProgramFolderFrom(m_store);
@@ -86,6 +90,7 @@ void ProgramCore::StartHubAndListener(const Options& options)
     stores.store = &m_store;
     stores.rules = &m_rules;
     stores.updateNoticeWanted = [this] { return m_settings.autoUpdateCheck; };
+    stores.saveBook = [this] { m_book.Save(m_store, m_refresher->periodText()); };
     m_hub = std::make_unique<TransferHub>(services, stores);
     QObject::connect(m_handOff.get(), &HandOffReceiver::openSendRequested, m_hub.get(),
                      &TransferHub::OpenSend);
@@ -113,6 +118,11 @@ void ProgramCore::LoadStoredLists()
     if (m_resumes)
         m_resumes->Load();
     m_rules.Load(m_folder.file(QStringLiteral("autorec.vnt")));
+    const QString refreshText = m_book.Load(m_store);
+    if (m_refresher) {
+        m_refresher->SetPeriodText(refreshText);
+        m_refresher->RefreshAll();
+    }
 }
 
 } // namespace vantrel

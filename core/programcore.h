@@ -6,6 +6,8 @@
 #include "core/settings.h"
 #include "netutil/dyndnsbook.h"
 #include "netutil/updatechecks.h"
+#include "netutil/dyndnsrefresher.h"
+#include "netutil/hostresolver.h"
 #include "receive/autoreceiverules.h"
 #include "send/recenthosts.h"
 #include "stats/ratecounters.h"
@@ -52,6 +54,8 @@ public:
         std::optional<int> listenPort;
         // The update checks' waits (tests: short).
         UpdateChecks::Timing updateTiming;
+        // How the dynamic DNS book's refresh passes look names up; none = the system's.
+        HostResolver resolveHost;
     };
 
     explicit ProgramCore(Profile profile);
@@ -78,12 +82,15 @@ public:
     HandOffReceiver* handOff() const { return m_handOff.get(); }
 
     // Loaded at the main window's first showing, in this order: the incoming policy, the
-    // resume list and the auto-receive rules. The dynamic DNS book is not stored.
+    // resume list, the auto-receive rules and the dynamic DNS book, whose first refresh pass
+    // starts at once.
     void LoadStoredLists();
 
     IncomingPolicy& policy() { return m_policy; }
     AutoReceiveRules& rules() { return m_rules; }
     DynDnsBook& book() { return m_book; }
+    // Exists once Initialise has begun.
+    DynDnsRefresher* refresher() const { return m_refresher.get(); }
     RecentHosts& recentHosts() { return m_recentHosts; }
     // These exist once Initialise has succeeded.
     ResumeCache* resumes() const { return m_resumes.get(); }
@@ -108,6 +115,7 @@ private:
     IncomingPolicy m_policy;
     AutoReceiveRules m_rules;
     DynDnsBook m_book;
+    std::unique_ptr<DynDnsRefresher> m_refresher;
     RecentHosts m_recentHosts{m_store};
     std::unique_ptr<ResumeCache> m_resumes;
     std::unique_ptr<SoundPlayer> m_sounds;

@@ -285,8 +285,8 @@ void TransferHub::Closing()
         m_stores.policy->Save(*m_stores.store);
     if (m_services.resumes)
         m_services.resumes->Save();
-    // The dynamic DNS book is saved here, between the resume list and the rules, once it
-    // keeps a stored list.
+    if (m_stores.saveBook)
+        m_stores.saveBook();
     if (m_stores.rules)
         m_stores.rules->Save(m_services.folder.file(QStringLiteral("autorec.vnt")));
     DeleteTemporaryArchives();

@@ -38,6 +38,7 @@ public:
         AutoReceiveRules* rules = nullptr;
         // The "Check for Updates" option now: whether a new version is announced.
         std::function<bool()> updateNoticeWanted;
+        std::function<void()> saveBook; // the dynamic DNS book
     };
 
     // One row of the tunnel list: an incoming registration.

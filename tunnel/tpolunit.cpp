@@ -1,6 +1,7 @@
 #include "tunnel/tpolunit.h"
 
 #include "tunnel/incomingpolicy.h"
+#include "widgets/reportlist.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -139,7 +140,7 @@ bool TTPolForm::eventFilter(QObject* watched, QEvent* event)
     // Return left over by an open edit comes up to the list as well: it must not start another.
     if (watched == m_list && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
-        const int row = SelectedRow();
+        const int row = SelectedRow(*m_list);
         if ((key == Qt::Key_Return || key == Qt::Key_Enter) && row >= 0) {
             const QModelIndex index = m_list->model()->index(row, 0);
             if (!m_list->indexWidget(index))
@@ -168,15 +169,9 @@ void TTPolForm::AppendRow(const QString& text)
     m_list->setItem(row, 0, new QTableWidgetItem(text));
 }
 
-int TTPolForm::SelectedRow() const
-{
-    const QList<QTableWidgetItem*> items = m_list->selectedItems();
-    return items.isEmpty() ? -1 : items.first()->row();
-}
-
 void TTPolForm::ShowMenu(const QPoint& pos)
 {
-    m_delete->setVisible(SelectedRow() >= 0);
+    m_delete->setVisible(SelectedRow(*m_list) >= 0);
     m_menu->popup(m_list->viewport()->mapToGlobal(pos));
 }
 
@@ -188,7 +183,7 @@ void TTPolForm::AddHost()
 
 void TTPolForm::DeleteHost()
 {
-    const int row = SelectedRow();
+    const int row = SelectedRow(*m_list);
     if (row < 0)
         return;
     m_policy.RemoveHost(row);

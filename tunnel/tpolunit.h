@@ -30,7 +30,6 @@ protected:
 
 private:
     void Refresh();
-    int SelectedRow() const;
     void ShowMenu(const QPoint& pos);
     void AddHost();
     void DeleteHost();

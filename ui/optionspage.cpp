@@ -169,8 +169,6 @@ QWidget* OptionsPage::BuildButtons()
         width = std::max(width, button->sizeHint().width());
     for (QPushButton* button : buttons)
         button->setMinimumWidth(width);
-    // No dynamic DNS window exists: the button holds its place but offers nothing.
-    box->findChild<QPushButton*>(QStringLiteral("DynDNSBtn"))->setEnabled(false);
     grid->setColumnStretch(3, 1);
     return box;
 }

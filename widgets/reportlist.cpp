@@ -1,6 +1,7 @@
 #include "widgets/reportlist.h"
 
 #include <QHeaderView>
+#include <QTableWidget>
 #include <QTreeWidget>
 
 namespace vantrel {
@@ -16,6 +17,12 @@ void SetUpReportList(QTreeWidget* list)
     list->setContextMenuPolicy(Qt::CustomContextMenu);
     list->header()->setStretchLastSection(false);
     list->header()->setSectionsClickable(false);
+}
+
+int SelectedRow(const QTableWidget& list)
+{
+    const QList<QTableWidgetItem*> items = list.selectedItems();
+    return items.isEmpty() ? -1 : items.first()->row();
 }
 
 } // namespace vantrel

@@ -4,6 +4,7 @@
 #include "core/handoffreceiver.h"
 #include "core/transferhub.h"
 #include "core/transferwindows.h"
+#include "netutil/dyndnsunit.h"
 #include "receive/arecunit.h"
 #include "receive/resunit.h"
 #include "receive/spform.h"
@@ -116,8 +117,8 @@ TEST_F(MainWindowTest, FrameHasTheFivePagesStatusPanelsTimerAndTray)
     EXPECT_EQ(form().tray()->menu()->defaultAction(), form().tray()->closeAction());
 
     // The tool windows exist from the start, hidden.
-    const QWidget* tools[] = {form().speedForm(), form().closeForm(), form().policiesForm(),
-                              form().resumesForm(), form().autoReceiveForm()};
+    const QWidget* tools[] = {form().speedForm(),   form().closeForm(),       form().policiesForm(),
+                              form().resumesForm(), form().autoReceiveForm(), form().dynDnsForm()};
     for (const QWidget* tool : tools) {
         ASSERT_NE(tool, nullptr);
         EXPECT_FALSE(tool->isVisible());
@@ -457,6 +458,8 @@ TEST_F(MainWindowTest, ToolWindowsManualAndF1)
     EXPECT_TRUE(form().autoReceiveForm()->isVisible());
     emit form().optionsPage()->resumesRequested();
     EXPECT_TRUE(form().resumesForm()->isVisible());
+    emit form().optionsPage()->dynDnsRequested();
+    EXPECT_TRUE(form().dynDnsForm()->isVisible());
     form().policiesForm()->hide();
     emit page().policiesRequested();
     EXPECT_TRUE(form().policiesForm()->isVisible());

@@ -136,5 +136,59 @@ TEST(ProgramCoreTest, CopyListensHandsOffToTheHubAndEndsCleanly)
     EXPECT_LE(silent->Read(&byte, 1), 0);
 }
 
+// The book comes from the store with the other lists, resolves at once (here from a table),
+// names a connecting peer after its entry, and goes back to the store at closing.
+TEST(ProgramCoreTest, DynamicDnsBookIsLoadedResolvedAndSaved)
+{
+    test::TempFolder home;
+    ASSERT_TRUE(test::testcertificates::WriteProfileCertificates(home.path()));
+    ProgramCore core(Profile::Portable(home.path()));
+    const QString& key = SettingsStore::DynDnsKey;
+    // AHost03 is missing: loading stops before AHost04.
+    core.store().WriteValues(key, {{QStringLiteral("RefreshTime"), QStringLiteral("45")},
+                                   {QStringLiteral("AHost01"), QStringLiteral("home.dyn.test")},
+                                   {QStringLiteral("AHost02"), QStringLiteral("gone.dyn.test")},
+                                   {QStringLiteral("AHost04"), QStringLiteral("unread.dyn.test")}});
+    core.store().Write(SettingsStore::PolicyKey, QStringLiteral("TunPolicy"), QStringLiteral("2"));
+    ProgramCore::Options options = BuildFolderOptions();
+    options.listenPort = 0;
+    options.resolveHost = [](const QString& host) -> std::optional<QString> {
+        if (host == QLatin1String("home.dyn.test"))
+            return QStringLiteral("127.0.0.1");
+        return std::nullopt;
+    };
+    ASSERT_EQ(core.Initialise(options), ProgramCore::InitResult::Ok);
+    ASSERT_NE(core.refresher(), nullptr);
+    EXPECT_EQ(core.refresher()->periodMs(), 0);
+    EXPECT_EQ(core.book().size(), 0);
+
+    core.LoadStoredLists();
+    EXPECT_EQ(core.refresher()->periodText(), QStringLiteral("45"));
+    EXPECT_EQ(core.refresher()->periodMs(), 45 * 60000);
+    ASSERT_TRUE(test::WaitUntil([&] { return !core.refresher()->view().running; }));
+    const std::vector<DynDnsBook::Entry> entries = core.book().entries();
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].address, QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(entries[1].address, QStringLiteral("-"));
+
+    // The dropped row carries the name the book gave the peer.
+    TransferHub& hub = *core.hub();
+    auto peer = Connect(core.folder().path(), core.listener()->PortInUse());
+    ASSERT_TRUE(peer);
+    ASSERT_TRUE(WriteRequest(*peer, RequestHeader()));
+    ASSERT_TRUE(test::WaitUntil([&] { return hub.downloads().rowCount() == 1; }));
+    EXPECT_EQ(hub.downloads().Cell(hub.downloads().IdAt(0), TransferListModel::Host),
+              QStringLiteral("home.dyn.test"));
+
+    core.book().RemoveEntry(0);
+    core.refresher()->SetPeriodText(QStringLiteral("0"));
+    hub.Closing();
+    EXPECT_EQ(core.store().ReadString(key, QStringLiteral("RefreshTime")), QStringLiteral("30"));
+    EXPECT_EQ(core.store().ReadString(key, QStringLiteral("AHost01")),
+              QStringLiteral("gone.dyn.test"));
+    EXPECT_FALSE(core.store().Contains(key, QStringLiteral("AHost02")));
+    EXPECT_TRUE(core.store().Contains(key, QStringLiteral("AHost04")));
+}
+
 } // namespace
 } // namespace vantrel

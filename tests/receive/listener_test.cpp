@@ -5,6 +5,7 @@
 #include "net/tlssession.h"
 #include "net/wirerecords.h"
 #include "netutil/dyndnsbook.h"
+#include "netutil/dyndnsrefresher.h"
 #include "tests/support/quiethub.h"
 #include "tests/support/tempprofile.h"
 #include "tests/support/testcertificates.h"
@@ -24,6 +25,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -207,6 +209,38 @@ TEST_F(ListenerTest, DynamicDnsNameIsPreferredOverReverseLookup)
     auto client = Send(SampleRequest());
     ASSERT_TRUE(test::WaitUntil([&] { return m_sink.requests.size() == 1; }));
     EXPECT_EQ(m_sink.requests.front()->connection->peerName, QStringLiteral("home.dyn.example"));
+}
+
+// The book learns the peer's address from a refresh pass; once the name stops resolving it
+// shows "-" and names no peer.
+TEST_F(ListenerTest, BookNamesAPeerOnlyWhileItsNameResolvesToIt)
+{
+    std::atomic<bool> resolves{true};
+    DynDnsRefresher refresher(m_book, [&](const QString& host) -> std::optional<QString> {
+        if (resolves && host == QLatin1String("home.dyn.test"))
+            return QStringLiteral("127.0.0.1");
+        return std::nullopt;
+    });
+    m_book.AddEntry(QStringLiteral("home.dyn.test"), DynDnsBook::Unresolved);
+    ASSERT_TRUE(m_listener->Start(0));
+
+    for (const bool named : {true, false}) {
+        SCOPED_TRACE(named);
+        resolves = named;
+        refresher.RefreshAll();
+        ASSERT_TRUE(test::WaitUntil([&] { return !refresher.view().running; }));
+        EXPECT_EQ(m_book.entries().front().address,
+                  named ? QStringLiteral("127.0.0.1") : QStringLiteral("-"));
+        m_sink.requests.clear();
+        auto client = Send(SampleRequest());
+        ASSERT_TRUE(test::WaitUntil([&] { return m_sink.requests.size() == 1; }));
+        const QString& peer = m_sink.requests.front()->connection->peerName;
+        if (named)
+            EXPECT_EQ(peer, QStringLiteral("home.dyn.test"));
+        else
+            EXPECT_TRUE(peer == QLatin1String("localhost") || peer == QLatin1String("127.0.0.1"))
+                << peer.toStdString();
+    }
 }
 
 TEST_F(ListenerTest, ShortRequestIsClosedSilentlyAndListenerServesOn)

@@ -486,6 +486,10 @@ TEST_F(SendFormTest, DynamicDnsQuestionAddsToTheBookOnlyOnYes)
                   QStringLiteral("This host seems to be a Dynamic DNS,\nWould you like to put it "
                                  "in Dynamic DNS Address Book?\nhome.example.net - 10.1.2.3"));
         EXPECT_EQ(m_book.ContainsHost(QStringLiteral("home.example.net")), yes);
+        // The entry carries its address at once: a peer there is named after it before any
+        // refresh.
+        EXPECT_EQ(m_book.NameForAddress(0x0a010203),
+                  yes ? std::optional<QString>(QStringLiteral("home.example.net")) : std::nullopt);
     }
     EXPECT_EQ(m_transfer->state(), State::Preparing) << "the transfer is unaffected";
 }

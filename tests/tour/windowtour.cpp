@@ -12,6 +12,8 @@
 #include "core/mainunit.h"
 #include "core/transferhub.h"
 #include "core/transferwindows.h"
+#include "netutil/dyndnsbook.h"
+#include "netutil/dyndnsunit.h"
 #include "receive/arecunit.h"
 #include "receive/autoreceiverules.h"
 #include "receive/listener.h"
@@ -303,6 +305,11 @@ int Tour::Run()
     policy.AddHost(QStringLiteral("noisy.example.net"));
     Shot(QStringLiteral("policies"), m_bob.form->policiesForm());
     m_bob.form->policiesForm()->hide();
+    DynDnsBook& book = m_bob.form->core().book();
+    book.AddEntry(QStringLiteral("home.dyn.example"), QStringLiteral("127.0.0.1"));
+    book.AddEntry(QStringLiteral("office.dyn.example"), DynDnsBook::Unresolved);
+    Shot(QStringLiteral("dyndns"), m_bob.form->dynDnsForm());
+    m_bob.form->dynDnsForm()->hide();
     TCloseForm* close = m_bob.form->closeForm();
     close->setModal(false);
     Shot(QStringLiteral("close-query"), close);

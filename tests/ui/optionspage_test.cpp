@@ -80,7 +80,7 @@ TEST(OptionsPage, ButtonsEmitTheirRequestsAndDynamicDnsIsDisabled)
     const Button buttons[] = {
         {"PolicyBtn", "Incoming Connections Policies", &OptionsPage::policiesRequested, true},
         {"ARecBtn", "Auto Receives", &OptionsPage::autoReceivesRequested, true},
-        {"DynDNSBtn", "Dynamic DNS Address Book", &OptionsPage::dynDnsRequested, false},
+        {"DynDNSBtn", "Dynamic DNS Address Book", &OptionsPage::dynDnsRequested, true},
         {"ResumesBtn", "View Cached Compressed Resumes", &OptionsPage::resumesRequested, true},
         {"ManualBtn", "Online Manual", &OptionsPage::manualRequested, true},
     };
