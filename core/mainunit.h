@@ -23,6 +23,8 @@ class GraphsPage;
 class OptionsPage;
 class TARecForm;
 class TDynDNS;
+class FeaturesPage;
+class TNewVerQuery;
 class TCloseForm;
 class TResForm;
 class TSpeedForm;
@@ -109,6 +111,7 @@ public:
     TResForm* resumesForm() const { return m_resumesForm; }
     TARecForm* autoReceiveForm() const { return m_autoReceiveForm; }
     TDynDNS* dynDnsForm() const { return m_dynDnsForm; }
+    TNewVerQuery* newVersionForm() const { return m_newVersionForm; }
     bool usesTray() const { return m_useTray; }
 
 protected:
@@ -125,6 +128,8 @@ private:
     void BuildToolWindows();
     void ConnectHub();
     void FirstShow();
+    void RefreshLocalAddresses();
+    void ShowNewVersion(double version, const QString& downloadUrl, const QString& featuresUrl);
     void HandOffPath(const QString& path);
     void OpenManual();
     static void Reveal(QWidget* window);
@@ -159,6 +164,8 @@ private:
     TResForm* m_resumesForm = nullptr;
     TARecForm* m_autoReceiveForm = nullptr;
     TDynDNS* m_dynDnsForm = nullptr;
+    std::unique_ptr<FeaturesPage> m_featuresPage;
+    TNewVerQuery* m_newVersionForm = nullptr;
 };
 
 } // namespace vantrel

@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -43,6 +44,29 @@ void ServerExchange::Close()
     m_fd = -1;
 }
 
+std::optional<QByteArray> ServerExchange::ReadUntilClosed(int fd, int maxBytes)
+{
+    QByteArray received;
+    char buffer[16384];
+    while (received.size() < maxBytes) {
+        if (!WaitFor(fd, POLLIN, m_timeouts.reply))
+            return std::nullopt; // silent, or cancelled
+        const ssize_t n =
+            ::recv(fd, buffer, std::min<qsizetype>(sizeof buffer, maxBytes - received.size()), 0);
+        if (n == 0)
+            break;
+        if (n < 0) {
+            if (errno == EINTR || errno == EAGAIN)
+                continue;
+            return std::nullopt;
+        }
+        received.append(buffer, n);
+    }
+    if (m_cancelled)
+        return std::nullopt;
+    return received;
+}
+
 void ServerExchange::Cancel()
 {
     m_cancelled = true;
@@ -53,6 +77,19 @@ void ServerExchange::Cancel()
 
 std::optional<QByteArray> ServerExchange::Ask(const QString& host, int port,
                                               const QByteArray& request, int maxBytes)
+{
+    return Exchange(host, port, request, maxBytes, false);
+}
+
+std::optional<QByteArray> ServerExchange::AskWhole(const QString& host, int port,
+                                                   const QByteArray& request, int maxBytes)
+{
+    return Exchange(host, port, request, maxBytes, true);
+}
+
+std::optional<QByteArray> ServerExchange::Exchange(const QString& host, int port,
+                                                   const QByteArray& request, int maxBytes,
+                                                   bool whole)
 {
     if (m_cancelled || host.isEmpty())
         return std::nullopt;
@@ -100,11 +137,13 @@ std::optional<QByteArray> ServerExchange::Ask(const QString& host, int port,
             else
                 break;
         }
-        if (sent == request.size() && WaitFor(fd, POLLIN, m_timeouts.reply)) {
+        if (sent == request.size() && !whole && WaitFor(fd, POLLIN, m_timeouts.reply)) {
             std::vector<char> buffer(static_cast<size_t>(maxBytes));
             const ssize_t n = ::recv(fd, buffer.data(), buffer.size(), 0);
             if (n > 0 && !m_cancelled)
                 reply = QByteArray(buffer.data(), n);
+        } else if (sent == request.size() && whole) {
+            reply = ReadUntilClosed(fd, maxBytes);
         }
     }
     Close();

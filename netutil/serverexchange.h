@@ -28,12 +28,19 @@ public:
     // server past the reply timeout, or once cancelled.
     std::optional<QByteArray> Ask(const QString& host, int port, const QByteArray& request,
                                   int maxBytes);
+    // As Ask, but reads on until the server closes the connection: what came by then, at
+    // most `maxBytes`; none when the server falls silent for the reply timeout first.
+    std::optional<QByteArray> AskWhole(const QString& host, int port, const QByteArray& request,
+                                       int maxBytes);
     void Cancel();
 
     // Whether the dotted IPv4 `address` has a name (a reverse lookup).
     static bool ReverseResolves(const QString& address);
 
 private:
+    std::optional<QByteArray> Exchange(const QString& host, int port, const QByteArray& request,
+                                       int maxBytes, bool whole);
+    std::optional<QByteArray> ReadUntilClosed(int fd, int maxBytes);
     bool WaitFor(int fd, short events, std::chrono::milliseconds timeout) const;
     void Close();
 

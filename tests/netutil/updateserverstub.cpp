@@ -61,10 +61,10 @@ void UpdateServerStub::Serve()
         const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0)
             continue;
-        // The request ends with an empty line.
+        // The request ends with an empty line (with or without carriage returns).
         QByteArray request;
         char buffer[512];
-        while (!request.endsWith("\n\n")) {
+        while (!request.endsWith("\n\n") && !request.endsWith("\r\n\r\n")) {
             pollfd in{fd, POLLIN, 0};
             if (::poll(&in, 1, 2000) <= 0)
                 break;
