@@ -8,6 +8,9 @@
 #include "core/transferwindows.h"
 #include "net/securechannel.h"
 #include "netutil/dyndnsunit.h"
+#include "netutil/featurespage.h"
+#include "netutil/localaddresses.h"
+#include "netutil/newverform.h"
 #include "receive/arecunit.h"
 #include "receive/resunit.h"
 #include "receive/spform.h"
@@ -134,6 +137,8 @@ TMainForm::~TMainForm()
     delete m_transferWindows;
     m_transferWindows = nullptr;
     delete m_speedForm;
+    delete m_newVersionForm;
+    m_featuresPage.reset();
     delete m_closeForm;
     delete m_policiesForm;
     delete m_resumesForm;
@@ -202,8 +207,9 @@ void TMainForm::BuildPages()
 void TMainForm::BuildToolWindows()
 {
     // In the order the program has always made them; all live as long as this window.
-    // The new-version notice has no place here: it is not built.
     m_speedForm = new TSpeedForm;
+    m_featuresPage = std::make_unique<FeaturesPage>();
+    m_newVersionForm = new TNewVerQuery(*m_dialogs, *m_featuresPage);
     m_closeForm = new TCloseForm;
     m_policiesForm = new TTPolForm(m_core->policy());
     m_resumesForm = new TResForm(*m_core->resumes(), *m_dialogs);
@@ -221,6 +227,10 @@ void TMainForm::BuildToolWindows()
             [this] { Reveal(m_autoReceiveForm); });
     connect(m_optionsPage, &OptionsPage::resumesRequested, this, [this] { Reveal(m_resumesForm); });
     connect(m_optionsPage, &OptionsPage::dynDnsRequested, this, [this] { Reveal(m_dynDnsForm); });
+    connect(m_optionsPage, &OptionsPage::localAddressesRefreshRequested, this,
+            &TMainForm::RefreshLocalAddresses);
+    connect(m_optionsPage, &OptionsPage::internetAddressRequested, this,
+            [this] { m_core->updates()->ReGetAddress(); });
 
     TransferHub* hub = m_core->hub();
     m_tunnelOpener = std::make_unique<TunnelOpener>(hub->services(), hub->tunnels());
@@ -258,6 +268,9 @@ void TMainForm::ConnectHub()
     connect(hub, &TransferHub::trayHintChanged, m_tray, &TrayIcon::SetHint);
     connect(hub, &TransferHub::trayAnimationChanged, m_tray, &TrayIcon::SetAnimating);
     connect(hub, &TransferHub::restoreRequested, this, &TMainForm::RestoreApplication);
+    connect(hub, &TransferHub::publicAddressChanged, m_optionsPage,
+            &OptionsPage::ShowInternetAddress);
+    connect(hub, &TransferHub::newVersionAvailable, this, &TMainForm::ShowNewVersion);
     // The page goes before the hub, whose closing still changes the rows.
     connect(hub, &TransferHub::tunnelsChanged, m_tunnelsPage,
             [this, hub] { m_tunnelsPage->ShowTunnels(hub->tunnels().rows()); });
@@ -288,7 +301,25 @@ void TMainForm::FirstShow()
     m_transfersPage->downloadsView()->setFocus();
     // The program starts in the tray (on the task bar where there is none).
     QTimer::singleShot(0, this, &TMainForm::MinimizeToTray);
+    m_optionsPage->ShowInternetAddress(OptionsPage::NoInternetAddress());
+    m_core->updates()->Start();
+    RefreshLocalAddresses();
     m_core->LoadStoredLists();
+}
+
+void TMainForm::RefreshLocalAddresses()
+{
+    m_optionsPage->ShowLocalAddresses(LocalAddresses::Query());
+}
+
+void TMainForm::ShowNewVersion(double version, const QString& downloadUrl,
+                               const QString& featuresUrl)
+{
+    // A copy without windows has no one to ask.
+    if (!m_openTransferWindows)
+        return;
+    RestoreApplication();
+    m_newVersionForm->ShowNewVersion(version, downloadUrl, featuresUrl);
 }
 
 void TMainForm::closeEvent(QCloseEvent* event)

@@ -24,6 +24,8 @@ class GraphsPage;
 class OptionsPage;
 class TARecForm;
 class TDynDNS;
+class FeaturesPage;
+class TNewVerQuery;
 class TCloseForm;
 class TResForm;
 class TSpeedForm;
@@ -114,6 +116,7 @@ public:
     TDynDNS* dynDnsForm() const { return m_dynDnsForm; }
     // "Open New Receive Tunnel" while it is open (it is made for each showing), else null.
     TNewTunnel* newTunnelForm() const;
+    TNewVerQuery* newVersionForm() const { return m_newVersionForm; }
     bool usesTray() const { return m_useTray; }
 
 protected:
@@ -130,6 +133,8 @@ private:
     void BuildToolWindows();
     void ConnectHub();
     void FirstShow();
+    void RefreshLocalAddresses();
+    void ShowNewVersion(double version, const QString& downloadUrl, const QString& featuresUrl);
     void HandOffPath(const QString& path);
     void OpenManual();
     void OpenNewTunnel();
@@ -167,6 +172,8 @@ private:
     TDynDNS* m_dynDnsForm = nullptr;
     std::unique_ptr<TunnelOpener> m_tunnelOpener;
     QPointer<TNewTunnel> m_newTunnelForm;
+    std::unique_ptr<FeaturesPage> m_featuresPage;
+    TNewVerQuery* m_newVersionForm = nullptr;
 };
 
 } // namespace vantrel

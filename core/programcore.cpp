@@ -23,7 +23,8 @@ ProgramCore::~ProgramCore()
 {
     if (m_hub)
         m_hub->tunnels().CloseAll();
-    // The listener's threads post to the hub: they end first.
+    // The listener's and the update checks' threads post to the hub: they end first.
+    m_updates.reset();
     m_listener.reset();
     m_hub.reset();
     // A running refresh pass is stopped and joined.
@@ -88,10 +89,20 @@ void ProgramCore::StartHubAndListener(const Options& options)
     stores.policy = &m_policy;
     stores.store = &m_store;
     stores.rules = &m_rules;
+    stores.updateNoticeWanted = [this] { return m_settings.autoUpdateCheck; };
     stores.saveBook = [this] { m_book.Save(m_store, m_refresher->periodText()); };
     m_hub = std::make_unique<TransferHub>(services, stores);
     QObject::connect(m_handOff.get(), &HandOffReceiver::openSendRequested, m_hub.get(),
                      &TransferHub::OpenSend);
+
+    const QString& key = SettingsStore::MainKey;
+    m_updates = std::make_unique<UpdateChecks>(
+        UpdateServer::FromSettings(m_store.ReadString(key, QStringLiteral("UpdateHost")),
+                                   m_store.ReadString(key, QStringLiteral("UpdatePort")),
+                                   m_store.ReadString(key, QStringLiteral("UpdateProbeAddress"))),
+        m_hub.get(), options.updateTiming);
+    QObject::connect(m_hub.get(), &TransferHub::updateAnswered, m_updates.get(),
+                     &UpdateChecks::Answered);
 
     // Connection threads get the nickname as loaded, never the live settings: settings take
     // effect at the next start anyway.

@@ -5,6 +5,7 @@
 #include "core/profile.h"
 #include "core/settings.h"
 #include "netutil/dyndnsbook.h"
+#include "netutil/updatechecks.h"
 #include "netutil/dyndnsrefresher.h"
 #include "netutil/hostresolver.h"
 #include "receive/autoreceiverules.h"
@@ -51,6 +52,8 @@ public:
         std::function<std::unique_ptr<SoundPlayer>(const ProgramFolder&)> makeSoundPlayer;
         // Listen here instead of on the ServerPort setting (tests: 0 = any free port).
         std::optional<int> listenPort;
+        // The update checks' waits (tests: short).
+        UpdateChecks::Timing updateTiming;
         // How the dynamic DNS book's refresh passes look names up; none = the system's.
         HostResolver resolveHost;
     };
@@ -92,6 +95,8 @@ public:
     // These exist once Initialise has succeeded.
     ResumeCache* resumes() const { return m_resumes.get(); }
     TransferHub* hub() const { return m_hub.get(); }
+    // The update checks; they start at the main window's first showing.
+    UpdateChecks* updates() const { return m_updates.get(); }
     Listener* listener() const { return m_listener.get(); }
 
 private:
@@ -116,6 +121,7 @@ private:
     std::unique_ptr<SoundPlayer> m_sounds;
     std::unique_ptr<TransferHub> m_hub;
     std::unique_ptr<Listener> m_listener;
+    std::unique_ptr<UpdateChecks> m_updates;
 };
 
 } // namespace vantrel

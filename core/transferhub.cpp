@@ -53,6 +53,24 @@ void TransferHub::Take(hub::UM_RESUMES_CHANGED)
         m_services.resumes->Save();
 }
 
+void TransferHub::Take(hub::UM_PUBLIC_ADDRESS message)
+{
+    emit publicAddressChanged(message.address.isEmpty() ? NoPublicAddress : message.address);
+}
+
+void TransferHub::Take(hub::UM_UPDATE_ANSWERED)
+{
+    emit updateAnswered();
+}
+
+void TransferHub::Take(hub::UM_NEW_VERSION message)
+{
+    if (m_stores.updateNoticeWanted && !m_stores.updateNoticeWanted())
+        return;
+    emit restoreRequested();
+    emit newVersionAvailable(message.version, message.downloadUrl, message.featuresUrl);
+}
+
 void TransferHub::Take(hub::UM_INCOMING_REQUEST message)
 {
     const std::unique_ptr<IncomingRequest> incoming = std::move(message.incoming);

@@ -35,9 +35,12 @@ public:
         IncomingPolicy* policy = nullptr;
         SettingsStore* store = nullptr; // where the policy is saved
         AutoReceiveRules* rules = nullptr;
+        // The "Check for Updates" option now: whether a new version is announced.
+        std::function<bool()> updateNoticeWanted;
         std::function<void()> saveBook; // the dynamic DNS book
     };
 
+    static inline const QString NoPublicAddress = QStringLiteral("Unable to get Address");
     static inline const QString InitialTrayHint =
         QStringLiteral("There are no transfers in progress...");
 
@@ -96,6 +99,13 @@ signals:
     // A transfer closed: the band-limit dialog lets go of it and closes.
     void bandLimitDialogDetach();
     void tunnelsChanged();
+    // The Internet address list's one row: an address or NoPublicAddress.
+    void publicAddressChanged(const QString& text);
+    // An update check got its answer: the periodic checks end.
+    void updateAnswered();
+    // The program comes to the front (restoreRequested first), then the notice is shown.
+    void newVersionAvailable(double version, const QString& downloadUrl,
+                             const QString& featuresUrl);
 
 private:
     // A live transfer of either direction and the row it was opened with.
@@ -111,6 +121,9 @@ private:
     void Take(hub::UM_SEND_CLOSED message) override;
     void Take(hub::UM_TUNNEL_REGISTERED message) override;
     void Take(hub::UM_RESUMES_CHANGED) override;
+    void Take(hub::UM_PUBLIC_ADDRESS message) override;
+    void Take(hub::UM_UPDATE_ANSWERED) override;
+    void Take(hub::UM_NEW_VERSION message) override;
     // A closed transfer leaves its list and is destroyed; one already retired is ignored.
     template <typename Transfer>
     void RetireTransfer(std::vector<Live<Transfer>>& lives, TransferListModel& list,

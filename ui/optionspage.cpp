@@ -6,11 +6,14 @@
 #include "widgets/pictures.h"
 #include "widgets/scrollingnotice.h"
 
+#include <QClipboard>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -182,9 +185,80 @@ QWidget* OptionsPage::BuildAddressLists()
     m_localAddresses = AddressList(QStringLiteral("LIPList"), tr("Local Addresses"), grid, 0, box);
     m_internetAddresses =
         AddressList(QStringLiteral("IIPList"), tr("Internet Address"), grid, 1, box);
-    m_internetAddresses->addItem(tr("Unable to get Address"));
+    m_internetAddresses->addItem(NoInternetAddress());
     grid->setColumnStretch(2, 1);
+
+    m_localMenu = BuildAddressMenu(m_localAddresses, QStringLiteral("LocalAddressMenu"),
+                                   tr("Refresh Address List"));
+    connect(m_localMenu->actions().last(), &QAction::triggered, this,
+            &OptionsPage::localAddressesRefreshRequested);
+    m_internetMenu = BuildAddressMenu(m_internetAddresses, QStringLiteral("InternetAddressMenu"),
+                                      tr("Re-get Internet Address"));
+    connect(m_internetMenu->actions().last(), &QAction::triggered, this,
+            &OptionsPage::internetAddressRequested);
+    connect(m_localAddresses, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) {
+                PrepareLocalMenu()->popup(m_localAddresses->viewport()->mapToGlobal(pos));
+            });
+    connect(m_internetAddresses, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) {
+                PrepareInternetMenu()->popup(m_internetAddresses->viewport()->mapToGlobal(pos));
+            });
     return box;
+}
+
+// "Copy Address in Clipboard" (the default entry), a separator and the list's own command.
+QMenu* OptionsPage::BuildAddressMenu(QListWidget* list, const QString& name, const QString& command)
+{
+    auto* menu = new QMenu(list);
+    menu->setObjectName(name);
+    QAction* copy = menu->addAction(tr("Copy Address in Clipboard"));
+    copy->setObjectName(QStringLiteral("CopyAddress"));
+    menu->setDefaultAction(copy);
+    connect(copy, &QAction::triggered, this, [this, list] { CopySelectedAddress(list); });
+    menu->addSeparator();
+    menu->addAction(command);
+    list->setContextMenuPolicy(Qt::CustomContextMenu);
+    return menu;
+}
+
+void OptionsPage::CopySelectedAddress(QListWidget* list)
+{
+    const QList<QListWidgetItem*> selected = list->selectedItems();
+    if (!selected.isEmpty())
+        QGuiApplication::clipboard()->setText(selected.front()->text());
+}
+
+QString OptionsPage::NoInternetAddress()
+{
+    return tr("Unable to get Address");
+}
+
+void OptionsPage::ShowLocalAddresses(const QStringList& addresses)
+{
+    m_localAddresses->clear();
+    m_localAddresses->addItems(addresses);
+}
+
+void OptionsPage::ShowInternetAddress(const QString& text)
+{
+    m_internetAddresses->clear();
+    m_internetAddresses->addItem(text);
+}
+
+QMenu* OptionsPage::PrepareLocalMenu()
+{
+    m_localMenu->actions().front()->setVisible(!m_localAddresses->selectedItems().isEmpty());
+    return m_localMenu;
+}
+
+QMenu* OptionsPage::PrepareInternetMenu()
+{
+    const QList<QListWidgetItem*> selected = m_internetAddresses->selectedItems();
+    // Only an address is worth copying, never the failure text.
+    m_internetMenu->actions().front()->setVisible(!selected.isEmpty() &&
+                                                  selected.front()->text() != NoInternetAddress());
+    return m_internetMenu;
 }
 
 } // namespace vantrel

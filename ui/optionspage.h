@@ -1,9 +1,12 @@
 #pragma once
 
+#include <QStringList>
 #include <QWidget>
 
 class QLineEdit;
 class QListWidget;
+class QMenu;
+class QPoint;
 class QPushButton;
 
 namespace vantrel {
@@ -27,22 +30,40 @@ public:
 
     ScrollingNotice* notice() const { return m_notice; }
 
+    // The rows of the local list, in the order given.
+    void ShowLocalAddresses(const QStringList& addresses);
+    // The Internet list's single row: an address, or NoInternetAddress.
+    void ShowInternetAddress(const QString& text);
+    static QString NoInternetAddress();
+
+    // The lists' context menus as they would open now ("Copy Address in Clipboard" shown
+    // only for a row worth copying).
+    QMenu* PrepareLocalMenu();
+    QMenu* PrepareInternetMenu();
+
 signals:
     void policiesRequested();
     void autoReceivesRequested();
     void dynDnsRequested();
     void resumesRequested();
     void manualRequested();
+    // "Refresh Address List" and "Re-get Internet Address".
+    void localAddressesRefreshRequested();
+    void internetAddressRequested();
 
 private:
     QWidget* BuildSettingsRow();
     QWidget* BuildButtons();
     QWidget* BuildAddressLists();
+    QMenu* BuildAddressMenu(QListWidget* list, const QString& name, const QString& command);
+    void CopySelectedAddress(QListWidget* list);
 
     Settings& m_settings;
     ScrollingNotice* m_notice = nullptr;
     QListWidget* m_localAddresses = nullptr;
     QListWidget* m_internetAddresses = nullptr;
+    QMenu* m_localMenu = nullptr;
+    QMenu* m_internetMenu = nullptr;
 };
 
 } // namespace vantrel

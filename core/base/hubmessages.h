@@ -2,6 +2,8 @@
 
 #include "core/base/handover.h"
 
+#include <QString>
+
 #include <memory>
 
 namespace vantrel {
@@ -43,11 +45,28 @@ struct UM_TUNNEL_REGISTERED
 struct UM_RESUMES_CHANGED
 {
 };
+// The Internet address as the update server saw it; empty when a re-get found none.
+struct UM_PUBLIC_ADDRESS
+{
+    QString address;
+};
+// An update check got its answer: no further periodic check runs.
+struct UM_UPDATE_ANSWERED
+{
+};
+// The update server names a version other than ours and the user wants to hear of it.
+struct UM_NEW_VERSION
+{
+    double version = 0;
+    QString downloadUrl;
+    QString featuresUrl; // empty: no features page
+};
 
 } // namespace hub
 
 // The hub as the engines see it.
 using HubInbox = Inbox<hub::UM_INCOMING_REQUEST, hub::UM_REQUEST_DROPPED, hub::UM_RECEIVE_CLOSED,
-                       hub::UM_SEND_CLOSED, hub::UM_TUNNEL_REGISTERED, hub::UM_RESUMES_CHANGED>;
+                       hub::UM_SEND_CLOSED, hub::UM_TUNNEL_REGISTERED, hub::UM_RESUMES_CHANGED,
+                       hub::UM_PUBLIC_ADDRESS, hub::UM_UPDATE_ANSWERED, hub::UM_NEW_VERSION>;
 
 } // namespace vantrel

@@ -5,12 +5,14 @@
 #include "core/transferhub.h"
 #include "core/transferwindows.h"
 #include "netutil/dyndnsunit.h"
+#include "netutil/newverform.h"
 #include "receive/arecunit.h"
 #include "receive/resunit.h"
 #include "receive/spform.h"
 #include "send/recenthosts.h"
 #include "send/sendtransfer.h"
 #include "tests/core/mainwindowfixture.h"
+#include "tests/netutil/updateserverstub.h"
 #include "tunnel/newtununit.h"
 #include "tunnel/tpolunit.h"
 #include "tunnel/tunnelregistration.h"
@@ -31,6 +33,7 @@
 #include <QFont>
 #include <QHeaderView>
 #include <QLabel>
+#include <QListWidget>
 #include <QMenu>
 #include <QSplitter>
 #include <QSystemTrayIcon>
@@ -521,6 +524,38 @@ TEST_F(MainWindowTest, TunnelsMenuOpensTheNewTunnelWindowAndClosesTunnels)
     EXPECT_EQ(list->topLevelItem(0)->text(TunnelsPage::StatusColumn), QStringLiteral("Dropped"));
     emit form().tunnelsPage()->clearInactiveRequested();
     EXPECT_EQ(list->topLevelItemCount(), 0);
+}
+
+// The update server named in the settings answers the first showing's check: the Internet
+// address is shown, and a newer version brings the program up with its notice.
+TEST(MainWindowUpdates, TheFirstShowingsCheckReachesTheAddressListAndTheNotice)
+{
+    test::UpdateServerStub server;
+    server.SetReply("HTTP/1.0 200 OK\n\nVNTVersion=1.3\nURL=http://127.0.0.1/v13.deb\n"
+                    "YourIP=198.51.100.7\n");
+    test::MainWindowParts parts;
+    parts.configure = [&](SettingsStore& store, ProgramCore::Options& options) {
+        store.Write(SettingsStore::MainKey, QStringLiteral("UpdateHost"),
+                    QStringLiteral("127.0.0.1"));
+        store.Write(SettingsStore::MainKey, QStringLiteral("UpdatePort"),
+                    QString::number(server.port()));
+        store.Write(SettingsStore::MainKey, QStringLiteral("UpdateProbeAddress"),
+                    QStringLiteral("127.0.0.1"));
+        options.updateTiming.delay = std::chrono::milliseconds(0);
+    };
+    ASSERT_TRUE(parts.Make(/*useTray=*/true));
+    TMainForm& form = *parts.form;
+    QListWidget* internet = form.optionsPage()->internetAddresses();
+    EXPECT_EQ(server.requests(), 0); // nothing before the first showing
+    form.show();
+    ASSERT_TRUE(test::WaitUntil([&] { return form.newVersionForm()->isVisible(); }));
+    EXPECT_EQ(form.newVersionForm()->latestVersion(), 1.3);
+    EXPECT_EQ(form.newVersionForm()->downloadUrl(), QStringLiteral("http://127.0.0.1/v13.deb"));
+    ASSERT_EQ(internet->count(), 1);
+    EXPECT_EQ(internet->item(0)->text(), QStringLiteral("198.51.100.7"));
+    EXPECT_FALSE(form.core().updates()->timer()->isActive()); // answered: no more checks
+    EXPECT_TRUE(parts.dialogs.opened.empty());                // nothing is downloaded unasked
+    form.newVersionForm()->hide();
 }
 
 } // namespace

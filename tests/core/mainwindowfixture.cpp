@@ -24,6 +24,8 @@ bool MainWindowParts::Make(bool useTray, bool install, const QByteArray& nickNam
     options.showError = [](const QString& caption, const QString& text) {
         ADD_FAILURE() << caption.toStdString() << ": " << text.toStdString();
     };
+    if (configure)
+        configure(core->store(), options.core);
     form = std::make_unique<TMainForm>(std::move(core), options);
     return form->initialised();
 }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 namespace vantrel::test {
@@ -18,6 +19,8 @@ struct MainWindowParts
     ScriptedDialogs dialogs;
     int quits = 0;
     std::unique_ptr<TMainForm> form;
+    // Runs before the window is made: stored values and start-up options of the copy.
+    std::function<void(SettingsStore&, ProgramCore::Options&)> configure;
 
     // `install`: the profile is set up first (certificates, folders), as for a real first start.
     bool Make(bool useTray, bool install = false, const QByteArray& nickName = {});

@@ -17,6 +17,9 @@ public:
     void Take(hub::UM_SEND_CLOSED) override {}
     void Take(hub::UM_TUNNEL_REGISTERED) override {}
     void Take(hub::UM_RESUMES_CHANGED) override {}
+    void Take(hub::UM_PUBLIC_ADDRESS) override {}
+    void Take(hub::UM_UPDATE_ANSWERED) override {}
+    void Take(hub::UM_NEW_VERSION) override {}
 };
 
 } // namespace vantrel::test

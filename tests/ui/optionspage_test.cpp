@@ -6,8 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -126,6 +130,54 @@ TEST(OptionsPage, AddressListsWaitForTheirAddresses)
     EXPECT_EQ(page.internetAddresses()->objectName(), QStringLiteral("IIPList"));
     EXPECT_EQ(page.localAddresses()->count(), 0);
     ASSERT_EQ(page.internetAddresses()->count(), 1);
+    EXPECT_EQ(page.internetAddresses()->item(0)->text(), QStringLiteral("Unable to get Address"));
+}
+
+// Which entries each list's menu offers for the selection, and what they do.
+TEST(OptionsPage, AddressMenusCopyOnlyAnAddressAndAskForNewOnes)
+{
+    Settings settings;
+    OptionsPage page(settings);
+    QSignalSpy refresh(&page, &OptionsPage::localAddressesRefreshRequested);
+    QSignalSpy reget(&page, &OptionsPage::internetAddressRequested);
+    const auto entries = [](QMenu* menu) {
+        QStringList visible;
+        for (QAction* action : menu->actions())
+            if (action->isVisible())
+                visible << (action->isSeparator() ? QStringLiteral("-") : action->text());
+        return visible;
+    };
+    const QString copy = QStringLiteral("Copy Address in Clipboard");
+
+    page.ShowLocalAddresses({QStringLiteral("192.168.1.20"), QStringLiteral("10.0.0.5")});
+    EXPECT_EQ(entries(page.PrepareLocalMenu()),
+              (QStringList{QStringLiteral("-"), QStringLiteral("Refresh Address List")}));
+    page.localAddresses()->setCurrentRow(1);
+    QMenu* local = page.PrepareLocalMenu();
+    EXPECT_EQ(entries(local),
+              (QStringList{copy, QStringLiteral("-"), QStringLiteral("Refresh Address List")}));
+    EXPECT_EQ(local->defaultAction()->text(), copy);
+    local->defaultAction()->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("10.0.0.5"));
+    local->actions().last()->trigger();
+    EXPECT_EQ(refresh.count(), 1);
+
+    // The failure text is never copied; an address is.
+    page.internetAddresses()->setCurrentRow(0);
+    EXPECT_EQ(entries(page.PrepareInternetMenu()),
+              (QStringList{QStringLiteral("-"), QStringLiteral("Re-get Internet Address")}));
+    page.ShowInternetAddress(QStringLiteral("203.0.113.9"));
+    page.internetAddresses()->setCurrentRow(0);
+    QMenu* internet = page.PrepareInternetMenu();
+    EXPECT_EQ(entries(internet),
+              (QStringList{copy, QStringLiteral("-"), QStringLiteral("Re-get Internet Address")}));
+    internet->defaultAction()->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("203.0.113.9"));
+    internet->actions().last()->trigger();
+    EXPECT_EQ(reget.count(), 1);
+    ASSERT_EQ(page.internetAddresses()->count(), 1);
+
+    page.ShowInternetAddress(OptionsPage::NoInternetAddress());
     EXPECT_EQ(page.internetAddresses()->item(0)->text(), QStringLiteral("Unable to get Address"));
 }
 
