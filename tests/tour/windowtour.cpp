@@ -14,6 +14,7 @@
 #include "core/transferwindows.h"
 #include "netutil/dyndnsbook.h"
 #include "netutil/dyndnsunit.h"
+#include "netutil/newverform.h"
 #include "receive/arecunit.h"
 #include "receive/autoreceiverules.h"
 #include "receive/listener.h"
@@ -29,12 +30,14 @@
 #include "tunnel/tpolunit.h"
 #include "ui/closeunit.h"
 #include "ui/creditspage.h"
+#include "ui/optionspage.h"
 #include "ui/tunnelspage.h"
 #include "widgets/dotmatrixdisplay.h"
 #include "widgets/statusline.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QTextBrowser>
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
@@ -318,6 +321,15 @@ int Tour::Run()
     close->setModal(false);
     Shot(QStringLiteral("close-query"), close);
     close->hide();
+    TNewVerQuery* notice = m_bob.form->newVersionForm();
+    notice->setModal(false);
+    notice->ShowNewVersion(1.3, QStringLiteral("http://updates.example.net/vantrel-1.3.deb"),
+                           QString());
+    notice->pageView()->setHtml(QStringLiteral(
+        "<h3>What is new in Vantrel 1.3</h3><ul><li>Receive tunnels through firewalls</li>"
+        "<li>Faster resumes of large directories</li><li>A dynamic DNS address book</li></ul>"));
+    Shot(QStringLiteral("new-version"), notice);
+    notice->hide();
 
     // Bob opens a receive tunnel to Alice: the address typed, a failed attempt (nobody listens
     // on port 1), then the right address; the window closes once the tunnel is listed.
@@ -342,6 +354,9 @@ int Tour::Run()
 
     // The main window's pages.
     TMainForm& main = *m_bob.form;
+    // Addresses of the documentation ranges, so that the pictures show no real machine.
+    main.optionsPage()->ShowLocalAddresses({QStringLiteral("192.168.1.20")});
+    main.optionsPage()->ShowInternetAddress(QStringLiteral("203.0.113.9"));
     main.showNormal();
     main.resize(main.width(), 440);
     const struct
