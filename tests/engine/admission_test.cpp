@@ -77,7 +77,7 @@ TEST_F(Admission, OtherVersionOfClientIsAnsweredAndNotListed)
 // A real send that meets a server of another version says so, and may be sent again.
 TEST_F(Admission, OtherVersionOfServerStopsTheSendWhichMayGoAgain)
 {
-    OneReplyServer server(m_bob->folder().path(),
+    OneRequestServer server(m_bob->folder().path(),
                           ReplyHeader::VersionMismatch(QByteArrayLiteral("Old")));
     ASSERT_TRUE(server.listening());
     WriteFile(Source(QStringLiteral("doc.txt")), TextData(3000));

@@ -20,6 +20,25 @@ void SetReadDeadline(int fd)
     ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
 }
 
+// A loopback listener on a free port; -1 on failure.
+int Listen(int& port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(Localhost);
+    socklen_t length = sizeof address;
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(fd, 4) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        if (fd >= 0)
+            ::close(fd);
+        return -1;
+    }
+    port = ntohs(address.sin_port);
+    return fd;
+}
+
 } // namespace
 
 RawClient::RawClient(const QString& trustListFile, int port)
@@ -59,31 +78,24 @@ void RawClient::Close()
     m_session.reset();
 }
 
-OneReplyServer::OneReplyServer(const QString& programFolder, ReplyHeader reply)
-    : m_reply(std::move(reply)), m_context(SecureChannel::CreateServerContext(
-                                     programFolder + QStringLiteral("/servercert.pem"),
-                                     programFolder + QStringLiteral("/serverkey.pem")))
+OneRequestServer::OneRequestServer(const QString& programFolder, Script script)
+    : m_script(std::move(script)), m_context(SecureChannel::CreateServerContext(
+                                       programFolder + QStringLiteral("/servercert.pem"),
+                                       programFolder + QStringLiteral("/serverkey.pem")))
 {
     if (!m_context)
         return;
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(Localhost);
-    socklen_t length = sizeof address;
-    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(fd, 1) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        if (fd >= 0)
-            ::close(fd);
-        return;
-    }
-    m_listenFd = fd;
-    m_port = ntohs(address.sin_port);
-    m_thread = std::thread(&OneReplyServer::Run, this);
+    m_listenFd = Listen(m_port);
+    if (m_listenFd >= 0)
+        m_thread = std::thread(&OneRequestServer::Run, this);
 }
 
-OneReplyServer::~OneReplyServer()
+OneRequestServer::OneRequestServer(const QString& programFolder, ReplyHeader reply)
+    : OneRequestServer(programFolder, [reply](TlsSession& session) { WriteReply(session, reply); })
+{
+}
+
+OneRequestServer::~OneRequestServer()
 {
     if (m_listenFd >= 0)
         ::shutdown(m_listenFd, SHUT_RDWR); // wakes an accept that still waits
@@ -93,12 +105,12 @@ OneReplyServer::~OneReplyServer()
         ::close(m_listenFd);
 }
 
-QString OneReplyServer::hostText() const
+QString OneRequestServer::hostText() const
 {
     return QStringLiteral("127.0.0.1:%1").arg(m_port);
 }
 
-void OneReplyServer::Run()
+void OneRequestServer::Run()
 {
     const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
     if (fd >= 0) {
@@ -106,12 +118,23 @@ void OneReplyServer::Run()
         std::unique_ptr<TlsSession> session = SecureChannel::AcceptSession(*m_context, fd);
         if (session) {
             m_request = vantrel::ReadRequest(*session);
-            if (m_request)
-                WriteReply(*session, m_reply);
+            if (m_request && m_script)
+                m_script(*session);
             session->Close();
         }
     }
     m_finished.store(true);
+}
+
+SilentListener::SilentListener()
+{
+    m_fd = Listen(m_port);
+}
+
+SilentListener::~SilentListener()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
 }
 
 } // namespace vantrel::test

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -36,12 +37,17 @@ private:
 };
 
 // A listener on 127.0.0.1 with the certificate files of a program folder that takes one
-// connection, reads its request, answers with `reply` and closes.
-class OneReplyServer
+// connection, reads its request (or tunnel registration), runs `script` on the session on its
+// own thread, and closes. Reads give up after a while instead of hanging a test.
+class OneRequestServer
 {
 public:
-    OneReplyServer(const QString& programFolder, ReplyHeader reply);
-    ~OneReplyServer(); // stops waiting and joins
+    using Script = std::function<void(TlsSession& session)>;
+
+    OneRequestServer(const QString& programFolder, Script script);
+    // Answers the request with `reply`.
+    OneRequestServer(const QString& programFolder, ReplyHeader reply);
+    ~OneRequestServer(); // stops waiting and joins
 
     bool listening() const { return m_listenFd >= 0; }
     QString hostText() const;
@@ -52,13 +58,28 @@ public:
 private:
     void Run();
 
-    ReplyHeader m_reply;
+    Script m_script;
     std::unique_ptr<ServerContext> m_context;
     int m_listenFd = -1;
     int m_port = 0;
     std::atomic<bool> m_finished{false};
     std::optional<RequestHeader> m_request;
     std::thread m_thread;
+};
+
+// A TCP listener on 127.0.0.1 that completes connections in the kernel and never says a
+// word: a handshake with it waits for ever.
+class SilentListener
+{
+public:
+    SilentListener();
+    ~SilentListener();
+    bool listening() const { return m_fd >= 0; }
+    int port() const { return m_port; }
+
+private:
+    int m_fd = -1;
+    int m_port = 0;
 };
 
 } // namespace vantrel::test

@@ -1,9 +1,9 @@
 #include "tunnel/newtununit.h"
 
 #include "core/transferhub.h"
+#include "tests/engine/rawpeer.h"
 #include "tests/support/enginecopy.h"
 #include "tests/support/tempprofile.h"
-#include "tests/tunnel/tunnelpeer.h"
 #include "tunnel/tunnellist.h"
 #include "tunnel/tunnelopener.h"
 #include "widgets/statusline.h"

@@ -2,8 +2,8 @@
 // behind a firewall) opens tunnels to Alice (the sender), who sends through them.
 #include "core/transferhub.h"
 #include "send/recenthosts.h"
+#include "tests/engine/rawpeer.h"
 #include "tests/engine/twocopies.h"
-#include "tests/tunnel/tunnelpeer.h"
 #include "tunnel/incomingpolicy.h"
 #include "tunnel/tunnellist.h"
 #include "tunnel/tunnelopener.h"
@@ -241,7 +241,7 @@ TEST_F(Tunnels, ProbeFindsAClosedPeerOnTheTimerAndOnDemand)
 TEST_F(Tunnels, RequestOfAnotherVersionOnAnOutgoingTunnelIsAnswered)
 {
     std::optional<ReplyHeader> reply;
-    TunnelPeer peer(m_alice->folder().path(), [&](TlsSession& session) {
+    OneRequestServer peer(m_alice->folder().path(), [&](TlsSession& session) {
         RequestHeader request;
         request.nickName = QByteArrayLiteral("Future");
         request.fileName = QByteArrayLiteral("new.bin");
@@ -252,11 +252,11 @@ TEST_F(Tunnels, RequestOfAnotherVersionOnAnOutgoingTunnelIsAnswered)
     ASSERT_TRUE(peer.listening());
     ASSERT_TRUE(Open(peer.hostText()));
     ASSERT_TRUE(WaitUntil([&] { return peer.finished(); }));
-    ASSERT_TRUE(peer.registration());
-    EXPECT_TRUE(peer.registration()->IsTunnelRegistration());
-    EXPECT_TRUE(peer.registration()->VersionMatches());
-    EXPECT_EQ(peer.registration()->nickName, QByteArrayLiteral("Bob"));
-    EXPECT_EQ(peer.registration()->senderPort, m_bob->port());
+    ASSERT_TRUE(peer.request());
+    EXPECT_TRUE(peer.request()->IsTunnelRegistration());
+    EXPECT_TRUE(peer.request()->VersionMatches());
+    EXPECT_EQ(peer.request()->nickName, QByteArrayLiteral("Bob"));
+    EXPECT_EQ(peer.request()->senderPort, m_bob->port());
     ASSERT_TRUE(reply);
     EXPECT_TRUE(reply->IsVersionMismatch());
     EXPECT_EQ(reply->nickName, QByteArrayLiteral("Bob"));
@@ -268,7 +268,7 @@ TEST_F(Tunnels, RequestOfAnotherVersionOnAnOutgoingTunnelIsAnswered)
 
 TEST_F(Tunnels, RequestSplitAcrossRecordsStillArrives)
 {
-    TunnelPeer peer(m_alice->folder().path(), [](TlsSession& session) {
+    OneRequestServer peer(m_alice->folder().path(), [](TlsSession& session) {
         RequestHeader request;
         request.nickName = QByteArrayLiteral("Slow");
         request.fileName = QByteArrayLiteral("piece.bin");
