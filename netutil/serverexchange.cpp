@@ -1,5 +1,7 @@
 #include "netutil/serverexchange.h"
 
+#include "netutil/hostlookup.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netdb.h>
@@ -18,12 +20,11 @@ namespace vantrel {
 bool ServerExchange::ReverseResolves(const QString& address)
 {
     sockaddr_in peer{};
-    peer.sin_family = AF_INET;
     if (inet_pton(AF_INET, address.toLatin1().constData(), &peer.sin_addr) != 1)
         return false;
-    char name[NI_MAXHOST];
-    return getnameinfo(reinterpret_cast<const sockaddr*>(&peer), sizeof peer, name, sizeof name,
-                       nullptr, 0, NI_NAMEREQD) == 0;
+    const hostlookup::Name name =
+        hostlookup::ReverseName(ntohl(peer.sin_addr.s_addr), m_lookupStop);
+    return name.outcome == hostlookup::Outcome::Found && !m_cancelled;
 }
 
 bool ServerExchange::WaitFor(int fd, short events, std::chrono::milliseconds timeout) const
@@ -70,6 +71,7 @@ std::optional<QByteArray> ServerExchange::ReadUntilClosed(int fd, int maxBytes)
 void ServerExchange::Cancel()
 {
     m_cancelled = true;
+    m_lookupStop.RequestStop();
     const std::lock_guard lock(m_mutex);
     if (m_fd >= 0)
         ::shutdown(m_fd, SHUT_RDWR);
@@ -93,15 +95,12 @@ std::optional<QByteArray> ServerExchange::Exchange(const QString& host, int port
 {
     if (m_cancelled || host.isEmpty())
         return std::nullopt;
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(host.toUtf8().constData(), nullptr, &hints, &found) != 0 || !found)
+    const hostlookup::Address address = hostlookup::Resolve(host, m_lookupStop);
+    if (address.outcome != hostlookup::Outcome::Found || m_cancelled)
         return std::nullopt;
     sockaddr_in server{};
-    std::memcpy(&server, found->ai_addr, sizeof server);
-    freeaddrinfo(found);
+    server.sin_family = AF_INET;
+    server.sin_addr.s_addr = htonl(address.ipv4);
     server.sin_port = htons(static_cast<uint16_t>(port));
 
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "net/workerstop.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -11,7 +13,8 @@
 namespace vantrel {
 
 // One request and one receive over a plain TCP connection, with bounded waits, that another
-// thread can cancel (the socket is shut down, so no wait outlasts the cancel).
+// thread can cancel (the socket is shut down and a lookup is no longer waited for, so no
+// wait outlasts the cancel).
 class ServerExchange
 {
 public:
@@ -34,8 +37,8 @@ public:
                                        int maxBytes);
     void Cancel();
 
-    // Whether the dotted IPv4 `address` has a name (a reverse lookup).
-    static bool ReverseResolves(const QString& address);
+    // Whether the dotted IPv4 `address` has a name (a reverse lookup); false once cancelled.
+    bool ReverseResolves(const QString& address);
 
 private:
     std::optional<QByteArray> Exchange(const QString& host, int port, const QByteArray& request,
@@ -46,6 +49,9 @@ private:
 
     Timeouts m_timeouts;
     std::atomic<bool> m_cancelled = false;
+    // Name lookups run on helpers that a cancel stops waiting for: a hanging name server
+    // never holds up the caller.
+    WorkerStop m_lookupStop;
     std::mutex m_mutex; // guards m_fd against a cancel while it closes
     int m_fd = -1;
 };

@@ -51,7 +51,7 @@ void UpdateCheck::RunCheck()
             return;
     }
     // Every end before the answer is silent; the periodic check tries again.
-    if (!m_server.configured() || !ServerExchange::ReverseResolves(m_server.probeAddress))
+    if (!m_server.configured() || !m_exchange.ReverseResolves(m_server.probeAddress))
         return;
     const std::optional<QByteArray> text = m_exchange.Ask(
         m_server.host, m_server.port, m_server.RequestText(), UpdateReply::MaxReplyBytes);
