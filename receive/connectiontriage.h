@@ -39,6 +39,10 @@ public:
     void ExpireIfLate(Clock::time_point now);
     // The deadline while the connection has not delivered its request yet.
     std::optional<Clock::time_point> PendingDeadline() const;
+    // Not yet past its request, and not cut short: an unauthenticated connection that counts
+    // toward the listener's limits.
+    bool Unauthenticated() const { return PendingDeadline().has_value(); }
+    std::uint32_t peerAddress() const { return m_peerAddress; }
     // Ends whatever the thread is blocked on; nothing is posted afterwards.
     void Interrupt();
     bool Finished() const { return m_finished.load(std::memory_order_acquire); }

@@ -140,20 +140,45 @@ bool Listener::AcceptPending()
                 continue;
             return errno == EAGAIN || errno == EWOULDBLOCK;
         }
-        if (static_cast<int>(m_connections.size()) >= m_maxConnections) {
-            Reap();
-            if (static_cast<int>(m_connections.size()) >= m_maxConnections) {
-                ::close(fd); // a flood must not cost a thread per connection
-                continue;
-            }
+        const std::uint32_t address = ntohl(peer.sin_addr.s_addr);
+        if (!Admit(address)) {
+            ::close(fd); // a flood must not cost a thread per connection
+            continue;
         }
         TriageServices services{m_context.get(), &m_policy, &m_book, m_ownNickName, m_eventTarget};
-        auto connection = std::make_unique<ConnectionTriage>(
-            services, fd, ntohl(peer.sin_addr.s_addr), ntohs(peer.sin_port),
-            ConnectionTriage::Clock::now() + m_timeLimit);
+        auto connection =
+            std::make_unique<ConnectionTriage>(services, fd, address, ntohs(peer.sin_port),
+                                               ConnectionTriage::Clock::now() + m_timeLimit);
         connection->Start();
         m_connections.push_back(std::move(connection));
+        m_unauthenticated.fetch_add(1, std::memory_order_acq_rel);
     }
+}
+
+bool Listener::Admit(std::uint32_t address)
+{
+    Reap();
+    int fromAddress = 0;
+    int unauthenticated = 0;
+    ConnectionTriage* oldest = nullptr; // the list is in the order of acceptance
+    for (const auto& connection : m_connections) {
+        if (!connection->Unauthenticated())
+            continue;
+        ++unauthenticated;
+        if (!oldest)
+            oldest = connection.get();
+        if (connection->peerAddress() == address)
+            ++fromAddress;
+    }
+    if (fromAddress >= m_maxPerSource)
+        return false;
+    // Connections cut short end within moments; past twice the limit a newcomer waits for
+    // them instead of adding threads.
+    if (static_cast<int>(m_connections.size()) >= 2 * m_maxConnections)
+        return false;
+    if (unauthenticated >= m_maxConnections && oldest)
+        oldest->Interrupt();
+    return true;
 }
 
 int Listener::PollTimeoutMs() const
@@ -172,6 +197,7 @@ int Listener::PollTimeoutMs() const
 void Listener::Reap()
 {
     const auto now = ConnectionTriage::Clock::now();
+    int unauthenticated = 0;
     for (auto it = m_connections.begin(); it != m_connections.end();) {
         ConnectionTriage& connection = **it;
         if (connection.Finished()) {
@@ -180,8 +206,11 @@ void Listener::Reap()
             continue;
         }
         connection.ExpireIfLate(now);
+        if (connection.Unauthenticated())
+            ++unauthenticated;
         ++it;
     }
+    m_unauthenticated.store(unauthenticated, std::memory_order_release);
 }
 
 } // namespace vantrel

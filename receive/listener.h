@@ -27,9 +27,15 @@ class ServerContext;
 class Listener
 {
 public:
-    static constexpr int Backlog = 10;
-    static constexpr std::chrono::milliseconds DefaultRequestTimeLimit{30000};
+    // Room for a burst of connections while the accepting thread sorts them out.
+    static constexpr int Backlog = 1024;
+    // Handshake plus request take well under a second on any working link; a peer that is
+    // slower than this is stalling.
+    static constexpr std::chrono::milliseconds DefaultRequestTimeLimit{10000};
+    // Unauthenticated connections (accepted, request not yet read): in all, and from one
+    // address. A legitimate copy holds one per transfer it is starting.
     static constexpr int DefaultMaxConnections = 64;
+    static constexpr int DefaultMaxPerSource = 8;
 
     // ownNickName is called on connection threads (the version-mismatch reply).
     Listener(ProgramFolder folder, IncomingPolicy& policy, DynDnsBook& book,
@@ -52,13 +58,23 @@ public:
 
     // Time a connection gets to finish its handshake and deliver its request. Set before Start.
     void SetRequestTimeLimit(std::chrono::milliseconds limit) { m_timeLimit = limit; }
-    // Connection threads alive at once; further connections are closed at once. Before Start.
+    // Unauthenticated connections at once. When they are all taken, a newcomer takes the place
+    // of the oldest, so that a flood from many addresses cannot lock anyone out. Before Start.
     void SetMaxConnections(int count) { m_maxConnections = count; }
+    // Unauthenticated connections from one address; further ones from it are closed at once,
+    // so that one address can never crowd out the others. Before Start.
+    void SetMaxPerSource(int count) { m_maxPerSource = count; }
+
+    // Unauthenticated connections now (for tests; read while the listener runs).
+    int UnauthenticatedCount() const { return m_unauthenticated.load(std::memory_order_acquire); }
 
 private:
     void AcceptLoop();
     // False when accepting failed for a reason that a moment's pause may cure.
     bool AcceptPending();
+    // Whether the connection just accepted from `address` may have a thread; may cut the
+    // oldest unauthenticated connection short to make room.
+    bool Admit(std::uint32_t address);
     int PollTimeoutMs() const;
     void Reap();
     void CloseSockets();
@@ -72,7 +88,9 @@ private:
 
     std::chrono::milliseconds m_timeLimit = DefaultRequestTimeLimit;
     int m_maxConnections = DefaultMaxConnections;
+    int m_maxPerSource = DefaultMaxPerSource;
     std::atomic<int> m_portInUse{0};
+    std::atomic<int> m_unauthenticated{0};
 
     int m_listenFd = -1;
     int m_wakeRead = -1;

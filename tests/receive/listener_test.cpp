@@ -21,12 +21,16 @@
 #include <cerrno>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <deque>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace vantrel {
@@ -84,10 +88,18 @@ void SetReadLimit(int fd, int ms)
     ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
 }
 
-// A plain TCP connection that never starts a handshake.
-int ConnectRaw(int port)
+// A plain TCP connection from `source` (a loopback address) that never starts a handshake.
+int ConnectRaw(int port, std::uint32_t source = Localhost)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in from{};
+    from.sin_family = AF_INET;
+    from.sin_addr.s_addr = htonl(source);
+    if (fd < 0 || ::bind(fd, reinterpret_cast<const sockaddr*>(&from), sizeof from) != 0) {
+        if (fd >= 0)
+            ::close(fd);
+        return -1;
+    }
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(Localhost);
@@ -372,30 +384,74 @@ TEST_F(ListenerTest, TimeLimitClosesSilentConnections)
     EXPECT_EQ(m_sink.total(), 1);
 }
 
-TEST_F(ListenerTest, ConnectionsBeyondTheCapAreClosed)
+// When every place for an unauthenticated connection is taken, the newcomer takes the place
+// of the oldest: a flood from many addresses cannot lock a legitimate peer out.
+TEST_F(ListenerTest, WhenFullTheOldestUnauthenticatedConnectionMakesRoom)
 {
     m_listener->SetMaxConnections(2);
     ASSERT_TRUE(m_listener->Start(0));
-    const int first = ConnectRaw(m_listener->PortInUse());
-    const int second = ConnectRaw(m_listener->PortInUse());
+    const int first = ConnectRaw(m_listener->PortInUse(), Localhost + 2);
     ASSERT_GE(first, 0);
+    ASSERT_TRUE(test::WaitUntil([&] { return m_listener->UnauthenticatedCount() == 1; }));
+    const int second = ConnectRaw(m_listener->PortInUse(), Localhost + 3);
     ASSERT_GE(second, 0);
-    // Accepted after the two stalled ones, so it finds no room.
-    const int third = ConnectRaw(m_listener->PortInUse());
-    ASSERT_GE(third, 0);
-    EXPECT_TRUE(RawClosedByPeer(third));
-    ::close(third);
+    ASSERT_TRUE(test::WaitUntil([&] { return m_listener->UnauthenticatedCount() == 2; }));
 
-    // Once a stalled one goes, there is room again.
-    ::close(first);
-    std::unique_ptr<TlsSession> client;
-    ASSERT_TRUE(test::WaitUntil([&] {
-        client = Connect();
-        return client != nullptr;
-    }));
-    ASSERT_TRUE(WriteRequest(*client, SampleRequest()));
+    auto client = Send(SampleRequest());
     ASSERT_TRUE(test::WaitUntil([&] { return m_sink.requests.size() == 1; }));
+    EXPECT_TRUE(RawClosedByPeer(first)); // the oldest went
+    ::close(first);
     ::close(second);
+}
+
+// One address holding a thousand idle connections and opening more all the time (127.0.0.2,
+// the attacker) never keeps a request from another address (127.0.0.1) from being answered.
+TEST_F(ListenerTest, AFloodFromOneAddressLeavesOthersServed)
+{
+    rlimit files{};
+    ::getrlimit(RLIMIT_NOFILE, &files);
+    files.rlim_cur = std::min<rlim_t>(files.rlim_max, 4096);
+    ::setrlimit(RLIMIT_NOFILE, &files);
+    ASSERT_GE(files.rlim_cur, 1200u) << "too few descriptors for the flood";
+
+    ASSERT_TRUE(m_listener->Start(0));
+    const int port = m_listener->PortInUse();
+    constexpr std::uint32_t Attacker = Localhost + 1;
+    constexpr std::size_t Held = 1000;
+    std::deque<int> flood;
+    for (std::size_t i = 0; i < Held; ++i) {
+        const int fd = ConnectRaw(port, Attacker);
+        ASSERT_GE(fd, 0) << "connection " << i;
+        flood.push_back(fd);
+    }
+    EXPECT_LE(m_listener->UnauthenticatedCount(), Listener::DefaultMaxPerSource);
+
+    // The attacker keeps connecting, a thousand held at any moment, while requests come in.
+    std::atomic<bool> stop{false};
+    std::thread attacker([&] {
+        while (!stop.load()) {
+            const int fd = ConnectRaw(port, Attacker);
+            if (fd >= 0)
+                flood.push_back(fd);
+            while (flood.size() > Held) {
+                ::close(flood.front());
+                flood.pop_front();
+            }
+        }
+    });
+    for (int round = 1; round <= 3; ++round) {
+        auto client = Send(SampleRequest());
+        EXPECT_TRUE(test::WaitUntil(
+            [&] { return static_cast<int>(m_sink.requests.size()) == round; }, 5000))
+            << "round " << round;
+        if (static_cast<int>(m_sink.requests.size()) != round)
+            break;
+        EXPECT_EQ(m_sink.requests.back()->connection->peerAddress, Localhost);
+    }
+    stop.store(true);
+    attacker.join();
+    for (const int fd : flood)
+        ::close(fd);
 }
 
 TEST_F(ListenerTest, StartFailsSilentlyWhenItCannotListen)
