@@ -59,6 +59,8 @@ void TunnelList::AddIncoming(std::unique_ptr<TunnelRegistration> registration)
     row.handle = std::move(registration->tunnel);
     if (row.state == TunnelState::Open && !row.holdsSession())
         row.state = TunnelState::Closed; // nothing left to use
+    if (row.holdsSession())
+        CloseOldestBeyondLimit(row.handle->session->PeerAddress());
     m_rows.insert(m_rows.begin(), std::move(row));
     emit changed();
 }
@@ -115,6 +117,22 @@ void TunnelList::Take(tunnel::WaiterOutcome outcome)
     incoming->request = *outcome.request;
     if (m_hub)
         HandOver(m_hub, hub::UM_INCOMING_REQUEST{std::move(incoming)});
+}
+
+void TunnelList::CloseOldestBeyondLimit(std::uint32_t address)
+{
+    int open = 0;
+    Row* oldest = nullptr;
+    for (Row& row : m_rows) {
+        if (row.incoming && row.holdsSession() && row.handle->session->PeerAddress() == address) {
+            ++open;
+            oldest = &row; // newest first: the last one found is the oldest
+        }
+    }
+    if (open < MaxOpenPerAddress || !oldest)
+        return;
+    EndHandle(*oldest);
+    oldest->state = TunnelState::Closed;
 }
 
 std::unique_ptr<TlsSession> TunnelList::TakeForSend(const QString& host)

@@ -48,6 +48,10 @@ public:
     };
 
     static constexpr int CheckIntervalMs = 60000;
+    // Open Incoming tunnels from one address: a peer that registers more closes its oldest,
+    // so that no address can hold sockets here without end. Room for the two a peer may
+    // keep, and some to spare.
+    static constexpr int MaxOpenPerAddress = 4;
 
     // hub: where a request read on an Outgoing tunnel goes (UM_INCOMING_REQUEST);
     // ownNickName: what a Version-mismatch reply names.
@@ -59,7 +63,8 @@ public:
     const std::vector<Row>& rows() const { return m_rows; }
     const Row* row(std::uint64_t id) const;
 
-    // A registration from the listener: "Open" with its session, or "Dropped".
+    // A registration from the listener: "Open" with its session, or "Dropped". One more
+    // than MaxOpenPerAddress from the same address closes the oldest of them.
     void AddIncoming(std::unique_ptr<TunnelRegistration> registration);
     // A tunnel opened from here to `host`: its row goes on top, then its waiter starts.
     void AddOutgoing(const QString& host, std::unique_ptr<TlsSession> session);
@@ -86,6 +91,8 @@ signals:
 private:
     void Take(tunnel::WaiterOutcome outcome) override;
     Row* FindRow(std::uint64_t id);
+    // Makes room for one more open Incoming tunnel from `address`.
+    void CloseOldestBeyondLimit(std::uint32_t address);
     // Stops and joins the row's waiter, then closes a session still held and drops the handle.
     static void EndHandle(Row& row);
     // The peer of an idle Incoming tunnel has gone: its session is dropped.

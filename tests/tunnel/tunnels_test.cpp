@@ -204,6 +204,22 @@ TEST_F(Tunnels, TwoTunnelsFromOneHostAreBothOfferedAndTheNewerIsUsed)
     EXPECT_EQ(bobList().rows()[0].status(), QStringLiteral("Open"));
 }
 
+// One address cannot hold tunnels without end: one more than the limit closes its oldest.
+TEST_F(Tunnels, RegistrationsPastTheLimitOfAnAddressCloseItsOldest)
+{
+    for (int i = 1; i <= TunnelList::MaxOpenPerAddress + 1; ++i)
+        OpenToAlice(static_cast<std::size_t>(i));
+    const std::vector<TunnelList::Row>& rows = aliceList().rows();
+    for (int i = 0; i < TunnelList::MaxOpenPerAddress; ++i)
+        EXPECT_EQ(rows[static_cast<std::size_t>(i)].status(), QStringLiteral("Open")) << i;
+    EXPECT_EQ(rows.back().status(), QStringLiteral("Closed"));
+    EXPECT_EQ(aliceList().TunnelChoices().size(),
+              static_cast<qsizetype>(TunnelList::MaxOpenPerAddress));
+    // Bob's waiter on the closed one sees its tunnel go.
+    ASSERT_TRUE(
+        WaitUntil([&] { return bobList().rows().back().status() == QStringLiteral("Closed"); }));
+}
+
 TEST_F(Tunnels, ProbeFindsAClosedPeerOnTheTimerAndOnDemand)
 {
     for (const bool byTimer : {false, true}) {
