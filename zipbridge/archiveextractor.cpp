@@ -1,5 +1,5 @@
-#include <cstdio>
 #include "zipbridge/archiveextractor.h"
+#include <cstdio>
 
 #include "zipbridge/entrypath.h"
 #include "zipbridge/threadlocale.h"
@@ -199,8 +199,7 @@ int ArchiveExtractor::ExtractTree(const std::string& archivePath, const std::str
             refusedSome = true;
             continue;
         }
-        if (m_limit != kNoLimit)
-            NoteMissing(root, *relative, isDirectory);
+        NoteMissing(root, *relative, isDirectory);
         bool refused = false;
         rc = WriteEntry(entry, target, isDirectory, refused);
         if (rc != ZB_OK)
@@ -253,8 +252,7 @@ int ArchiveExtractor::ExtractSingleFile(const std::string& archivePath,
             refusedSome = true;
             continue;
         }
-        if (m_limit != kNoLimit)
-            m_pending.emplace_back(target, false);
+        m_pending.emplace_back(target, false);
         bool refused = false;
         rc = WriteEntry(entry, target, false, refused);
         if (rc != ZB_OK)
@@ -271,8 +269,7 @@ void ArchiveExtractor::MakeFolders(const std::string& path)
     std::lock_guard<std::mutex> lock(UmaskLock());
     for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
         const std::string prefix = path.substr(0, slash);
-        if (!prefix.empty() && !Exists(prefix) && mkdir(prefix.c_str(), 0777) == 0 &&
-            m_limit != kNoLimit)
+        if (!prefix.empty() && !Exists(prefix) && mkdir(prefix.c_str(), 0777) == 0)
             m_writtenPaths.emplace_back(prefix, true);
         if (slash == std::string::npos)
             break;
@@ -308,6 +305,15 @@ int ArchiveExtractor::WriteEntry(struct archive_entry* entry, const std::string&
     const mode_t perm = archive_entry_perm(entry) & 0777;
     archive_entry_set_perm(entry, isDirectory ? (perm | 0700) : (perm | 0600));
 
+    // The declared size is only a claim. It counts toward the limit before anything is
+    // written, and it is checked against the data; the disk writer never sees it, as it
+    // would extend a short file to it.
+    const bool declared = !isDirectory && archive_entry_size_is_set(entry);
+    const auto declaredSize = static_cast<std::uint64_t>(archive_entry_size(entry));
+    archive_entry_unset_size(entry);
+    if (declared && declaredSize > m_limit - m_written)
+        return ZB_LIMIT_EXCEEDED;
+
     int rc;
     {
         std::lock_guard<std::mutex> lock(UmaskLock());
@@ -329,7 +335,7 @@ int ArchiveExtractor::WriteEntry(struct archive_entry* entry, const std::string&
         return ZB_OK;
     }
     if (!isDirectory) {
-        const int copied = CopyData();
+        const int copied = CopyData(declared ? declaredSize : kNoLimit);
         if (copied != ZB_OK)
             return copied;
     }
@@ -338,8 +344,9 @@ int ArchiveExtractor::WriteEntry(struct archive_entry* entry, const std::string&
     return ZB_OK;
 }
 
-int ArchiveExtractor::CopyData()
+int ArchiveExtractor::CopyData(std::uint64_t declaredSize)
 {
+    std::uint64_t entryWritten = 0;
     for (;;) {
         if (m_cancel.Requested())
             return ZB_CANCELLED;
@@ -347,18 +354,32 @@ int ArchiveExtractor::CopyData()
         std::size_t size = 0;
         la_int64_t offset = 0;
         const int rc = archive_read_data_block(m_reader, &block, &size, &offset);
-        if (rc == ARCHIVE_EOF)
+        if (rc == ARCHIVE_EOF) {
+            if (declaredSize != kNoLimit && entryWritten != declaredSize)
+                return DamagedEntry();
             return ZB_OK;
-        // A warning here is a checksum mismatch: the data is damaged.
-        if (rc != ARCHIVE_OK)
-            return ZB_ARCHIVE_ERROR;
-        if (size > m_limit - m_written)
+        }
+        // Bytes handed over with a warning count toward the limit too.
+        if (rc >= ARCHIVE_WARN && size > m_limit - m_written)
             return ZB_LIMIT_EXCEEDED;
+        // A warning here is a checksum or size mismatch: the data is damaged.
+        if (rc != ARCHIVE_OK)
+            return DamagedEntry();
+        // The file grows only by the bytes handed over, never by a gap.
+        if (offset != static_cast<la_int64_t>(entryWritten))
+            return DamagedEntry();
         if (archive_write_data_block(m_disk, block, size, offset) < ARCHIVE_OK)
             return ZB_DESTINATION_ERROR;
         m_written += size;
+        entryWritten += size;
         m_progress.Publish(m_written);
     }
+}
+
+int ArchiveExtractor::DamagedEntry()
+{
+    m_damaged = true;
+    return ZB_ARCHIVE_ERROR;
 }
 
 int ArchiveExtractor::Finish(int result, bool refusedSome)
@@ -375,7 +396,7 @@ int ArchiveExtractor::Finish(int result, bool refusedSome)
         archive_read_free(m_reader);
         m_reader = nullptr;
     }
-    if (result == ZB_LIMIT_EXCEEDED)
+    if (result == ZB_LIMIT_EXCEEDED || m_damaged)
         RemoveWritten();
     m_progress.PublishFinal(m_written);
     if (result == ZB_OK && refusedSome)

@@ -18,7 +18,10 @@ namespace vantrel {
 // files are written, all below the destination: entries with unsafe names, links, devices and
 // entries that would pass through a link already on disk are refused (checked here, and again
 // by libarchive's secure-extraction flags) while the rest is extracted. Progress counts bytes
-// written. With a limit, going past it stops the extraction and removes what it wrote.
+// written. With a limit, going past it stops the extraction and removes what it wrote; so does
+// an entry whose data disagrees with its stated size or checksum. A file's length comes only
+// from the bytes written, and an entry counts toward the limit by the larger of its stated
+// size and what it wrote.
 class ArchiveExtractor
 {
 public:
@@ -40,7 +43,10 @@ private:
     int OpenDisk();
     int WriteEntry(struct archive_entry* entry, const std::string& target, bool isDirectory,
                    bool& refused);
-    int CopyData();
+    // The entry's data; `declaredSize` is kNoLimit when the archive states none.
+    int CopyData(std::uint64_t declaredSize);
+    // An entry whose data and headers disagree: the whole call is undone.
+    int DamagedEntry();
     // Creates the destination and any missing folder above it.
     void MakeFolders(const std::string& path);
     void NoteMissing(const std::string& root, const std::string& relative, bool isDirectory);
@@ -51,9 +57,10 @@ private:
     CancelFlag m_cancel;
     std::uint64_t m_limit;
     std::uint64_t m_written = 0;
+    bool m_damaged = false;
     struct archive* m_reader = nullptr;
     struct archive* m_disk = nullptr;
-    // What this call created or wrote, in order, kept only when there is a limit to undo.
+    // What this call created or wrote, in order, for the undo.
     std::vector<std::pair<std::string, bool>> m_writtenPaths;
     std::vector<std::pair<std::string, bool>> m_pending;
     std::set<std::string> m_noted;

@@ -47,7 +47,10 @@ ZIPBRIDGE_EXPORT int OrvakUnzipAllFolder(const char* archivePath, const char* de
                                          uint32_t* progress, uint32_t* cancel);
 
 /* Extraction bounded by `limitBytes` of output (the request's declared size): going past it
-   stops with ZB_LIMIT_EXCEEDED and removes what this call wrote. */
+   stops with ZB_LIMIT_EXCEEDED and removes what this call wrote. An entry counts by the larger
+   of its stated size and its data. An entry whose data disagrees with its stated size or
+   checksum fails with ZB_ARCHIVE_ERROR, and what this call wrote is removed too; this holds
+   for every extraction, bounded or not. */
 ZIPBRIDGE_EXPORT int ZipBridgeUnzipSingleFileBounded(const char* archivePath,
                                                      const char* destinationFile,
                                                      uint32_t* progress, uint32_t* cancel,

@@ -231,6 +231,75 @@ TEST_F(ZipBridgeSafetyTest, DamagedArchivesAreReported)
     EXPECT_EQ(UnzipTree(P("missing.zip"), P("missing dir")), ZB_ARCHIVE_ERROR);
 }
 
+TEST_F(ZipBridgeSafetyTest, EntriesWhoseDataAndHeadersDisagreeFailAndLeaveNothing)
+{
+    const std::string text = TextBytes(100000, 8);
+    const RawEntry stored = StoredEntry("lie.txt", "eleven byte");
+    const RawEntry deflated = DeflatedEntry("lie.txt", text);
+    const auto with = [](RawEntry entry, const auto& change) {
+        change(entry);
+        return entry;
+    };
+    constexpr std::uint64_t kNone = ~std::uint64_t{0};
+    constexpr std::uint32_t k4MiB = 4u << 20;
+    const RawEntry empty4MiB{"lie.txt", 0, Crc32(""), 0, k4MiB, ""};
+
+    const struct
+    {
+        const char* label;
+        RawEntry entry;
+        std::uint64_t limit;
+        int result;
+    } cases[] = {
+        {"stored, honest", stored, kNone, ZB_OK},
+        {"deflated, honest", deflated, kNone, ZB_OK},
+        {"stored, declares more than its data", with(stored, [](RawEntry& e) { e.size = 4096; }),
+         kNone, ZB_ARCHIVE_ERROR},
+        {"stored, declares less than its data", with(stored, [](RawEntry& e) { e.size = 5; }),
+         kNone, ZB_ARCHIVE_ERROR},
+        {"stored, wrong CRC", with(stored, [](RawEntry& e) { e.crc ^= 1; }), kNone,
+         ZB_ARCHIVE_ERROR},
+        {"deflated, wrong CRC", with(deflated, [](RawEntry& e) { e.crc ^= 1; }), kNone,
+         ZB_ARCHIVE_ERROR},
+        {"stored, empty, declares 4 MiB", empty4MiB, kNone, ZB_ARCHIVE_ERROR},
+        {"stored, empty, declares 4 MiB, past the limit", empty4MiB, 1 << 20, ZB_LIMIT_EXCEEDED},
+        {"deflated, declares more than its stream",
+         with(deflated, [&](RawEntry& e) { e.size = k4MiB; }), kNone, ZB_ARCHIVE_ERROR},
+        {"deflated, declares more than its stream, past the limit",
+         with(deflated, [&](RawEntry& e) { e.size = k4MiB; }), 1 << 20, ZB_LIMIT_EXCEEDED},
+        {"deflated, stream longer than declared",
+         with(deflated, [](RawEntry& e) { e.size = 1000; }), kNone, ZB_ARCHIVE_ERROR},
+        {"deflated, stream longer than declared, past the limit",
+         with(deflated, [](RawEntry& e) { e.size = 1000; }), 50000, ZB_LIMIT_EXCEEDED},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::string content = c.entry.method == 0 ? stored.data : text;
+        const std::string label = c.label;
+        // An honest entry first: a failure must take it away too.
+        WriteRawZip(P(label + ".zip"), {StoredEntry("first/ok.txt", "ok"), c.entry});
+        WriteRawZip(P(label + " alone.zip"), {c.entry});
+
+        const std::string dest = P(label + " dir");
+        MakeDirs(dest);
+        WriteFile(dest + "/keep.txt", "mine");
+        EXPECT_EQ(UnzipTree(P(label + ".zip"), dest, c.limit), c.result);
+        const std::string file = P(label + ".out");
+        EXPECT_EQ(UnzipFile(P(label + " alone.zip"), file, c.limit), c.result);
+
+        const auto left = Snapshot(dest);
+        if (c.result == ZB_OK) {
+            EXPECT_EQ(left.size(), 4u);
+            EXPECT_EQ(ReadFile(dest + "/lie.txt"), content);
+            EXPECT_EQ(ReadFile(file), content);
+        } else {
+            EXPECT_EQ(left.size(), 1u);
+            EXPECT_TRUE(left.count("keep.txt"));
+            EXPECT_FALSE(fs::exists(file));
+        }
+    }
+}
+
 TEST_F(ZipBridgeSafetyTest, AFullDiskIsReportedOnBothSides)
 {
     // The tool's process may write no file beyond 1 MiB, as if the disk were full.

@@ -5,6 +5,8 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -131,7 +133,88 @@ std::uint32_t Le(const std::string& s, std::size_t at, int bytes)
     return value;
 }
 
+void PutLe(std::string& s, std::uint32_t value, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        s += static_cast<char>(value >> (8 * i));
+}
+
 } // namespace
+
+std::uint32_t Crc32(const std::string& bytes)
+{
+    return static_cast<std::uint32_t>(
+        crc32(0L, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
+}
+
+void WriteRawZip(const std::string& archivePath, const std::vector<RawEntry>& entries)
+{
+    std::string zip;
+    std::string central;
+    const std::uint32_t dosTime = DosTimeOf(2024, 5, 6, 7, 8, 10);
+    for (const RawEntry& entry : entries) {
+        const auto offset = static_cast<std::uint32_t>(zip.size());
+        std::string common;
+        PutLe(common, 20, 2);     // version needed
+        PutLe(common, 0x0800, 2); // names in UTF-8
+        PutLe(common, entry.method, 2);
+        PutLe(common, dosTime, 4);
+        PutLe(common, entry.crc, 4);
+        PutLe(common, entry.compressedSize, 4);
+        PutLe(common, entry.size, 4);
+        PutLe(common, static_cast<std::uint32_t>(entry.name.size()), 2);
+        PutLe(common, 0, 2); // extra field length
+
+        PutLe(zip, 0x04034b50, 4);
+        zip += common + entry.name + entry.data;
+
+        PutLe(central, 0x02014b50, 4);
+        PutLe(central, 3 << 8 | 20, 2); // made on Unix
+        central += common;
+        PutLe(central, 0, 2);                      // comment length
+        PutLe(central, 0, 2);                      // disk
+        PutLe(central, 0, 2);                      // internal attributes
+        PutLe(central, (S_IFREG | 0644) << 16, 4); // external attributes
+        PutLe(central, offset, 4);
+        central += entry.name;
+    }
+    const auto centralOffset = static_cast<std::uint32_t>(zip.size());
+    zip += central;
+    PutLe(zip, 0x06054b50, 4);
+    PutLe(zip, 0, 4);
+    PutLe(zip, static_cast<std::uint32_t>(entries.size()), 2);
+    PutLe(zip, static_cast<std::uint32_t>(entries.size()), 2);
+    PutLe(zip, static_cast<std::uint32_t>(central.size()), 4);
+    PutLe(zip, centralOffset, 4);
+    PutLe(zip, 0, 2);
+    WriteFile(archivePath, zip);
+}
+
+RawEntry StoredEntry(const std::string& name, const std::string& content)
+{
+    const auto size = static_cast<std::uint32_t>(content.size());
+    return {name, 0, Crc32(content), size, size, content};
+}
+
+RawEntry DeflatedEntry(const std::string& name, const std::string& content)
+{
+    // libarchive deflates it; its raw stream is taken from behind the local header.
+    const std::string scratch =
+        (fs::temp_directory_path() / ("deflated-" + std::to_string(getpid()) + ".zip")).string();
+    CraftArchive(scratch, {{"x", 'f', content}});
+    const std::string zip = ReadFile(scratch);
+    fs::remove(scratch);
+    const std::uint32_t centralAt = Le(zip, zip.size() - 22 + 16, 4);
+    const std::uint32_t compressed = Le(zip, centralAt + 20, 4);
+    const std::uint32_t local = Le(zip, centralAt + 42, 4);
+    const std::uint32_t dataAt = local + 30 + Le(zip, local + 26, 2) + Le(zip, local + 28, 2);
+    return {name,
+            8,
+            Crc32(content),
+            compressed,
+            static_cast<std::uint32_t>(content.size()),
+            zip.substr(dataAt, compressed)};
+}
 
 std::vector<CentralEntry> ReadCentralDirectory(const std::string& archivePath)
 {

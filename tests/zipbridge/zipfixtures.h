@@ -40,6 +40,23 @@ struct CraftEntry
 };
 void CraftArchive(const std::string& archivePath, const std::vector<CraftEntry>& entries);
 
+// One entry of a zip written byte by byte, so that its headers may say what its data does
+// not: the same method, CRC and sizes go to the local header and the central directory.
+struct RawEntry
+{
+    std::string name;
+    std::uint16_t method = 0; // 0 stored, 8 deflated
+    std::uint32_t crc = 0;
+    std::uint32_t compressedSize = 0;
+    std::uint32_t size = 0;
+    std::string data; // as stored in the archive
+};
+void WriteRawZip(const std::string& archivePath, const std::vector<RawEntry>& entries);
+// A regular file entry whose headers match its data.
+RawEntry StoredEntry(const std::string& name, const std::string& content);
+RawEntry DeflatedEntry(const std::string& name, const std::string& content);
+std::uint32_t Crc32(const std::string& bytes);
+
 // The central directory of a zip file, as written.
 struct CentralEntry
 {
