@@ -16,6 +16,8 @@
 #include <QObject>
 
 #include <gtest/gtest.h>
+#include <openssl/bio.h>
+#include <openssl/ssl.h>
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -404,9 +406,99 @@ TEST_F(ListenerTest, WhenFullTheOldestUnauthenticatedConnectionMakesRoom)
     ::close(second);
 }
 
-// One address holding a thousand idle connections and opening more all the time (127.0.0.2,
-// the attacker) never keeps a request from another address (127.0.0.1) from being answered.
-TEST_F(ListenerTest, AFloodFromOneAddressLeavesOthersServed)
+struct FreeSsl
+{
+    void operator()(SSL* ssl) const { SSL_free(ssl); }
+    void operator()(SSL_CTX* context) const { SSL_CTX_free(context); }
+};
+using SslPtr = std::unique_ptr<SSL, FreeSsl>;
+using SslContextPtr = std::unique_ptr<SSL_CTX, FreeSsl>;
+
+// How the attacker's connections hold their places.
+enum class FloodKind
+{
+    Idle,                // connect and say nothing
+    HandshakeByteByByte, // a TLS handshake sent a byte at a time
+    RequestByteASecond,  // a finished handshake, then a request sent a byte a second
+};
+
+// The first flight of a TLS client, as the attacker trickles it.
+std::string ClientHello()
+{
+    SslContextPtr context(SSL_CTX_new(TLS_client_method()));
+    SslPtr ssl(SSL_new(context.get()));
+    BIO* in = BIO_new(BIO_s_mem());
+    BIO* out = BIO_new(BIO_s_mem());
+    SSL_set_bio(ssl.get(), in, out);
+    SSL_connect(ssl.get()); // wants the server's answer
+    char* bytes = nullptr;
+    const long length = BIO_get_mem_data(out, &bytes);
+    return std::string(bytes, static_cast<std::size_t>(length));
+}
+
+// One connection of the attacker's, sending its bytes slowly.
+struct AttackerConnection
+{
+    int fd = -1;
+    SslPtr tls;
+    std::string pending;
+    std::size_t sent = 0;
+
+    void SendNextByte()
+    {
+        if (sent >= pending.size())
+            return;
+        const int wrote = tls ? SSL_write(tls.get(), pending.data() + sent, 1)
+                              : static_cast<int>(::send(fd, pending.data() + sent, 1,
+                                                        MSG_NOSIGNAL | MSG_DONTWAIT));
+        if (wrote == 1)
+            ++sent;
+        else
+            sent = pending.size(); // the listener let it go: it stays held, idle
+    }
+    void Close()
+    {
+        tls.reset();
+        ::close(fd);
+    }
+};
+
+class ListenerFloodTest : public ListenerTest, public ::testing::WithParamInterface<FloodKind>
+{
+protected:
+    AttackerConnection Attack(int port, std::uint32_t from, SSL_CTX* context)
+    {
+        AttackerConnection connection;
+        connection.fd = ConnectRaw(port, from);
+        if (connection.fd < 0)
+            return connection;
+        switch (GetParam()) {
+        case FloodKind::Idle:
+            break;
+        case FloodKind::HandshakeByteByByte:
+            connection.pending = m_clientHello;
+            break;
+        case FloodKind::RequestByteASecond:
+            // Only the connections the listener admits finish the handshake; it closes the
+            // others at once, so this never waits long.
+            connection.tls.reset(SSL_new(context));
+            SSL_set_fd(connection.tls.get(), connection.fd);
+            if (SSL_connect(connection.tls.get()) == 1)
+                connection.pending.assign(RequestHeader::Size, 'A');
+            else
+                connection.tls.reset();
+            break;
+        }
+        return connection;
+    }
+
+    const std::string m_clientHello = ClientHello();
+};
+
+// One address holding a thousand connections, idle or trickling, and opening more all the
+// time (127.0.0.2, the attacker), never keeps a request from another address (127.0.0.1)
+// from being answered.
+TEST_P(ListenerFloodTest, AFloodFromOneAddressLeavesOthersServed)
 {
     rlimit files{};
     ::getrlimit(RLIMIT_NOFILE, &files);
@@ -416,30 +508,38 @@ TEST_F(ListenerTest, AFloodFromOneAddressLeavesOthersServed)
 
     ASSERT_TRUE(m_listener->Start(0));
     const int port = m_listener->PortInUse();
+    SslContextPtr attackerContext(SSL_CTX_new(TLS_client_method()));
     constexpr std::uint32_t Attacker = Localhost + 1;
     constexpr std::size_t Held = 1000;
-    std::deque<int> flood;
+    std::deque<AttackerConnection> flood;
     for (std::size_t i = 0; i < Held; ++i) {
-        const int fd = ConnectRaw(port, Attacker);
-        ASSERT_GE(fd, 0) << "connection " << i;
-        flood.push_back(fd);
+        flood.push_back(Attack(port, Attacker, attackerContext.get()));
+        ASSERT_GE(flood.back().fd, 0) << "connection " << i;
     }
     EXPECT_LE(m_listener->UnauthenticatedCount(), Listener::DefaultMaxPerSource);
 
-    // The attacker keeps connecting, a thousand held at any moment, while requests come in.
+    // The attacker keeps connecting, a thousand held at any moment, and every held
+    // connection sends its next byte about once a second, while requests come in.
     std::atomic<bool> stop{false};
     std::thread attacker([&] {
+        auto nextTrickle = std::chrono::steady_clock::now();
         while (!stop.load()) {
-            const int fd = ConnectRaw(port, Attacker);
-            if (fd >= 0)
-                flood.push_back(fd);
+            auto connection = Attack(port, Attacker, attackerContext.get());
+            if (connection.fd >= 0)
+                flood.push_back(std::move(connection));
             while (flood.size() > Held) {
-                ::close(flood.front());
+                flood.front().Close();
                 flood.pop_front();
+            }
+            if (std::chrono::steady_clock::now() >= nextTrickle) {
+                for (auto& held : flood)
+                    held.SendNextByte();
+                nextTrickle += std::chrono::seconds(1);
             }
         }
     });
     for (int round = 1; round <= 3; ++round) {
+        const auto asked = std::chrono::steady_clock::now();
         auto client = Send(SampleRequest());
         EXPECT_TRUE(test::WaitUntil(
             [&] { return static_cast<int>(m_sink.requests.size()) == round; }, 5000))
@@ -447,12 +547,32 @@ TEST_F(ListenerTest, AFloodFromOneAddressLeavesOthersServed)
         if (static_cast<int>(m_sink.requests.size()) != round)
             break;
         EXPECT_EQ(m_sink.requests.back()->connection->peerAddress, Localhost);
+        const auto answered = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - asked);
+        RecordProperty("answered_ms_round_" + std::to_string(round),
+                       static_cast<int>(answered.count()));
+        std::this_thread::sleep_for(std::chrono::milliseconds(700));
     }
     stop.store(true);
     attacker.join();
-    for (const int fd : flood)
-        ::close(fd);
+    for (auto& held : flood)
+        held.Close();
 }
+
+INSTANTIATE_TEST_SUITE_P(Kinds, ListenerFloodTest,
+                         ::testing::Values(FloodKind::Idle, FloodKind::HandshakeByteByByte,
+                                           FloodKind::RequestByteASecond),
+                         [](const ::testing::TestParamInfo<FloodKind>& kind) {
+                             switch (kind.param) {
+                             case FloodKind::Idle:
+                                 return "Idle";
+                             case FloodKind::HandshakeByteByByte:
+                                 return "HandshakeByteByByte";
+                             case FloodKind::RequestByteASecond:
+                                 return "RequestByteASecond";
+                             }
+                             return "Unknown";
+                         });
 
 TEST_F(ListenerTest, StartFailsSilentlyWhenItCannotListen)
 {
