@@ -31,6 +31,7 @@
 #include <algorithm>
 #include <atomic>
 #include <deque>
+#include <filesystem>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -414,6 +415,17 @@ struct FreeSsl
 using SslPtr = std::unique_ptr<SSL, FreeSsl>;
 using SslContextPtr = std::unique_ptr<SSL_CTX, FreeSsl>;
 
+// Entries of a /proc folder of this process: its open descriptors or its threads.
+std::size_t CountEntries(const char* folder)
+{
+    std::error_code error;
+    std::size_t count = 0;
+    for (auto it = std::filesystem::directory_iterator(folder, error);
+         !error && it != std::filesystem::directory_iterator(); it.increment(error))
+        ++count;
+    return count;
+}
+
 // How the attacker's connections hold their places.
 enum class FloodKind
 {
@@ -507,6 +519,8 @@ TEST_P(ListenerFloodTest, AFloodFromOneAddressLeavesOthersServed)
     ASSERT_GE(files.rlim_cur, 1200u) << "too few descriptors for the flood";
 
     ASSERT_TRUE(m_listener->Start(0));
+    const std::size_t descriptorsBefore = CountEntries("/proc/self/fd");
+    const std::size_t threadsBefore = CountEntries("/proc/self/task");
     const int port = m_listener->PortInUse();
     SslContextPtr attackerContext(SSL_CTX_new(TLS_client_method()));
     constexpr std::uint32_t Attacker = Localhost + 1;
@@ -557,6 +571,20 @@ TEST_P(ListenerFloodTest, AFloodFromOneAddressLeavesOthersServed)
     attacker.join();
     for (auto& held : flood)
         held.Close();
+    flood.clear();
+    attackerContext.reset();
+
+    // Every connection of the attacker's ends with its descriptor and thread; what stays is
+    // the served peers' sessions, handed over.
+    const std::size_t served = m_sink.requests.size();
+    EXPECT_TRUE(test::WaitUntil(
+        [&] {
+            return CountEntries("/proc/self/fd") <= descriptorsBefore + served &&
+                   CountEntries("/proc/self/task") <= threadsBefore;
+        },
+        15000))
+        << CountEntries("/proc/self/fd") << " descriptors, " << descriptorsBefore << " before; "
+        << CountEntries("/proc/self/task") << " threads, " << threadsBefore << " before";
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, ListenerFloodTest,
