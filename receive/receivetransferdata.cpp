@@ -218,6 +218,14 @@ void ReceiveTransfer::OnCompleted()
     m_progTimer.stop();
     m_unzipTimer.stop();
     m_view.abortEnabled = false;
+    if (m_worker.outcome() == Outcome::DestinationError) {
+        // The archive arrived whole but could not be unpacked (a full disk, a folder that
+        // cannot be written), and the component took back what it wrote. The archive is kept
+        // like a broken stream's: a resume once there is room asks for nothing more and
+        // unpacks it again.
+        ShowBroken(true);
+        return;
+    }
     m_view.progressPosition = m_view.progressMaximum;
     if (!m_tempArchivePath.isEmpty()) {
         QFile::remove(m_tempArchivePath);
@@ -233,10 +241,6 @@ void ReceiveTransfer::OnCompleted()
              tr("The received archive expands beyond the size the sender announced; "
                 "nothing of it was kept."),
              title);
-        return;
-    case Outcome::DestinationError:
-        Fail(tr("Disk write error"),
-             tr("Unable to write the received data to %1").arg(m_targetPath), title);
         return;
     default:
         Fail(tr("Decompression failed"),
@@ -263,7 +267,11 @@ void ReceiveTransfer::OnCompleted()
 void ReceiveTransfer::OnBroken()
 {
     m_worker.Join();
-    const bool diskError = m_worker.outcome() == Outcome::DiskWriteError;
+    ShowBroken(m_worker.outcome() == Outcome::DiskWriteError);
+}
+
+void ReceiveTransfer::ShowBroken(bool diskError)
+{
     emit bringToFront();
     m_progTimer.stop();
     SetIcon(TransferListModel::IconStopped);

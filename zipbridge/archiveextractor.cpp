@@ -1,5 +1,5 @@
-#include <cstdio>
 #include "zipbridge/archiveextractor.h"
+#include <cstdio>
 
 #include "zipbridge/entrypath.h"
 #include "zipbridge/threadlocale.h"
@@ -375,7 +375,9 @@ int ArchiveExtractor::Finish(int result, bool refusedSome)
         archive_read_free(m_reader);
         m_reader = nullptr;
     }
-    if (result == ZB_LIMIT_EXCEEDED)
+    // A half-written tree must not pass for a result: an overrun, and a destination that
+    // failed (a full disk), take back everything this call wrote.
+    if (result == ZB_LIMIT_EXCEEDED || result == ZB_DESTINATION_ERROR)
         RemoveWritten();
     m_progress.PublishFinal(m_written);
     if (result == ZB_OK && refusedSome)

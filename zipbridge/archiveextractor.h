@@ -18,7 +18,8 @@ namespace vantrel {
 // files are written, all below the destination: entries with unsafe names, links, devices and
 // entries that would pass through a link already on disk are refused (checked here, and again
 // by libarchive's secure-extraction flags) while the rest is extracted. Progress counts bytes
-// written. With a limit, going past it stops the extraction and removes what it wrote.
+// written. With a limit, going past it, or a destination that cannot be written (a full
+// disk), stops the extraction and removes what it wrote.
 class ArchiveExtractor
 {
 public:

@@ -47,7 +47,8 @@ ZIPBRIDGE_EXPORT int OrvakUnzipAllFolder(const char* archivePath, const char* de
                                          uint32_t* progress, uint32_t* cancel);
 
 /* Extraction bounded by `limitBytes` of output (the request's declared size): going past it
-   stops with ZB_LIMIT_EXCEEDED and removes what this call wrote. */
+   stops with ZB_LIMIT_EXCEEDED and removes what this call wrote; so does a destination that
+   cannot be written (ZB_DESTINATION_ERROR, for example a full disk). */
 ZIPBRIDGE_EXPORT int ZipBridgeUnzipSingleFileBounded(const char* archivePath,
                                                      const char* destinationFile,
                                                      uint32_t* progress, uint32_t* cancel,
