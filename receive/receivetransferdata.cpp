@@ -20,13 +20,23 @@ namespace vantrel {
 
 namespace {
 
-// Replaces `to` (the placeholder made for the name) in one step.
+// Replaces `to` (the placeholder made for the name) in one step. Across file systems (a Temp
+// folder on a disk of its own) the bytes are copied over it instead, and `from` goes only once
+// the copy is whole: a copy that fails (that disk full) leaves it where it was.
 bool MoveOver(const QString& from, const QString& to)
 {
+    namespace fs = std::filesystem;
+    const fs::path source(QFile::encodeName(from).toStdString());
+    const fs::path target(QFile::encodeName(to).toStdString());
     std::error_code error;
-    std::filesystem::rename(std::filesystem::path(QFile::encodeName(from).toStdString()),
-                            std::filesystem::path(QFile::encodeName(to).toStdString()), error);
-    return !error;
+    fs::rename(source, target, error);
+    if (!error)
+        return true;
+    if (error != std::errc::cross_device_link ||
+        !fs::copy_file(source, target, fs::copy_options::overwrite_existing, error))
+        return false;
+    fs::remove(source, error);
+    return true;
 }
 
 } // namespace

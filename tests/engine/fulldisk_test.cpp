@@ -36,6 +36,7 @@ enum class Disk
 {
     RuleFolder, // where the rule saves: a raw file's stream, or what an archive unpacks to
     Profile,    // the receiver's program folder, whose Temp holds the arriving archive
+    TempFolder, // only that Temp folder: the cache of partial archives is elsewhere
 };
 
 struct FullCase
@@ -61,6 +62,7 @@ const FullCase FullCases[] = {
     {"CompressedFileUnpackFillsTheFolder", false, true, Disk::RuleFolder, UnpackedSize,
      SendState::Completed},
     {"DirectoryFillsTemp", true, true, Disk::Profile, StreamedSize, SendState::Broken},
+    {"DirectoryFillsATempOfItsOwn", true, true, Disk::TempFolder, StreamedSize, SendState::Broken},
     {"DirectoryUnpackFillsTheFolder", true, true, Disk::RuleFolder, UnpackedSize,
      SendState::Completed},
 };
@@ -80,8 +82,10 @@ protected:
         const FullCase& c = GetParam();
         m_folder = Destination(QStringLiteral("auto"));
         QDir().mkpath(m_folder);
-        const QString diskFolder =
-            c.disk == Disk::RuleFolder ? m_folder : m_data.file(QStringLiteral("bob"));
+        const QString diskFolder = c.disk == Disk::RuleFolder ? m_folder
+                                   : c.disk == Disk::TempFolder
+                                       ? m_bob->folder().tempFolder()
+                                       : m_data.file(QStringLiteral("bob"));
         m_disk = std::make_unique<SmallDisk>(diskFolder, DiskSize);
         if (!m_disk->ok())
             GTEST_SKIP() << "This machine cannot mount a small file system, so the full disk "
@@ -103,8 +107,9 @@ protected:
 
     void TearDown() override
     {
-        TwoCopies::TearDown(); // nothing holds a file on the disk any more
+        // Unmounted first: a copy removes its own folders, in which the disk may sit.
         m_disk.reset();
+        TwoCopies::TearDown();
     }
 
     // The partial copy the receiver keeps: the destination itself (raw) or the cached archive.
@@ -142,7 +147,7 @@ TEST_P(FullDisk, InterruptsKeepsTheDataAndResumesOnceThereIsRoom)
 
     // Neither a success nor a vanished peer: the disk, said as such.
     TransferListModel& downloads = m_bob->downloads();
-    EXPECT_EQ(TopCell(downloads, Column::Status), QStringLiteral("Disk write error"))
+    EXPECT_EQ(TopCell(downloads, Column::Status).toStdString(), "Disk write error")
         << Describe(*m_bob);
     EXPECT_EQ(TopIcon(downloads), TransferListModel::IconStopped);
     EXPECT_EQ(m_bob->sounds().Count(Sound::Error), 1);
@@ -150,7 +155,7 @@ TEST_P(FullDisk, InterruptsKeepsTheDataAndResumesOnceThereIsRoom)
     EXPECT_TRUE(m_bob->messageBoxes().empty()) << Describe(*m_bob);
     ASSERT_TRUE(WaitForState(first, c.senderEnd)) << StatusOf(first);
     if (c.senderEnd == SendState::Broken) {
-        EXPECT_EQ(first->view().statusText, QStringLiteral("Status: Connection reset by peer"));
+        EXPECT_EQ(StatusOf(first), "Status: Connection reset by peer");
     }
 
     // What is kept is a true beginning of the stream; nothing half-unpacked is left.
@@ -163,7 +168,8 @@ TEST_P(FullDisk, InterruptsKeepsTheDataAndResumesOnceThereIsRoom)
         EXPECT_LT(partial, static_cast<std::uint32_t>(c.size));
         EXPECT_EQ(ReadAll(target), ReadAll(source).left(partial));
     }
-    EXPECT_EQ(TempFiles(*m_bob), QStringList());
+    EXPECT_EQ(TempFiles(*m_bob).join(u' ').toStdString(),
+              c.disk == Disk::TempFolder ? "filler.bin" : "");
     ASSERT_TRUE(WaitUntil([&] { return m_bob->hub().activeCount() == 0; }));
     first->Close();
 
@@ -175,7 +181,7 @@ TEST_P(FullDisk, InterruptsKeepsTheDataAndResumesOnceThereIsRoom)
     ASSERT_TRUE(again);
     ASSERT_TRUE(WaitForState(again, RecvState::Completed)) << StatusOf(again);
     ASSERT_TRUE(WaitForState(second, SendState::Completed)) << StatusOf(second);
-    EXPECT_EQ(TreeDifference(source, target), QString());
+    EXPECT_EQ(TreeDifference(source, target).toStdString(), "");
     // Only what was missing travelled: nothing at all when the whole archive was kept.
     const std::uint32_t missing = again->streamBytes() - partial;
     EXPECT_EQ(m_bob->counters().TakeAndReset().downloadBytes, missing);
@@ -183,7 +189,7 @@ TEST_P(FullDisk, InterruptsKeepsTheDataAndResumesOnceThereIsRoom)
         EXPECT_EQ(missing, 0u);
     }
     EXPECT_TRUE(m_bob->resumes().entries().empty());
-    EXPECT_EQ(TempFiles(*m_bob), QStringList());
+    EXPECT_EQ(TempFiles(*m_bob).join(u' ').toStdString(), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Disks, FullDisk, ::testing::ValuesIn(FullCases), CaseName());
@@ -209,15 +215,14 @@ TEST_F(TwoCopies, FullTempFolderFailsTheSendClearly)
     QPointer<SendTransfer> send = m_alice->OpenSend(source, true);
     EngineCopy::SendTo(*send, *m_bob);
     ASSERT_TRUE(WaitForState(send, SendState::Broken)) << StatusOf(send);
-    EXPECT_EQ(send->view().statusText,
-              QStringLiteral("Status: Not enough disk space to compress the data to send"));
+    EXPECT_EQ(StatusOf(send), "Status: Not enough disk space to compress the data to send");
     EXPECT_EQ(send->view().statusColour, SendTransfer::View::Colour::Failure);
     EXPECT_EQ(m_alice->sounds().Count(Sound::Error), 1);
-    EXPECT_EQ(TempFiles(*m_alice), QStringList{QStringLiteral("filler.bin")});
+    EXPECT_EQ(TempFiles(*m_alice).join(u' ').toStdString(), "filler.bin");
     // The receiver, waiting for data, saw the connection end; it may be gone already.
     ASSERT_TRUE(WaitUntil([&] { return m_bob->receives().size() == 1; }));
     ASSERT_TRUE(WaitForClosed(m_bob->receives().front()));
-    EXPECT_EQ(TopCell(m_bob->downloads(), Column::Status), QStringLiteral("Connection error"));
+    EXPECT_EQ(TopCell(m_bob->downloads(), Column::Status).toStdString(), "Connection error");
     EXPECT_FALSE(QFileInfo::exists(target));
 
     ASSERT_TRUE(disk.Free());
@@ -227,9 +232,9 @@ TEST_F(TwoCopies, FullTempFolderFailsTheSendClearly)
     QPointer<ReceiveTransfer> again = m_bob->WaitForReceive(2);
     ASSERT_TRUE(again);
     ASSERT_TRUE(WaitForState(again, RecvState::Completed)) << StatusOf(again);
-    EXPECT_EQ(TreeDifference(source, target), QString());
+    EXPECT_EQ(TreeDifference(source, target).toStdString(), "");
     send->Close();
-    EXPECT_EQ(TempFiles(*m_alice), QStringList());
+    EXPECT_EQ(TempFiles(*m_alice).join(u' ').toStdString(), "");
 }
 
 } // namespace
