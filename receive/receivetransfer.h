@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/base/runcounter.h"
 #include "core/base/rowref.h"
+#include "core/base/runcounter.h"
 #include "core/base/transferlistmodel.h"
 #include "core/base/transferservices.h"
 #include "net/incomingconnection.h"
@@ -139,6 +139,9 @@ private:
     void OnDecompressionStarted();
     void OnCompleted();
     void OnBroken();
+    // The interruption panel of a broken data phase, its data kept; `diskError` when the
+    // disk refused the data rather than the connection failing.
+    void ShowBroken(bool diskError);
     void ShowInterruption(const QString& text, bool aborted);
     // A failure that ends the transfer: red status, error sound, message box, then Close.
     void Fail(const QString& status, const QString& boxText, const QString& boxTitle);

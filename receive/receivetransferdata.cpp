@@ -20,13 +20,23 @@ namespace vantrel {
 
 namespace {
 
-// Replaces `to` (the placeholder made for the name) in one step.
+// Replaces `to` (the placeholder made for the name) in one step. Across file systems (a Temp
+// folder on a disk of its own) the bytes are copied over it instead, and `from` goes only once
+// the copy is whole: a copy that fails (that disk full) leaves it where it was.
 bool MoveOver(const QString& from, const QString& to)
 {
+    namespace fs = std::filesystem;
+    const fs::path source(QFile::encodeName(from).toStdString());
+    const fs::path target(QFile::encodeName(to).toStdString());
     std::error_code error;
-    std::filesystem::rename(std::filesystem::path(QFile::encodeName(from).toStdString()),
-                            std::filesystem::path(QFile::encodeName(to).toStdString()), error);
-    return !error;
+    fs::rename(source, target, error);
+    if (!error)
+        return true;
+    if (error != std::errc::cross_device_link ||
+        !fs::copy_file(source, target, fs::copy_options::overwrite_existing, error))
+        return false;
+    fs::remove(source, error);
+    return true;
 }
 
 } // namespace
@@ -218,6 +228,14 @@ void ReceiveTransfer::OnCompleted()
     m_progTimer.stop();
     m_unzipTimer.stop();
     m_view.abortEnabled = false;
+    if (m_worker.outcome() == Outcome::DestinationError) {
+        // The archive arrived whole but could not be unpacked (a full disk, a folder that
+        // cannot be written), and the component took back what it wrote. The archive is kept
+        // like a broken stream's: a resume once there is room asks for nothing more and
+        // unpacks it again.
+        ShowBroken(true);
+        return;
+    }
     m_view.progressPosition = m_view.progressMaximum;
     if (!m_tempArchivePath.isEmpty()) {
         QFile::remove(m_tempArchivePath);
@@ -233,10 +251,6 @@ void ReceiveTransfer::OnCompleted()
              tr("The received archive expands beyond the size the sender announced; "
                 "nothing of it was kept."),
              title);
-        return;
-    case Outcome::DestinationError:
-        Fail(tr("Disk write error"),
-             tr("Unable to write the received data to %1").arg(m_targetPath), title);
         return;
     default:
         Fail(tr("Decompression failed"),
@@ -263,7 +277,11 @@ void ReceiveTransfer::OnCompleted()
 void ReceiveTransfer::OnBroken()
 {
     m_worker.Join();
-    const bool diskError = m_worker.outcome() == Outcome::DiskWriteError;
+    ShowBroken(m_worker.outcome() == Outcome::DiskWriteError);
+}
+
+void ReceiveTransfer::ShowBroken(bool diskError)
+{
     emit bringToFront();
     m_progTimer.stop();
     SetIcon(TransferListModel::IconStopped);

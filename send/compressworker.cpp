@@ -66,6 +66,11 @@ void CompressWorker::Run()
                                                         &m_progress, &m_cancel)
                                      : m_zip->ZipSingleFile(archive.constData(), source.constData(),
                                                             &m_progress, &m_unusedOut, &m_cancel);
+    if (result != ZB_OK) {
+        // A partial archive is of no use to anyone, and on a full disk it holds the space.
+        DeleteArchive(m_archivePath);
+        m_noSpace.store(result == ZB_DESTINATION_ERROR, std::memory_order_relaxed);
+    }
     m_outcome.store(result == ZB_OK ? Outcome::Ready : Outcome::Failed, std::memory_order_release);
     if (m_finished)
         m_finished();

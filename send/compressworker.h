@@ -45,6 +45,9 @@ public:
     const QString& archivePath() const { return m_archivePath; }
     std::uint32_t progress() const; // source bytes consumed
     Outcome outcome() const { return m_outcome.load(std::memory_order_acquire); }
+    // Failed because the archive's disk is full (the partial archive is deleted on any
+    // failure). Read once outcome() is Failed.
+    bool noSpace() const { return m_noSpace.load(std::memory_order_relaxed); }
 
 private:
     void Run();
@@ -59,6 +62,7 @@ private:
     alignas(std::atomic_ref<std::uint32_t>::required_alignment) std::uint32_t m_cancel = 0;
     std::uint32_t m_unusedOut = 0;
     std::atomic<Outcome> m_outcome{Outcome::Running};
+    std::atomic<bool> m_noSpace{false};
     // Its stop raises the cancel word, which the component polls.
     WorkerThread m_worker{
         [this] { std::atomic_ref<std::uint32_t>(m_cancel).store(1, std::memory_order_release); }};

@@ -164,7 +164,9 @@ void SendTransfer::CompressTick()
         }
         if (outcome == CompressWorker::Outcome::Failed) {
             m_compressTimer.stop();
-            FailBeforeData(tr("Status: Unable to compress the data to send"));
+            FailBeforeData(m_compress && m_compress->noSpace()
+                               ? tr("Status: Not enough disk space to compress the data to send")
+                               : tr("Status: Unable to compress the data to send"));
             return;
         }
     }

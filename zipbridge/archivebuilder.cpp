@@ -123,7 +123,7 @@ int ArchiveBuilder::WriteHeader(const SourceEntry& source, bool isDirectory, boo
         archive_write_zip_set_compression_deflate(m_archive);
     const int rc = archive_write_header(m_archive, entry);
     archive_entry_free(entry);
-    return rc < ARCHIVE_WARN ? ZB_ARCHIVE_ERROR : ZB_OK;
+    return rc < ARCHIVE_WARN ? WriteFailure() : ZB_OK;
 }
 
 int ArchiveBuilder::AddDirectory(const SourceEntry& entry)
@@ -178,7 +178,7 @@ int ArchiveBuilder::CopyData(int sourceFd, std::uint64_t length)
         const la_ssize_t written =
             archive_write_data(m_archive, m_buffer.data(), static_cast<std::size_t>(got));
         if (written != got)
-            return ZB_ARCHIVE_ERROR;
+            return WriteFailure();
         remaining -= static_cast<std::uint64_t>(got);
         m_consumed += static_cast<std::uint64_t>(got);
         // The total itself is kept back until the archive is closed: it means "ready".
@@ -186,6 +186,13 @@ int ArchiveBuilder::CopyData(int sourceFd, std::uint64_t length)
             m_progress.Publish(std::min(m_consumed, m_total - 1));
     }
     return ZB_OK;
+}
+
+int ArchiveBuilder::WriteFailure() const
+{
+    // A full disk is the caller's to report as such; any other failure is the archive's.
+    return m_writeErrno == ENOSPC || m_writeErrno == EDQUOT ? ZB_DESTINATION_ERROR
+                                                            : ZB_ARCHIVE_ERROR;
 }
 
 int ArchiveBuilder::Finish()
@@ -201,7 +208,7 @@ int ArchiveBuilder::Finish()
     m_archive = nullptr;
     if (closed != ARCHIVE_OK || !ZipHeaderFixup::Apply(m_fd)) {
         Abandon();
-        return ZB_ARCHIVE_ERROR;
+        return WriteFailure();
     }
     struct stat st = {};
     if (fstat(m_fd, &st) == 0)

@@ -48,6 +48,8 @@ private:
                               std::size_t length);
     int WriteHeader(const SourceEntry& entry, bool isDirectory, bool store);
     int CopyData(int sourceFd, std::uint64_t length);
+    // The result of a failed write: ZB_DESTINATION_ERROR when the archive's disk is full.
+    int WriteFailure() const;
     void Abandon();
 
     ProgressCounter m_progress;

@@ -396,7 +396,9 @@ int ArchiveExtractor::Finish(int result, bool refusedSome)
         archive_read_free(m_reader);
         m_reader = nullptr;
     }
-    if (result == ZB_LIMIT_EXCEEDED || m_damaged)
+    // A half-written tree must not pass for a result: an overrun, a damaged entry and a
+    // destination that failed (a full disk) take back everything this call wrote.
+    if (result == ZB_LIMIT_EXCEEDED || result == ZB_DESTINATION_ERROR || m_damaged)
         RemoveWritten();
     m_progress.PublishFinal(m_written);
     if (result == ZB_OK && refusedSome)

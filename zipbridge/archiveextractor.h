@@ -18,10 +18,10 @@ namespace vantrel {
 // files are written, all below the destination: entries with unsafe names, links, devices and
 // entries that would pass through a link already on disk are refused (checked here, and again
 // by libarchive's secure-extraction flags) while the rest is extracted. Progress counts bytes
-// written. With a limit, going past it stops the extraction and removes what it wrote; so does
-// an entry whose data disagrees with its stated size or checksum. A file's length comes only
-// from the bytes written, and an entry counts toward the limit by the larger of its stated
-// size and what it wrote.
+// written. Going past the limit, an entry whose data disagrees with its stated size or
+// checksum, or a destination that cannot be written (a full disk) stops the extraction and
+// removes what it wrote. A file's length comes only from the bytes written, and an entry counts
+// toward the limit by the larger of its stated size and what it wrote.
 class ArchiveExtractor
 {
 public:

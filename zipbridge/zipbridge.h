@@ -47,9 +47,10 @@ ZIPBRIDGE_EXPORT int OrvakUnzipAllFolder(const char* archivePath, const char* de
                                          uint32_t* progress, uint32_t* cancel);
 
 /* Extraction bounded by `limitBytes` of output (the request's declared size): going past it
-   stops with ZB_LIMIT_EXCEEDED and removes what this call wrote. An entry counts by the larger
-   of its stated size and its data. An entry whose data disagrees with its stated size or
-   checksum fails with ZB_ARCHIVE_ERROR, and what this call wrote is removed too; this holds
+   stops with ZB_LIMIT_EXCEEDED and removes what this call wrote; so does a destination that
+   cannot be written (ZB_DESTINATION_ERROR, for example a full disk). An entry counts by the
+   larger of its stated size and its data. An entry whose data disagrees with its stated size
+   or checksum fails with ZB_ARCHIVE_ERROR, and what this call wrote is removed too; this holds
    for every extraction, bounded or not. */
 ZIPBRIDGE_EXPORT int ZipBridgeUnzipSingleFileBounded(const char* archivePath,
                                                      const char* destinationFile,

@@ -163,6 +163,48 @@ TEST_F(ArchiveReceive, ArchiveLargerThanAnnouncedFailsAndLeavesNothing)
     EXPECT_TRUE(TempFiles().isEmpty());
 }
 
+// An archive that arrived whole but cannot be unpacked for lack of room is neither a success
+// nor a damaged archive: the transfer is interrupted, nothing half-unpacked stays, and the
+// whole archive is kept for a resume, which then has nothing left to ask for.
+TEST_F(ArchiveReceive, UnpackingTheDiskRefusesKeepsTheWholeArchiveForAResume)
+{
+    m_data.write(QStringLiteral("src/zeros"), QByteArray(4 * 1024 * 1024, '\0'));
+    const QByteArray archive = ZipFile(m_data.file(QStringLiteral("src/zeros")));
+    ASSERT_LT(archive.size(), 100000);
+
+    auto sender = Sender(Request("zeros", 0, 1, 4 * 1024 * 1024, 0));
+    auto transfer = Open(*sender);
+    sender->Start(ScriptedSender::Stream(archive, false));
+    // Files of this process may not grow past 300 KiB: the archive fits, what it holds not.
+    rlimit before{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = before;
+    limited.rlim_cur = 300 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const QString target = m_data.file(QStringLiteral("zeros"));
+    transfer->Accept(target);
+    const bool interrupted = WaitForState(*transfer, State::Interrupted);
+    setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, previousHandler);
+    ASSERT_TRUE(interrupted) << transfer->view().statusText.toStdString();
+
+    EXPECT_EQ(transfer->view().statusText, QStringLiteral("Disk write error"));
+    EXPECT_EQ(transfer->view().interruptionText,
+              QStringLiteral("Unable to write the received data to disk!"));
+    EXPECT_EQ(m_downloads.StateIcon(m_downloads.IdAt(0)), TransferListModel::IconStopped);
+    EXPECT_EQ(m_sounds.played.back(), Sound::Error);
+    EXPECT_TRUE(m_boxes.empty());
+    EXPECT_FALSE(QFileInfo::exists(target));
+
+    transfer->SaveForLaterResume();
+    EXPECT_EQ(transfer->state(), State::Closed);
+    ASSERT_EQ(m_resumes->entries().size(), 1u);
+    EXPECT_EQ(m_resumes->entries()[0].actualSize, static_cast<std::uint32_t>(archive.size()));
+    EXPECT_EQ(ReadAll(m_resumes->EntryFile(m_resumes->entries()[0].id)), archive);
+    EXPECT_TRUE(TempFiles().isEmpty());
+}
+
 // What the component reports decides the outcome: entries it refused are skipped (the rest
 // completes, saying so); an archive it cannot read is a failure, never "Completed".
 QByteArray HostileArchive()

@@ -1,5 +1,6 @@
 // Extraction of archives that may be hostile, damaged or larger than announced, and of
 // destinations that cannot take the data.
+#include "tests/support/smalldisk.h"
 #include "tests/support/tempprofile.h"
 #include "tests/zipbridge/zipfixtures.h"
 #include "zipbridge/zipbridge.h"
@@ -318,6 +319,41 @@ TEST_F(ZipBridgeSafetyTest, AFullDiskIsReportedOnBothSides)
               ZB_ARCHIVE_ERROR);
     EXPECT_EQ(run({QStringLiteral("unzip"), q(P("big.zip")), q(P("dest"))}), ZB_DESTINATION_ERROR);
     EXPECT_EQ(run({QStringLiteral("unzipfile"), q(P("big.zip")), q(P("dest/one.bin"))}),
+              ZB_DESTINATION_ERROR);
+}
+
+// A real full disk, in the calling process: an extraction that runs out of room takes back
+// what it wrote (a half tree must not pass for a result), and a full disk under the archive
+// being made is told apart from a damaged one.
+TEST_F(ZipBridgeSafetyTest, AFullDiskLeavesNothingHalfWritten)
+{
+    SmallDisk disk(QString::fromStdString(P("disk")), 2 << 20);
+    if (!disk.ok())
+        GTEST_SKIP() << "This machine cannot mount a small file system, so the full disk test "
+                        "does not run: "
+                     << disk.error().toStdString();
+    const std::string payload = RandomBytes(1 << 20, 23);
+    CraftArchive(P("tree.zip"), {{"a/", 'd', ""},
+                                 {"a/one.bin", 'f', payload},
+                                 {"a/b/two.bin", 'f', payload},
+                                 {"a/b/c/three.bin", 'f', payload}});
+    CraftArchive(P("file.zip"), {{"f.bin", 'f', payload + payload + payload}});
+    WriteFile(P("src.bin"), payload + payload + payload);
+
+    const std::string dest = P("disk/dest");
+    MakeDirs(dest);
+    WriteFile(dest + "/keep.txt", "mine");
+    const std::uint64_t limit = 8 << 20;
+    EXPECT_EQ(UnzipTree(P("tree.zip"), dest, limit), ZB_DESTINATION_ERROR);
+    EXPECT_EQ(UnzipTree(P("tree.zip"), dest + "/new", limit), ZB_DESTINATION_ERROR);
+    EXPECT_EQ(UnzipFile(P("file.zip"), dest + "/f.bin", limit), ZB_DESTINATION_ERROR);
+    const auto left = Snapshot(dest);
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left.begin()->first, "keep.txt");
+
+    std::uint32_t progress = 0, unused = 0, cancel = 0;
+    EXPECT_EQ(OrvakZipSingleFile(P("disk/out.zip").c_str(), P("src.bin").c_str(), &progress,
+                                 &unused, &cancel),
               ZB_DESTINATION_ERROR);
 }
 
