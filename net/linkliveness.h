@@ -3,10 +3,10 @@
 namespace vantrel {
 
 // How a connection notices a peer that vanished without a word (its machine lost power, a
-// cable pulled, a link that drops everything): the kernel probes an idle connection and
-// gives up on data the peer never acknowledges. Nothing here reads the clock of a phase, so
-// a person deciding on a request, a compressor building an archive or an idle tunnel whose
-// peer still answers at TCP level is never cut off.
+// cable was pulled, a link drops everything): the kernel probes a quiet connection and gives
+// up on data the peer never acknowledges. No phase has a read deadline, so a person deciding
+// on a request, a compressor building an archive or an idle tunnel never ends a connection
+// whose peer is still there: its kernel answers every probe.
 class LinkLiveness
 {
 public:
@@ -22,12 +22,12 @@ public:
         int userTimeoutMs;
     };
 
-    // A silent peer is given up within about 45 s, well under the minute a user waits for
-    // a stalled transfer to turn into a resumable interruption: an idle reader hears
-    // nothing for 15 s, then 6 probes 5 s apart go unanswered; a writer's unacknowledged
-    // data waits no longer than the same 45 s. Short outages (a Wi-Fi hand-over, a router
-    // restart) stay well inside that and do not end a transfer. 45 s is also the longest
-    // a peer that is alive may hold its receive window shut while we have data to send.
+    // A silent peer is given up within about 45 s, so that a stalled transfer turns into a
+    // resumable interruption in well under a minute on both sides: a reader hears nothing for
+    // 15 s, then 6 probes 5 s apart go unanswered; a writer's unacknowledged data waits no
+    // longer than the same 45 s. An outage of a few seconds (a wireless hand-over) ends
+    // nothing. The price: a peer that is alive but keeps its receive window shut for 45 s
+    // while we have data for it is given up too.
     static constexpr Figures Standard{15, 5, 6, 45000};
 
     // Turns the probes and the write limit on for one connected TCP socket, with the
