@@ -1,5 +1,6 @@
 #include "net/securechannel.h"
 
+#include "net/linkliveness.h"
 #include "net/opensslhandles.h"
 #include "net/tlssessionimpl.h"
 #include "net/workerstop.h"
@@ -229,6 +230,7 @@ std::unique_ptr<TlsSession> AcceptSession(ServerContext& context, int socketFd, 
     if (socketFd < 0)
         return nullptr;
     SetNoDelay(socketFd);
+    LinkLiveness::Watch(socketFd);
     ossl::SslPtr ssl(SSL_new(context.impl()->ctx.get()));
     if (!ssl || !BindSocket(ssl.get(), socketFd)) {
         ERR_clear_error();
@@ -287,6 +289,7 @@ ConnectResult ConnectSession(ClientContext& context, const QString& trustListFil
         return result;
     }
     SetNoDelay(socket.get());
+    LinkLiveness::Watch(socket.get());
 
     if (step)
         step(ConnectStep::HandShaking);

@@ -26,7 +26,8 @@ std::unique_ptr<ServerContext> CreateServerContext(const QString& certFile, cons
 
 // Server handshake on an accepted socket. Takes the socket: on failure it is closed.
 // The stop, when given, lets another thread cut a stalled handshake short; the socket is
-// attached to it only while the handshake runs.
+// attached to it only while the handshake runs. The socket is watched for a vanished peer
+// (LinkLiveness).
 std::unique_ptr<TlsSession> AcceptSession(ServerContext& context, int socketFd,
                                           WorkerStop* stop = nullptr);
 
@@ -60,7 +61,8 @@ struct ConnectResult
 // has come; a failure says where. `stop` may cut a blocked connect or
 // handshake short; the socket is attached to it only during the call (attach the session's
 // socket again to make later blocking reads stoppable). A server that fails verification
-// gets a TLS close and never a record.
+// gets a TLS close and never a record. Once connected, the socket is watched for a vanished
+// peer (LinkLiveness).
 ConnectResult ConnectSession(ClientContext& context, const QString& trustListFile,
                              std::uint32_t ipv4HostOrder, std::uint16_t port,
                              const std::function<void(ConnectStep)>& step,

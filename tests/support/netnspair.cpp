@@ -112,12 +112,17 @@ bool NetnsPair::RunHere(const QStringList& command, const QByteArray& input)
     return true;
 }
 
-bool NetnsPair::DropInboundConnections(Side side)
+bool NetnsPair::RunNft(Side side, const QByteArray& script)
 {
     if (QStandardPaths::findExecutable(QStringLiteral("nft")).isEmpty()) {
         m_error = QStringLiteral("nftables ('nft') is not installed");
         return false;
     }
+    return Run(side, {QStringLiteral("nft"), QStringLiteral("-f"), QStringLiteral("-")}, script);
+}
+
+bool NetnsPair::DropInboundConnections(Side side)
+{
     // Answers to the side's own connections pass; every connection begun from outside is
     // dropped without a word, as a firewall in front of a home network does.
     const QByteArray rules = "table inet inbound_guard {\n"
@@ -128,7 +133,27 @@ bool NetnsPair::DropInboundConnections(Side side)
                              "    ct state new drop\n"
                              "  }\n"
                              "}\n";
-    return Run(side, {QStringLiteral("nft"), QStringLiteral("-f"), QStringLiteral("-")}, rules);
+    return RunNft(side, rules);
+}
+
+bool NetnsPair::DropEverything(Side side)
+{
+    const QByteArray rules = "table inet silent_link {\n"
+                             "  chain input {\n"
+                             "    type filter hook input priority -10; policy drop;\n"
+                             "    iifname \"lo\" accept\n"
+                             "  }\n"
+                             "  chain output {\n"
+                             "    type filter hook output priority -10; policy drop;\n"
+                             "    oifname \"lo\" accept\n"
+                             "  }\n"
+                             "}\n";
+    return RunNft(side, rules);
+}
+
+bool NetnsPair::AllowEverything(Side side)
+{
+    return RunNft(side, "delete table inet silent_link\n");
 }
 
 } // namespace vantrel::test

@@ -39,8 +39,14 @@ public:
     // The far side drops every inbound connection that is not an answer to one of its own
     // (nftables); its own outgoing connections still work.
     bool DropInboundConnections(Side side);
+    // The side's link goes silent: every packet in and out over the veth pair is dropped
+    // without a word (no reset, no ICMP), as when the machine behind it vanishes. Loopback
+    // inside the namespace still works. AllowEverything lifts it again.
+    bool DropEverything(Side side);
+    bool AllowEverything(Side side);
 
 private:
+    bool RunNft(Side side, const QByteArray& script);
     bool RunHere(const QStringList& command, const QByteArray& input = QByteArray());
 
     QString m_near;

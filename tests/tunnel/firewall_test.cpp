@@ -5,12 +5,11 @@
 #include "tests/engine/twocopies.h"
 #include "tests/support/netnspair.h"
 #include "tests/support/tempprofile.h"
+#include "tests/tunnel/copyinnamespace.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QThread>
 
 #include <memory>
@@ -19,8 +18,6 @@ namespace vantrel::test {
 namespace {
 
 using Side = NetnsPair::Side;
-
-constexpr int AnswerTimeoutMs = 90000;
 
 QString Word(const char* text)
 {
@@ -31,81 +28,6 @@ QStringList Words(const char* text)
 {
     return Word(text).split(QLatin1Char(' '));
 }
-
-// A copy of the engine running as a program of its own inside one namespace.
-class NamespacedCopy
-{
-public:
-    NamespacedCopy(NetnsPair& pair, Side side, const QString& nick, const QString& home,
-                   const QString& acceptInto)
-    {
-        const QStringList command = pair.Inside(
-            side, {QStringLiteral(VANTREL_NAMESPACED_COPY), QStringLiteral("--home"), home,
-                   QStringLiteral("--nick"), nick, QStringLiteral("--accept-into"), acceptInto});
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("VANTREL_BUILD_DIR"), BuildFolder());
-        m_process.setProcessEnvironment(environment);
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(command.front(), command.mid(1));
-        const QStringList ready = ReadLine().split(QLatin1Char('\t'));
-        if (ready.value(0) == QLatin1String("READY")) {
-            m_port = ready.value(1).toInt();
-            m_authority = ready.value(2);
-        } else {
-            m_error = ready.join(QLatin1Char(' '));
-        }
-    }
-
-    ~NamespacedCopy()
-    {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        m_process.write("quit\n");
-        if (!m_process.waitForFinished(20000)) {
-            m_process.kill();
-            m_process.waitForFinished();
-        }
-    }
-
-    bool ok() const { return m_port > 0; }
-    const QString& error() const { return m_error; }
-    int port() const { return m_port; }
-    const QString& authority() const { return m_authority; }
-
-    // One command; its "RESULT" line's text.
-    QString Ask(const QStringList& fields)
-    {
-        m_process.write((fields.join(QLatin1Char('\t')) + QLatin1Char('\n')).toUtf8());
-        const QString line = ReadLine();
-        return line.section(QLatin1Char('\t'), 1);
-    }
-
-    // The tunnel list, each row as "type host nick status".
-    QStringList Tunnels()
-    {
-        m_process.write("tunnels\n");
-        QStringList rows;
-        for (QString line = ReadLine(); line.startsWith(QLatin1String("ROW\t")); line = ReadLine())
-            rows << line.section(QLatin1Char('\t'), 1).replace(QLatin1Char('\t'), QLatin1Char(' '));
-        return rows;
-    }
-
-private:
-    QString ReadLine()
-    {
-        while (!m_process.canReadLine()) {
-            if (m_process.state() == QProcess::NotRunning ||
-                !m_process.waitForReadyRead(AnswerTimeoutMs))
-                return QStringLiteral("(no answer)");
-        }
-        return QString::fromUtf8(m_process.readLine()).trimmed();
-    }
-
-    QProcess m_process;
-    int m_port = 0;
-    QString m_authority;
-    QString m_error;
-};
 
 TEST(Firewall, ATunnelCarriesWhatADirectSendCannotDeliver)
 {
@@ -129,10 +51,10 @@ TEST(Firewall, ATunnelCarriesWhatADirectSendCannotDeliver)
     const QString received = data.file(QStringLiteral("received"));
     QDir().mkpath(received);
 
-    NamespacedCopy sender(pair, Side::Near, QStringLiteral("Alice"),
-                          data.file(QStringLiteral("alice")), data.file(QStringLiteral("unused")));
-    NamespacedCopy receiver(pair, Side::Far, QStringLiteral("Bob"),
-                            data.file(QStringLiteral("bob")), received);
+    CopyInNamespace sender(pair, Side::Near, QStringLiteral("Alice"),
+                           data.file(QStringLiteral("alice")), data.file(QStringLiteral("unused")));
+    CopyInNamespace receiver(pair, Side::Far, QStringLiteral("Bob"),
+                             data.file(QStringLiteral("bob")), received);
     ASSERT_TRUE(sender.ok()) << sender.error().toStdString();
     ASSERT_TRUE(receiver.ok()) << receiver.error().toStdString();
     ASSERT_EQ(sender.Ask({Word("trust"), receiver.authority()}), QStringLiteral("trusted"));

@@ -1,21 +1,29 @@
-// One running copy of the engine driven line by line over standard input, so
-// that a test can run copies in network namespaces of its own. Commands (fields
-// separated by tabs):
-//   trust <authority file>        trust that authority for outgoing connections
-//   send <host text> <path>       a direct send, raw
-//   open <host text>              open a receive tunnel to that copy
-//   tunnelsend <host> <path>      a send through the newest open tunnel from
-//   <host> tunnels                       the tunnel list, one "ROW" line per
-//   row, then "END" quit
-// Every command but "tunnels" answers with one line "RESULT <status text>".
-// Each request that arrives is accepted into the folder given with
+// One running copy of the engine driven line by line over standard input, so that a test can
+// run copies in network namespaces of its own. Commands (fields separated by tabs):
+//   trust <authority file>           trust that authority for outgoing connections
+//   send <host text> <path>          a direct send, raw
+//   open <host text>                 open a receive tunnel to that copy
+//   tunnelsend <host> <path>         a send through the newest open tunnel from <host>
+//   tunnels                          the tunnel list, one "ROW" line per row, then "END"
+//   rule <host> <folder>             an auto-receive rule for requests from <host>
+//   start <host text> <path> <kb>    a direct raw send with a band limit (Kb/sec), answered
+//                                    at once with "started"
+//   sendstate                        the newest send: state, status line, UPLOADS row status
+//   receivestate                     the newest receive: state ("gone" once the hub let it
+//                                    go), status line, DOWNLOADS row status
+//   takecounts                       bytes received and sent since the last takecounts
+//   quit
+// Every command but "tunnels" answers with one line "RESULT <text>" (fields separated by
+// tabs). Each request that no auto-receive rule takes is accepted into the folder given with
 // --accept-into.
 #include "core/base/handoverlock.h"
 #include "core/installation.h"
 #include "core/transferhub.h"
+#include "receive/autoreceiverules.h"
 #include "receive/receivetransfer.h"
 #include "send/sendinputs.h"
 #include "send/sendtransfer.h"
+#include "stats/ratecounters.h"
 #include "tests/support/enginecopy.h"
 #include "tests/support/tempprofile.h"
 #include "tunnel/tunnellist.h"
@@ -67,13 +75,67 @@ bool SendEnded(const QPointer<SendTransfer>& send)
     return send->view().statusColour == SendView::Colour::Failure;
 }
 
+QString StateWord(SendTransfer::State state)
+{
+    switch (state) {
+    case SendTransfer::State::Preparing:
+        return QStringLiteral("Preparing");
+    case SendTransfer::State::Connecting:
+        return QStringLiteral("Connecting");
+    case SendTransfer::State::Refused:
+        return QStringLiteral("Refused");
+    case SendTransfer::State::WaitingForArchive:
+        return QStringLiteral("WaitingForArchive");
+    case SendTransfer::State::Streaming:
+        return QStringLiteral("Streaming");
+    case SendTransfer::State::Broken:
+        return QStringLiteral("Broken");
+    case SendTransfer::State::Completed:
+        return QStringLiteral("Completed");
+    case SendTransfer::State::Closed:
+        break;
+    }
+    return QStringLiteral("Closed");
+}
+
+QString StateWord(ReceiveTransfer::State state)
+{
+    switch (state) {
+    case ReceiveTransfer::State::Pending:
+        return QStringLiteral("Pending");
+    case ReceiveTransfer::State::ResumeQuestion:
+        return QStringLiteral("ResumeQuestion");
+    case ReceiveTransfer::State::WaitingForData:
+        return QStringLiteral("WaitingForData");
+    case ReceiveTransfer::State::Receiving:
+        return QStringLiteral("Receiving");
+    case ReceiveTransfer::State::Decompressing:
+        return QStringLiteral("Decompressing");
+    case ReceiveTransfer::State::Completed:
+        return QStringLiteral("Completed");
+    case ReceiveTransfer::State::Interrupted:
+        return QStringLiteral("Interrupted");
+    case ReceiveTransfer::State::Failed:
+        return QStringLiteral("Failed");
+    case ReceiveTransfer::State::Closed:
+        break;
+    }
+    return QStringLiteral("Closed");
+}
+
+QString TopStatus(TransferListModel& list)
+{
+    return list.rowCount() > 0 ? list.Cell(list.IdAt(0), TransferListModel::Status) : QString();
+}
+
 class Peer
 {
 public:
     Peer(EngineCopy& copy, const QString& acceptInto) : m_copy(copy), m_acceptInto(acceptInto)
     {
         QObject::connect(&copy, &EngineCopy::receiveOpened, [this](ReceiveTransfer* receive) {
-            receive->Accept(QDir(m_acceptInto).filePath(receive->proposedName()));
+            if (!receive->isAutoReceive())
+                receive->Accept(QDir(m_acceptInto).filePath(receive->proposedName()));
         });
     }
 
@@ -100,6 +162,37 @@ public:
                     break;
                 }
             Send(fields.value(2), inputs);
+        } else if (command == QLatin1String("rule")) {
+            const bool ok =
+                m_copy.rules().Add({fields.value(1), fields.value(2), QStringLiteral("0")}) ==
+                AutoReceiveRules::Check::Ok;
+            Say(QStringLiteral("RESULT\t") +
+                (ok ? QStringLiteral("added") : QStringLiteral("refused")));
+        } else if (command == QLatin1String("start")) {
+            SendInputs inputs;
+            inputs.hostText = fields.value(1);
+            QPointer<SendTransfer> send = m_copy.OpenSend(fields.value(2), false);
+            send->SetBandLimit(fields.value(3).toUInt());
+            send->Send(inputs);
+            Say(QStringLiteral("RESULT\tstarted"));
+        } else if (command == QLatin1String("sendstate")) {
+            const QPointer<SendTransfer> send =
+                m_copy.sends().empty() ? nullptr : m_copy.sends().back();
+            Say(QStringList{QStringLiteral("RESULT"),
+                            send ? StateWord(send->state()) : QStringLiteral("gone"),
+                            send ? send->view().statusText : QString(), TopStatus(m_copy.uploads())}
+                    .join(QLatin1Char('\t')));
+        } else if (command == QLatin1String("receivestate")) {
+            const QPointer<ReceiveTransfer> receive =
+                m_copy.receives().empty() ? nullptr : m_copy.receives().back();
+            Say(QStringList{QStringLiteral("RESULT"),
+                            receive ? StateWord(receive->state()) : QStringLiteral("gone"),
+                            receive ? receive->view().statusText : QString(),
+                            TopStatus(m_copy.downloads())}
+                    .join(QLatin1Char('\t')));
+        } else if (command == QLatin1String("takecounts")) {
+            const RateCounters::Taken taken = m_copy.counters().TakeAndReset();
+            Say(QStringLiteral("RESULT\t%1\t%2").arg(taken.downloadBytes).arg(taken.uploadBytes));
         } else if (command == QLatin1String("open")) {
             Open(fields.value(1));
         } else if (command == QLatin1String("tunnels")) {

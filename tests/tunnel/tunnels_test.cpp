@@ -1,6 +1,7 @@
 // Receive tunnels between two complete copies over loopback TLS: Bob (the receiver, as if
 // behind a firewall) opens tunnels to Alice (the sender), who sends through them.
 #include "core/transferhub.h"
+#include "net/linkliveness.h"
 #include "send/recenthosts.h"
 #include "tests/engine/rawpeer.h"
 #include "tests/engine/twocopies.h"
@@ -252,6 +253,40 @@ TEST_F(Tunnels, ProbeFindsAClosedPeerOnTheTimerAndOnDemand)
         bobList().ClearInactive();
         ASSERT_TRUE(aliceList().rows().empty());
     }
+}
+
+// Short probes show within seconds what the standard figures do within a minute: a peer that
+// is alive answers every probe, so neither an idle registered tunnel nor a sender awaiting the
+// receiving user's answer is cut off, however long either stays quiet.
+TEST_F(Tunnels, ProbesEndNeitherAnIdleTunnelNorAnUnansweredRequestOfALivePeer)
+{
+    struct StandardFiguresAfterwards
+    {
+        ~StandardFiguresAfterwards() { LinkLiveness::Use(LinkLiveness::Standard); }
+    } restore;
+    // Given up after 2 s without an answer; the first probe after 1 s of quiet.
+    LinkLiveness::Use({1, 1, 2, 2000});
+    OpenToAlice(1);
+    const QString name = QStringLiteral("late.bin");
+    WriteFile(Source(name), RandomData(300000, 9));
+    QPointer<SendTransfer> send = m_alice->OpenSend(Source(name), false);
+    EngineCopy::SendTo(*send, *m_bob);
+    QPointer<ReceiveTransfer> receive = m_bob->WaitForReceive(1);
+    ASSERT_TRUE(receive);
+
+    WaitUntil([] { return false; }, 5000); // quiet through several rounds of probes
+    aliceList().ProbeAll();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(aliceList().rows()[0].status(), QStringLiteral("Open"));
+    EXPECT_EQ(bobList().rows()[0].status(), QStringLiteral("Open"));
+    ASSERT_EQ(receive->state(), ReceiveTransfer::State::Pending) << StatusOf(receive);
+    ASSERT_EQ(send->state(), SendTransfer::State::Connecting) << StatusOf(send);
+
+    receive->Accept(Destination(name));
+    ASSERT_TRUE(WaitForState(send, SendTransfer::State::Completed)) << StatusOf(send);
+    ASSERT_TRUE(WaitForState(receive, ReceiveTransfer::State::Completed)) << StatusOf(receive);
+    EXPECT_EQ(TreeDifference(Source(name), Destination(name)), QString());
+    SendThrough(aliceList().TunnelChoices().value(0), QStringLiteral("through.bin"), 2);
 }
 
 TEST_F(Tunnels, RequestOfAnotherVersionOnAnOutgoingTunnelIsAnswered)
