@@ -99,9 +99,10 @@ protected:
 
 TEST_F(Load, FiftyTransfersAtOnceEndAsTheyShouldAndLeaveNothingBehind)
 {
-    TransferLoad load(*m_alice, *m_bob, m_data.file(QStringLiteral("load")));
+    TransferLoad load(m_alice.get(), m_bob.get(), m_data.file(QStringLiteral("load")));
+    load.WriteSources();
     QString error;
-    ASSERT_TRUE(load.Prepare(&error)) << error.toStdString();
+    ASSERT_TRUE(load.AddRule(&error)) << error.toStdString();
     ASSERT_GT(load.totalBytes(), MemoryGrowthBoundKiB * 1024);
 
     // Everything the copies hold while idle, before the load.

@@ -2,6 +2,7 @@
 
 #include "core/transferhub.h"
 #include "receive/autoreceiverules.h"
+#include "send/sendinputs.h"
 #include "tests/support/enginecopy.h"
 #include "tests/support/processfigures.h"
 #include "tests/support/tempprofile.h"
@@ -83,10 +84,13 @@ const char* KindName(TransferLoad::Kind kind)
 
 } // namespace
 
-TransferLoad::TransferLoad(EngineCopy& sender, EngineCopy& receiver, QString dataFolder, int scale)
-    : m_sender(sender), m_receiver(receiver), m_dataFolder(std::move(dataFolder)),
-      m_scale(std::max(scale, 1))
+TransferLoad::TransferLoad(EngineCopy* sender, EngineCopy* receiver, QString dataFolder, int scale,
+                           QString receiverHost)
+    : m_sender(sender), m_receiver(receiver), m_receiverHost(std::move(receiverHost)),
+      m_dataFolder(std::move(dataFolder)), m_scale(std::max(scale, 1))
 {
+    if (m_receiver && m_receiverHost.isEmpty())
+        m_receiverHost = m_receiver->hostText();
     for (int i = 0; i < Count; ++i) {
         Item item;
         item.kind = static_cast<Kind>(i % 3);
@@ -147,13 +151,17 @@ void TransferLoad::WriteSource(const Item& item)
     }
 }
 
-bool TransferLoad::Prepare(QString* error)
+void TransferLoad::WriteSources()
 {
     m_totalBytes = 0;
     for (const Item& item : m_items)
         WriteSource(item);
+}
+
+bool TransferLoad::AddRule(QString* error)
+{
     QDir().mkpath(incomingFolder());
-    const AutoReceiveRules::Check added = m_receiver.rules().Add(
+    const AutoReceiveRules::Check added = m_receiver->rules().Add(
         {QStringLiteral("127.0.0.1"), incomingFolder(), QStringLiteral("0")});
     if (added != AutoReceiveRules::Check::Ok) {
         *error = QStringLiteral("the auto-receive rule was not taken");
@@ -197,18 +205,19 @@ bool TransferLoad::Step()
     for (Item& item : m_items) {
         ReceiveTransfer* const receive = item.receive;
         SendTransfer* const send = item.send;
-        if (item.ending != Ending::Completes && !item.aborted && receive &&
-            receive->state() == RecvState::Receiving &&
-            receive->receivedBytes() >= AbortAfterBytes) {
+        // The receiver's count where it runs here: then it surely holds that much.
+        const bool due = item.ending != Ending::Completes && !item.aborted &&
+                         (m_receiver ? receive && receive->state() == RecvState::Receiving &&
+                                           receive->receivedBytes() >= AbortAfterBytes
+                                     : send && send->state() == SendState::Streaming &&
+                                           send->sentBytes() >= AbortAfterBytes);
+        if (due && item.ending == Ending::SenderAborts && send) {
             item.aborted = true;
-            if (item.ending == Ending::SenderAborts) {
-                if (send) {
-                    item.sendEnd = send->state();
-                    send->Abort();
-                }
-            } else {
-                receive->Abort(QByteArrayLiteral("stopped by the load"));
-            }
+            item.sendEnd = send->state();
+            send->Abort();
+        } else if (due && item.ending != Ending::SenderAborts && receive) {
+            item.aborted = true;
+            receive->Abort(QByteArrayLiteral("stopped by the load"));
         }
         if (receive && item.aborted && item.ending != Ending::SenderAborts &&
             receive->state() == RecvState::Interrupted) {
@@ -228,19 +237,30 @@ bool TransferLoad::Step()
                 send->Close();
             }
         }
-        // A sender that closed before any request arrived leaves no receiver to wait for.
-        ended = ended && item.sendClosed && (item.receiveClosed || !item.receive);
+        ended = ended && SideEnded(item);
     }
     return ended;
 }
 
+bool TransferLoad::SideEnded(const Item& item) const
+{
+    if (!m_sender)
+        return item.receiveClosed;
+    // A sender that closed before any request arrived leaves no receiver to wait for.
+    return item.sendClosed && (!m_receiver || item.receiveClosed || !item.receive);
+}
+
 bool TransferLoad::Run(int timeoutMs, QString* error)
 {
-    const QMetaObject::Connection opened =
-        QObject::connect(&m_receiver, &EngineCopy::receiveOpened, &m_receiver,
-                         [this](ReceiveTransfer* transfer) { Match(transfer); });
+    QMetaObject::Connection opened;
+    if (m_receiver) {
+        opened = QObject::connect(m_receiver, &EngineCopy::receiveOpened, m_receiver,
+                                  [this](ReceiveTransfer* transfer) { Match(transfer); });
+    }
     for (Item& item : m_items) {
-        item.send = m_sender.OpenSend(item.source, item.kind != Kind::RawFile);
+        if (!m_sender)
+            break;
+        item.send = m_sender->OpenSend(item.source, item.kind != Kind::RawFile);
         Item* const tracked = &item;
         SendTransfer* const send = item.send;
         QObject::connect(send, &SendTransfer::closed, send, [tracked, send] {
@@ -249,12 +269,13 @@ bool TransferLoad::Run(int timeoutMs, QString* error)
         });
         if (item.bandLimit)
             send->SetBandLimit(item.bandLimit);
-        EngineCopy::SendTo(*send, m_receiver);
+        SendInputs inputs;
+        inputs.hostText = m_receiverHost;
+        send->Send(inputs);
     }
-    const bool ended =
-        WaitUntil([this] { return Step(); }, timeoutMs) && WaitUntil([this] {
-            return m_sender.hub().activeCount() == 0 && m_receiver.hub().activeCount() == 0;
-        });
+    const auto idle = [](EngineCopy* copy) { return !copy || copy->hub().activeCount() == 0; };
+    const bool ended = WaitUntil([this] { return Step(); }, timeoutMs) &&
+                       WaitUntil([&] { return idle(m_sender) && idle(m_receiver); });
     QObject::disconnect(opened);
     if (!ended)
         *error = QStringLiteral("the load did not end: ") + Unfinished();
@@ -265,7 +286,7 @@ QString TransferLoad::Unfinished() const
 {
     QStringList open;
     for (const Item& item : m_items) {
-        if (item.sendClosed && (item.receiveClosed || !item.receive))
+        if (SideEnded(item))
             continue;
         open << QStringLiteral("%1 (send %2 %3, receive %4 %5)")
                     .arg(item.name)

@@ -17,7 +17,8 @@ class EngineCopy;
 // rule: single files raw and compressed and directory trees, some paced by a band limit, and
 // a few aborted mid-stream, by the sender or by the receiver (who then deletes the data or
 // saves it for a later resume). Run closes every transfer the way its window would once it
-// has ended; the caller checks the outcomes. UI thread only.
+// has ended; the caller checks the outcomes. Both copies may live in this process, or each
+// side in a process of its own running the same load. UI thread only.
 class TransferLoad
 {
 public:
@@ -59,12 +60,16 @@ public:
     static constexpr int Count = 50;
     static constexpr std::uint32_t AbortAfterBytes = 16 * 1024;
 
-    // `scale` multiplies every file size (1: a little over 30 MiB in all).
-    TransferLoad(EngineCopy& sender, EngineCopy& receiver, QString dataFolder, int scale = 1);
+    // `scale` multiplies every file size (1: about 85 MiB in all). Either copy may be null
+    // when that side runs in another process; the sender then sends to `receiverHost`.
+    TransferLoad(EngineCopy* sender, EngineCopy* receiver, QString dataFolder, int scale = 1,
+                 QString receiverHost = QString());
 
-    // Writes the sources below the data folder and gives the receiver its rule for the
-    // sender's address (no band limit), into the data folder's "in".
-    bool Prepare(QString* error);
+    // Writes the sources below the data folder.
+    void WriteSources();
+    // Gives the receiver its rule for the sender's address (no band limit), into the data
+    // folder's "in".
+    bool AddRule(QString* error);
     // Starts every transfer at once, aborts the chosen ones mid-stream and closes each side of
     // each transfer once it has ended. False, with a description, when the load has not ended
     // within `timeoutMs`.
@@ -85,13 +90,16 @@ public:
 
 private:
     void Match(ReceiveTransfer* transfer);
-    // One look at every item: aborts, answers and closings due now. True once all have closed.
+    // One look at every item: aborts, answers and closings due now. True once all have closed
+    // on the sides that run here.
     bool Step();
+    bool SideEnded(const Item& item) const;
     void WriteSource(const Item& item);
     void Sample();
 
-    EngineCopy& m_sender;
-    EngineCopy& m_receiver;
+    EngineCopy* m_sender;
+    EngineCopy* m_receiver;
+    QString m_receiverHost;
     QString m_dataFolder;
     int m_scale;
     std::vector<Item> m_items;
