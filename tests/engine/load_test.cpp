@@ -25,10 +25,18 @@ using RecvState = ReceiveTransfer::State;
 using SendState = SendTransfer::State;
 
 constexpr int LoadTimeoutMs = 120000;
-// Both copies together: well above what fifty connections with their threads, TLS sessions
-// and compressors need, well below the sources' total (checked below), so that a copy that
-// held whole files in memory fails.
-constexpr qint64 MemoryGrowthBoundKiB = 72 * 1024;
+// Both copies together. A transfer buffers about 1 MiB (the sender's 512 KiB read chunk and
+// 128 KiB TLS write buffer, the receiver's 256 KiB output buffer and 64 KiB TLS read
+// buffer), fifty of them some 50 MiB with their threads, TLS sessions and compressors; the
+// bound is well above that and well below the sources' total (checked below), so that a copy
+// that held whole files in memory fails.
+constexpr qint64 MemoryGrowthBoundKiB = 96 * 1024;
+// The sanitizers' shadow memory and quarantine make resident memory say nothing about ours.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool MemoryIsOurs = false;
+#else
+constexpr bool MemoryIsOurs = true;
+#endif
 
 QByteArray Read(const QString& path)
 {
@@ -114,7 +122,8 @@ TEST_F(Load, FiftyTransfersAtOnceEndAsTheyShouldAndLeaveNothingBehind)
     ASSERT_GT(threads, 0);
 
     ASSERT_TRUE(load.Run(LoadTimeoutMs, &error)) << error.toStdString();
-    const qint64 peak = ProcessFigures::PeakKiB();
+    // The kernel's peak can lag behind; what Run saw on every pass counts too.
+    const qint64 peak = std::max(peakReset ? ProcessFigures::PeakKiB() : 0, load.peakResidentKiB());
 
     for (const Item& item : load.items()) {
         SCOPED_TRACE(item.name.toStdString() + ": sender '" + item.sendStatus.toStdString() +
@@ -177,9 +186,13 @@ TEST_F(Load, FiftyTransfersAtOnceEndAsTheyShouldAndLeaveNothingBehind)
         << ProcessFigures::Descriptors() << " descriptors open, " << descriptors << " before";
     EXPECT_TRUE(WaitUntil([&] { return ProcessFigures::Threads() <= threads; }))
         << ProcessFigures::Threads() << " threads, " << threads << " before";
-    const qint64 growth = peak - (peakReset ? resident : ProcessFigures::ResidentKiB());
-    EXPECT_LT(growth, MemoryGrowthBoundKiB) << "peak " << peak << " KiB";
+    const qint64 growth = peak - resident;
+    if (MemoryIsOurs) {
+        EXPECT_LT(growth, MemoryGrowthBoundKiB) << "peak " << peak << " KiB";
+    }
     RecordProperty("PeakGrowthKiB", static_cast<int>(growth));
+    RecordProperty("PeakDescriptors", load.peakDescriptors());
+    RecordProperty("PeakThreads", load.peakThreads());
 
     ResumeKept(load);
 }

@@ -127,7 +127,7 @@ void TransferLoad::WriteSource(const Item& item)
     case Kind::RawFile:
         // Unpaced, larger than all that a transfer buffers: a copy that held whole files in
         // memory would show.
-        files.append({item.source, Noise(s * (item.bandLimit ? 1024 : 5 * 1024) * KiB, seed)});
+        files.append({item.source, Noise(s * (item.bandLimit ? 1024 : 8 * 1024) * KiB, seed)});
         break;
     case Kind::CompressedFile:
         // An aborted one must not shrink to a single band window.

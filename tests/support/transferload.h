@@ -60,7 +60,7 @@ public:
     static constexpr int Count = 50;
     static constexpr std::uint32_t AbortAfterBytes = 16 * 1024;
 
-    // `scale` multiplies every file size (1: about 85 MiB in all). Either copy may be null
+    // `scale` multiplies every file size (1: about 125 MiB in all). Either copy may be null
     // when that side runs in another process; the sender then sends to `receiverHost`.
     TransferLoad(EngineCopy* sender, EngineCopy* receiver, QString dataFolder, int scale = 1,
                  QString receiverHost = QString());
