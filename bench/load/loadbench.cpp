@@ -8,7 +8,7 @@
 //
 //   load_bench [--scale N] [--work DIR] [--keep]
 //
-// --scale multiplies every file size (the test runs scale 1, about 85 MiB of sources;
+// --scale multiplies every file size (the test runs scale 1, about 125 MiB of sources;
 // default 4). Data and both profiles go to a fresh folder below --work (default /tmp),
 // deleted at the end unless --keep.
 #include "core/installation.h"
