@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <map>
 
 namespace vantrel {
 
@@ -158,26 +159,50 @@ bool Listener::AcceptPending()
 bool Listener::Admit(std::uint32_t address)
 {
     Reap();
-    int fromAddress = 0;
+    // Places held per address, each with its oldest connection (the list is in the order of
+    // acceptance).
+    struct Holder
+    {
+        int places = 0;
+        ConnectionTriage* oldest = nullptr;
+    };
+    std::map<std::uint32_t, Holder> holders;
     int unauthenticated = 0;
-    ConnectionTriage* oldest = nullptr; // the list is in the order of acceptance
+    ConnectionTriage* oldest = nullptr;
     for (const auto& connection : m_connections) {
         if (!connection->Unauthenticated())
             continue;
         ++unauthenticated;
         if (!oldest)
             oldest = connection.get();
-        if (connection->peerAddress() == address)
-            ++fromAddress;
+        Holder& holder = holders[connection->peerAddress()];
+        if (!holder.oldest)
+            holder.oldest = connection.get();
+        ++holder.places;
     }
-    if (fromAddress >= m_maxPerSource)
-        return false;
     // Connections cut short end within moments; past twice the limit a newcomer waits for
     // them instead of adding threads.
     if (static_cast<int>(m_connections.size()) >= 2 * m_maxConnections)
         return false;
-    if (unauthenticated >= m_maxConnections && oldest)
-        oldest->Interrupt();
+    // While places are free anyone may take one: a busy peer starting many transfers at once
+    // is never turned away for want of a share.
+    if (unauthenticated < m_maxConnections)
+        return true;
+    // All taken. An address that holds its share already gets no more (at no cost of a
+    // thread); anyone else takes the place of the oldest connection of the address holding
+    // the most places beyond its share, or else of the oldest of all.
+    if (holders[address].places >= m_maxPerSource)
+        return false;
+    ConnectionTriage* victim = oldest;
+    int most = m_maxPerSource;
+    for (const auto& [holderAddress, holder] : holders) {
+        if (holder.places > most) {
+            most = holder.places;
+            victim = holder.oldest;
+        }
+    }
+    if (victim)
+        victim->Interrupt();
     return true;
 }
 

@@ -32,8 +32,9 @@ public:
     // Handshake plus request take well under a second on any working link; a peer that is
     // slower than this is stalling.
     static constexpr std::chrono::milliseconds DefaultRequestTimeLimit{10000};
-    // Unauthenticated connections (accepted, request not yet read): in all, and from one
-    // address. A legitimate copy holds one per transfer it is starting.
+    // Unauthenticated connections (accepted, request not yet read): in all, and the share of
+    // one address when all places are taken. A legitimate copy holds one per transfer it is
+    // starting, so a busy one may hold more than its share while places are free.
     static constexpr int DefaultMaxConnections = 64;
     static constexpr int DefaultMaxPerSource = 8;
 
@@ -61,8 +62,10 @@ public:
     // Unauthenticated connections at once. When they are all taken, a newcomer takes the place
     // of the oldest, so that a flood from many addresses cannot lock anyone out. Before Start.
     void SetMaxConnections(int count) { m_maxConnections = count; }
-    // Unauthenticated connections from one address; further ones from it are closed at once,
-    // so that one address can never crowd out the others. Before Start.
+    // The share of one address. While all places are taken, further connections from an
+    // address that holds its share are closed at once, and a newcomer from any other address
+    // takes the place of the oldest connection of the address most beyond its share: one
+    // address can never crowd out the others. Before Start.
     void SetMaxPerSource(int count) { m_maxPerSource = count; }
 
     // Unauthenticated connections now (for tests; read while the listener runs).
@@ -72,8 +75,8 @@ private:
     void AcceptLoop();
     // False when accepting failed for a reason that a moment's pause may cure.
     bool AcceptPending();
-    // Whether the connection just accepted from `address` may have a thread; may cut the
-    // oldest unauthenticated connection short to make room.
+    // Whether the connection just accepted from `address` may have a thread; may cut another
+    // unauthenticated connection short to make room.
     bool Admit(std::uint32_t address);
     int PollTimeoutMs() const;
     void Reap();

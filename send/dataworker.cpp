@@ -151,8 +151,10 @@ DataStatus DataWorker::SendStream(QFile& source)
             m_shared.sentBytes.store(sent, std::memory_order_relaxed);
             m_counters->AddUpload(static_cast<std::uint32_t>(block));
             if (pacer.Count(static_cast<std::uint32_t>(block))) {
-                // What was written so far leaves now, not after the pause.
-                session.Flush();
+                // What was written so far leaves now, not after the pause; a peer that has
+                // gone shows here, not only once the write buffer has filled.
+                if (!session.Flush())
+                    return DataStatus::ConnectionReset;
                 pacer.Wait([this] { return m_worker.StopRequested(); });
             }
         }

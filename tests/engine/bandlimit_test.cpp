@@ -114,5 +114,34 @@ TEST_F(TwoCopies, LiftingTheSendersLimitReleasesAWaitingTransfer)
     EXPECT_EQ(TreeDifference(source, Destination(QStringLiteral("held.bin"))), QString());
 }
 
+// A paced sender learns that the receiver went away from the first windows it sends after,
+// however slow its limit, not once a whole write buffer has filled.
+TEST_F(TwoCopies, APacedSenderNoticesTheReceiversAbortWithinAFewWindows)
+{
+    m_alice->UseManualClock();
+    const QString source = Source(QStringLiteral("slow.bin"));
+    WriteFile(source, RandomData(1024 * 1024, 43));
+    QPointer<SendTransfer> send = m_alice->OpenSend(source, false);
+    send->SetBandLimit(1); // 2 KiB per window
+    EngineCopy::SendTo(*send, *m_bob);
+    QPointer<ReceiveTransfer> receive = m_bob->WaitForReceive(1);
+    ASSERT_TRUE(receive);
+    receive->Accept(Destination(QStringLiteral("slow.bin")));
+    ASSERT_TRUE(WaitForReceived(receive, 2048));
+    receive->Abort(QByteArrayLiteral("stop"));
+    ASSERT_EQ(receive->state(), ReceiveTransfer::State::Interrupted);
+
+    int windows = 0;
+    while (send->state() == SendTransfer::State::Streaming && windows < 8) {
+        ++windows;
+        m_alice->AdvanceClock(2000);
+        send->ProgressTick();
+        WaitUntil([&] { return send->state() != SendTransfer::State::Streaming; }, 500);
+    }
+    EXPECT_EQ(send->state(), SendTransfer::State::Broken) << "after " << windows << " windows";
+    EXPECT_EQ(send->view().statusText, QStringLiteral("Status: Connection reset by peer"));
+    receive->DeleteData();
+}
+
 } // namespace
 } // namespace vantrel::test

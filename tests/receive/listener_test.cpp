@@ -123,6 +123,13 @@ bool RawClosedByPeer(int fd)
     return got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK);
 }
 
+// True when nothing (no byte, no end of stream) arrives on the plain connection for a while.
+bool StillOpen(int fd)
+{
+    pollfd entry{fd, POLLIN, 0};
+    return ::poll(&entry, 1, 200) == 0;
+}
+
 class ListenerTest : public ::testing::Test
 {
 protected:
@@ -407,6 +414,70 @@ TEST_F(ListenerTest, WhenFullTheOldestUnauthenticatedConnectionMakesRoom)
     ::close(second);
 }
 
+// A busy peer starting many transfers at once holds more than its share while places are
+// free: none of its connections is turned away.
+TEST_F(ListenerTest, ABusyPeerMayHoldMoreThanItsShareWhilePlacesAreFree)
+{
+    m_listener->SetMaxConnections(6);
+    m_listener->SetMaxPerSource(2);
+    ASSERT_TRUE(m_listener->Start(0));
+    std::vector<int> held;
+    for (int i = 0; i < 5; ++i) {
+        held.push_back(ConnectRaw(m_listener->PortInUse()));
+        ASSERT_GE(held.back(), 0);
+    }
+    ASSERT_TRUE(test::WaitUntil([&] { return m_listener->UnauthenticatedCount() == 5; }));
+    for (const int fd : held)
+        EXPECT_TRUE(StillOpen(fd));
+
+    auto client = Send(SampleRequest());
+    ASSERT_TRUE(test::WaitUntil([&] { return m_sink.requests.size() == 1; }));
+    for (const int fd : held)
+        ::close(fd);
+}
+
+// With every place taken, an address holding its share gets no more, and a newcomer from
+// another address takes the place of the oldest connection of the address most beyond its
+// share.
+TEST_F(ListenerTest, WhenFullTheAddressBeyondItsShareGivesWay)
+{
+    m_listener->SetMaxConnections(4);
+    m_listener->SetMaxPerSource(2);
+    ASSERT_TRUE(m_listener->Start(0));
+    const int port = m_listener->PortInUse();
+    std::vector<int> greedy; // 127.0.0.2
+    for (int i = 0; i < 3; ++i) {
+        greedy.push_back(ConnectRaw(port, Localhost + 1));
+        ASSERT_GE(greedy.back(), 0);
+    }
+    const int other = ConnectRaw(port, Localhost + 2);
+    ASSERT_GE(other, 0);
+    ASSERT_TRUE(test::WaitUntil([&] { return m_listener->UnauthenticatedCount() == 4; }));
+
+    const int refused = ConnectRaw(port, Localhost + 1);
+    ASSERT_GE(refused, 0);
+    EXPECT_TRUE(RawClosedByPeer(refused));
+    ::close(refused);
+    for (const int fd : greedy)
+        EXPECT_TRUE(StillOpen(fd));
+
+    // 127.0.0.3 holds one place, within its share: it is the greedy address that makes room.
+    const int second = ConnectRaw(port, Localhost + 2);
+    ASSERT_GE(second, 0);
+    EXPECT_TRUE(RawClosedByPeer(greedy[0]));
+    EXPECT_TRUE(StillOpen(other));
+    EXPECT_TRUE(StillOpen(second));
+
+    auto client = Send(SampleRequest());
+    ASSERT_TRUE(test::WaitUntil([&] { return m_sink.requests.size() == 1; }));
+    EXPECT_TRUE(RawClosedByPeer(greedy[1]));
+    EXPECT_TRUE(StillOpen(other));
+    for (const int fd : greedy)
+        ::close(fd);
+    ::close(other);
+    ::close(second);
+}
+
 struct FreeSsl
 {
     void operator()(SSL* ssl) const { SSL_free(ssl); }
@@ -530,7 +601,7 @@ TEST_P(ListenerFloodTest, AFloodFromOneAddressLeavesOthersServed)
         flood.push_back(Attack(port, Attacker, attackerContext.get()));
         ASSERT_GE(flood.back().fd, 0) << "connection " << i;
     }
-    EXPECT_LE(m_listener->UnauthenticatedCount(), Listener::DefaultMaxPerSource);
+    EXPECT_LE(m_listener->UnauthenticatedCount(), Listener::DefaultMaxConnections);
 
     // The attacker keeps connecting, a thousand held at any moment, and every held
     // connection sends its next byte about once a second, while requests come in.
