@@ -17,7 +17,14 @@ class AutoReceiveRules : public QObject
 {
     Q_OBJECT
 public:
-    enum class Check { Ok, NoHost, NoSaveDirectory, NoBandLimit, InvalidSaveDirectory };
+    enum class Check
+    {
+        Ok,
+        NoHost,
+        NoSaveDirectory,
+        NoBandLimit,
+        InvalidSaveDirectory
+    };
     struct Fields
     {
         QString host;

@@ -3,10 +3,12 @@
 #include "tests/receive/receivefixture.h"
 
 #include "net/tlssession.h"
+#include "receive/partialrecords.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QThread>
 
 #include <atomic>
@@ -38,7 +40,10 @@ protected:
         sender->Start(ScriptedSender::Stream(m_archive, false, cut));
         transfer->Accept(m_data.file(QStringLiteral("first-try.tar")));
         EXPECT_TRUE(WaitForState(*transfer, State::Interrupted));
-        EXPECT_EQ(TempFiles().size(), 1) << "the partial archive waits in the temporary folder";
+        // The partial archive waits in the temporary folder, with the note that would find it
+        // after a crash.
+        EXPECT_EQ(TempFiles(),
+                  QStringList({QStringLiteral("ZIV1.zip"), QStringLiteral("ZIV1.zip.partial")}));
         transfer->SaveForLaterResume();
         EXPECT_EQ(transfer->state(), State::Closed);
         EXPECT_EQ(m_resumes->entries().size(), 1u);
@@ -83,6 +88,54 @@ TEST_F(ResumeFixture, ResumeContinuesArchiveFromCachedBytes)
     EXPECT_EQ(ReadAll(target), m_content);
     EXPECT_TRUE(m_resumes->entries().empty()) << "the entry was taken";
     EXPECT_FALSE(QFileInfo::exists(m_folder.file(QStringLiteral("CachedResumes/1.resume"))));
+    EXPECT_TRUE(TempFiles().isEmpty());
+}
+
+// A receiver that dies mid-archive: its next start finds the partial archive by the note
+// written before the bytes streamed, keeps it as a cached resume, and the same offer then
+// resumes from it. Whatever the transfer itself did to the temporary folder, a crash would
+// have left it as it stood in the middle.
+TEST_F(ResumeFixture, ArchiveOfACrashedReceiverIsFoundAgainAndResumed)
+{
+    MakeOffer();
+    const std::uint32_t cut = 90001;
+    QMap<QString, QByteArray> leftBehind;
+    {
+        auto sender = Sender(m_request);
+        auto transfer = Open(*sender);
+        sender->Start(ScriptedSender::Stream(m_archive, false, cut));
+        transfer->Accept(m_data.file(QStringLiteral("first-try.tar")));
+        ASSERT_TRUE(WaitForState(*transfer, State::Interrupted));
+        for (const QString& name : TempFiles())
+            leftBehind.insert(name, ReadAll(m_folder.file(QStringLiteral("Temp/") + name)));
+        transfer->DeleteData();
+    }
+    ASSERT_EQ(leftBehind.size(), 2);
+    EXPECT_TRUE(TempFiles().isEmpty()) << "the note goes with the data";
+    for (auto it = leftBehind.cbegin(); it != leftBehind.cend(); ++it) {
+        QFile file(m_folder.file(QStringLiteral("Temp/") + it.key()));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(it.value()) == it->size());
+    }
+
+    // The next start.
+    m_resumes->Load();
+    ASSERT_TRUE(m_resumes->entries().empty());
+    EXPECT_EQ(PartialRecords(m_folder).Recover(*m_resumes), 1);
+    ASSERT_EQ(m_resumes->entries().size(), 1u);
+    EXPECT_EQ(m_resumes->entries()[0].actualSize, cut);
+    EXPECT_TRUE(TempFiles().isEmpty());
+
+    auto sender = Sender(m_request);
+    auto transfer = Open(*sender);
+    sender->Start(ScriptedSender::Stream(m_archive, false));
+    const QString target = m_data.file(QStringLiteral("album.tar"));
+    transfer->Accept(target);
+    ASSERT_EQ(transfer->state(), State::ResumeQuestion);
+    transfer->Resume();
+    ASSERT_TRUE(WaitForState(*transfer, State::Completed));
+    sender->Join();
+    EXPECT_EQ(sender->replies.at(0).resumeOffset, cut);
+    EXPECT_EQ(ReadAll(target), m_content);
     EXPECT_TRUE(TempFiles().isEmpty());
 }
 
