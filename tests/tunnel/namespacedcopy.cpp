@@ -1,15 +1,15 @@
-// One running copy of the engine driven line by line over standard input, so
-// that a test can run copies in network namespaces of its own. Commands (fields
-// separated by tabs):
-//   trust <authority file>        trust that authority for outgoing connections
-//   send <host text> <path>       a direct send, raw
-//   open <host text>              open a receive tunnel to that copy
-//   tunnelsend <host> <path>      a send through the newest open tunnel from
-//   <host> tunnels                       the tunnel list, one "ROW" line per
-//   row, then "END" quit
+// One running copy of the engine driven line by line over standard input, so that a test
+// can run copies as processes of its own (in network namespaces, or to kill them
+// mid-transfer). Commands (fields separated by tabs):
+//   trust <authority file>           trust that authority for outgoing connections
+//   send <host text> <path> [kb/s]   a direct send, raw (a folder as an archive), with an
+//                                    optional band limit
+//   open <host text>                 open a receive tunnel to that copy
+//   tunnelsend <host> <path>         a send through the newest open tunnel from <host>
+//   tunnels                          the tunnel list, one "ROW" line per row, then "END"
+//   quit
 // Every command but "tunnels" answers with one line "RESULT <status text>".
-// Each request that arrives is accepted into the folder given with
-// --accept-into.
+// Each request that arrives is accepted into the folder given with --accept-into.
 #include "core/base/handoverlock.h"
 #include "core/installation.h"
 #include "core/transferhub.h"
@@ -90,7 +90,7 @@ public:
         } else if (command == QLatin1String("send")) {
             SendInputs inputs;
             inputs.hostText = fields.value(1);
-            Send(fields.value(2), inputs);
+            Send(fields.value(2), inputs, fields.value(3).toUInt());
         } else if (command == QLatin1String("tunnelsend")) {
             SendInputs inputs;
             inputs.direct = false;
@@ -115,9 +115,10 @@ public:
     }
 
 private:
-    void Send(const QString& path, const SendInputs& inputs)
+    void Send(const QString& path, const SendInputs& inputs, std::uint32_t bandLimit = 0)
     {
         QPointer<SendTransfer> send = m_copy.OpenSend(path, false);
+        send->SetBandLimit(bandLimit);
         send->Send(inputs);
         WaitUntil([&] { return SendEnded(send); }, CommandTimeoutMs);
         Say(QStringLiteral("RESULT\t") +
