@@ -88,7 +88,12 @@ public:
     {
         m_process.write((fields.join(QLatin1Char('\t')) + QLatin1Char('\n')).toUtf8());
     }
-    void Signal(int number) { ::kill(static_cast<pid_t>(pid()), number); }
+    // Only a process still running: a pid of 0 would signal the test's own process group.
+    void Signal(int number)
+    {
+        if (pid() > 0 && m_process.state() == QProcess::Running)
+            ::kill(static_cast<pid_t>(pid()), number);
+    }
     bool WaitForEnd(int timeoutMs = LineTimeoutMs)
     {
         return WaitUntil([&] { return m_process.state() == QProcess::NotRunning; }, timeoutMs);
