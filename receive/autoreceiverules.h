@@ -17,14 +17,7 @@ class AutoReceiveRules : public QObject
 {
     Q_OBJECT
 public:
-    enum class Check
-    {
-        Ok,
-        NoHost,
-        NoSaveDirectory,
-        NoBandLimit,
-        InvalidSaveDirectory
-    };
+    enum class Check { Ok, NoHost, NoSaveDirectory, NoBandLimit, InvalidSaveDirectory };
     struct Fields
     {
         QString host;
