@@ -139,6 +139,57 @@ TEST_F(ResumeFixture, ArchiveOfACrashedReceiverIsFoundAgainAndResumed)
     EXPECT_TRUE(TempFiles().isEmpty());
 }
 
+// The program ends under a running receive (a stop by signal): what arrived is kept as an
+// interruption keeps it, the cached archive already in the saved list, and nothing is left
+// in the temporary folder.
+TEST_F(ResumeFixture, EndingTheProgramMidStreamKeepsWhatArrived)
+{
+    MakeOffer();
+    for (const bool raw : {false, true}) {
+        SCOPED_TRACE(raw ? "raw" : "archive");
+        const QByteArray stream = raw ? m_content : m_archive;
+        RequestHeader request = m_request;
+        request.rawFlag = raw ? 1 : 0;
+        constexpr std::uint32_t Sent = 50 * 1024;
+        std::atomic<bool> release{false};
+        auto sender = Sender(request);
+        auto transfer = Open(*sender);
+        sender->Start([&](TlsSession& session, ScriptedSender& self) {
+            if (!self.ReadReply(session))
+                return;
+            DataHeader header;
+            header.rawFlag = raw ? 1 : 0;
+            header.streamSize = static_cast<std::uint32_t>(stream.size());
+            if (!WriteDataHeader(session, header) ||
+                session.Write(stream.constData(), int(Sent)) != int(Sent))
+                return;
+            while (!release) // the link stays up, silent
+                QThread::msleep(5);
+        });
+        const QString target =
+            m_data.file(raw ? QStringLiteral("raw.tar") : QStringLiteral("a.tar"));
+        transfer->Accept(target);
+        ASSERT_TRUE(WaitUntil([&] { return transfer->receivedBytes() >= Sent; }));
+        ASSERT_EQ(transfer->state(), State::Receiving);
+
+        transfer->KeepForExit();
+        release = true;
+        sender->Join();
+        EXPECT_EQ(transfer->state(), State::Closed);
+        EXPECT_TRUE(TempFiles().isEmpty());
+        if (raw) {
+            EXPECT_EQ(ReadAll(target), m_content.left(Sent));
+            continue;
+        }
+        ResumeCache saved(m_folder);
+        saved.Load();
+        ASSERT_EQ(saved.entries().size(), 1u);
+        EXPECT_EQ(saved.entries()[0].actualSize, Sent);
+        EXPECT_EQ(ReadAll(saved.EntryFile(saved.entries()[0].id)), m_archive.left(Sent));
+        m_resumes->DiscardAll();
+    }
+}
+
 TEST_F(ResumeFixture, OverwriteDiscardsTheCachedEntryAndStartsAtZero)
 {
     MakeOffer();
