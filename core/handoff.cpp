@@ -1,5 +1,6 @@
 #include "core/handoff.h"
 
+#include "core/base/atomicfile.h"
 #include "core/base/programfolder.h"
 
 #include <QFile>
@@ -49,12 +50,10 @@ bool Fits(const QString& path)
 
 bool WriteFile(const QString& file, const QByteArray& path)
 {
-    QFile out(file);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
     QByteArray content = FitPath(path);
     content.append('\0');
-    return out.write(content) == content.size();
+    // The running copy may read it at any moment: never half a path.
+    return atomicfile::Write(file, content);
 }
 
 std::optional<QByteArray> ReadFile(const QString& file)

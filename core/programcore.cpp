@@ -6,6 +6,7 @@
 #include "core/transferhub.h"
 #include "net/securechannel.h"
 #include "receive/listener.h"
+#include "receive/partialrecords.h"
 #include "receive/resumecache.h"
 #include "send/zipbridgeloader.h"
 
@@ -115,8 +116,11 @@ void ProgramCore::StartHubAndListener(const Options& options)
 void ProgramCore::LoadStoredLists()
 {
     m_policy.Load(m_store);
-    if (m_resumes)
+    if (m_resumes) {
         m_resumes->Load();
+        // Archives of transfers that a crash cut off join the list as interrupted ones would.
+        PartialRecords(m_folder).Recover(*m_resumes);
+    }
     m_rules.Load(m_folder.file(QStringLiteral("autorec.vnt")));
     const QString refreshText = m_book.Load(m_store);
     if (m_refresher) {

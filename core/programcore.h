@@ -5,9 +5,9 @@
 #include "core/profile.h"
 #include "core/settings.h"
 #include "netutil/dyndnsbook.h"
-#include "netutil/updatechecks.h"
 #include "netutil/dyndnsrefresher.h"
 #include "netutil/hostresolver.h"
+#include "netutil/updatechecks.h"
 #include "receive/autoreceiverules.h"
 #include "send/recenthosts.h"
 #include "stats/ratecounters.h"
@@ -82,8 +82,8 @@ public:
     HandOffReceiver* handOff() const { return m_handOff.get(); }
 
     // Loaded at the main window's first showing, in this order: the incoming policy, the
-    // resume list, the auto-receive rules and the dynamic DNS book, whose first refresh pass
-    // starts at once.
+    // resume list (with the partial archives of transfers a crash cut off), the auto-receive
+    // rules and the dynamic DNS book, whose first refresh pass starts at once.
     void LoadStoredLists();
 
     IncomingPolicy& policy() { return m_policy; }

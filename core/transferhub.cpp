@@ -240,6 +240,10 @@ bool TransferHub::RequestClose()
 
 void TransferHub::Closing()
 {
+    // Only a stop by signal closes with transfers running: each receive keeps what it has
+    // for a resume, before the resume list is saved below.
+    for (const Live<ReceiveTransfer>& live : m_receives)
+        live.transfer->KeepForExit();
     if (m_stores.saveSettings)
         m_stores.saveSettings();
     if (m_stores.policy && m_stores.store)

@@ -73,8 +73,9 @@ public:
 
     // False while any transfer is active; the windows are then asked to show them all.
     bool RequestClose();
-    // After an allowed close: saves settings, policy, resume list and rules in that order,
-    // then deletes the temporary send archives ("VN*") of the temporary folder.
+    // After an allowed close, or a stop by signal: receives still running end as interrupted
+    // and keep their data for a resume; then it saves settings, policy, resume list and rules
+    // in that order, and deletes the temporary send archives ("VN*") of the temporary folder.
     void Closing();
 
     // The receive tunnels: registrations arrive here, sends take their sessions from it.

@@ -1,5 +1,6 @@
 #include "receive/autoreceiverules.h"
 
+#include "core/base/atomicfile.h"
 #include "core/base/littleendian.h"
 #include "net/securechannel.h"
 #include "receive/fixedrecord.h"
@@ -7,7 +8,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <limits>
@@ -123,14 +123,7 @@ bool AutoReceiveRules::Save(const QString& file) const
         offset += RecordSize;
     }
 
-    QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly))
-        return false;
-    if (out.write(bytes) != bytes.size()) {
-        out.cancelWriting();
-        return false;
-    }
-    return out.commit();
+    return atomicfile::Write(file, bytes);
 }
 
 AutoReceiveRules::Check AutoReceiveRules::Validate(Fields& fields) const

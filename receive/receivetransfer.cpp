@@ -5,6 +5,7 @@
 #include "core/base/ticks.h"
 #include "net/incomingconnection.h"
 #include "net/tlssession.h"
+#include "receive/partialrecords.h"
 #include "receive/resumecache.h"
 #include "receive/safename.h"
 #include "stats/formatsize.h"
@@ -291,10 +292,18 @@ void ReceiveTransfer::SaveForLaterResume()
     if (!m_receivedRaw && !m_tempArchivePath.isEmpty() && m_services.resumes) {
         ResumeCache& cache = *m_services.resumes;
         const std::uint32_t id = cache.Add(m_request);
+        m_output.Close();
         if (QFile::rename(m_tempArchivePath, cache.EntryFile(id)))
             m_tempArchivePath.clear();
         // A failed move leaves the entry without a size; the next load drops it.
         cache.Complete(id);
+        if (m_tempArchivePath.isEmpty()) {
+            // The list holds the archive before its note goes, so a crash between the two
+            // leaves one of them to find it.
+            cache.Save();
+            PartialRecords::Remove(m_recordPath);
+            m_recordPath.clear();
+        }
         if (m_services.hub)
             HandOver(m_services.hub, hub::UM_RESUMES_CHANGED{});
     }
@@ -348,6 +357,32 @@ void ReceiveTransfer::Release()
         QFile::remove(m_tempArchivePath); // already moved or deleted is no error
         m_tempArchivePath.clear();
     }
+    PartialRecords::Remove(m_recordPath);
+    m_recordPath.clear();
+}
+
+void ReceiveTransfer::KeepForExit()
+{
+    if (m_state == State::Receiving || m_state == State::Decompressing) {
+        // As an interruption: what arrived stays (a received archive whole, to be unpacked by
+        // the resume that finds it complete).
+        StopWorker();
+        m_progTimer.stop();
+        m_unzipTimer.stop();
+        if (m_connection->session) {
+            m_connection->session->Close();
+            m_connection->session.reset();
+        }
+        m_output.Close();
+        SetIcon(TransferListModel::IconStopped);
+        SetStatus(tr("Stopped: the program ended"), View::StatusKind::Failure);
+        SetRowIdleCells();
+        ShowInterruption(tr("The program ended during this download"), true);
+    }
+    if (m_state == State::Interrupted)
+        SaveForLaterResume();
+    else
+        Close();
 }
 
 void ReceiveTransfer::Fail(const QString& status, const QString& boxText, const QString& boxTitle)

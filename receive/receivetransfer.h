@@ -73,6 +73,10 @@ public:
     void Abort(const QByteArray& reason);
     void SaveForLaterResume();
     void DeleteData();
+    // The program ends under the transfer (a stop by signal): a running data phase, or an
+    // archive being unpacked, ends as an interruption whose data is saved for a later resume;
+    // anything else closes as its window would.
+    void KeepForExit();
     // Any closing of the window: stops the worker, releases the connection and files, posts
     // hub::UM_RECEIVE_CLOSED. Idempotent.
     void Close();
@@ -173,6 +177,7 @@ private:
     std::uint32_t m_streamBytes = 0;
     TransferProgress m_progress;
     QString m_tempArchivePath;
+    QString m_recordPath; // the durable note of the archive, while the archive is ours
 
     RateCounters m_spareCounters; // when the copy lends none
     BufferedOutput m_output;      // outlives the worker, which writes to it

@@ -5,6 +5,7 @@
 #include "core/base/soundplayer.h"
 #include "net/incomingconnection.h"
 #include "net/tlssession.h"
+#include "receive/partialrecords.h"
 #include "receive/resumecache.h"
 #include "receive/temparchive.h"
 #include "stats/formatsize.h"
@@ -177,6 +178,9 @@ bool ReceiveTransfer::PrepareOutput(const DataHeader& header, QString* failure)
         *failure = tr("Unable to create a temporary archive");
         return false;
     }
+    // Before any byte lands there (and before a cached archive moves there): should this copy
+    // die, its next start finds the archive by the note and keeps it for a resume.
+    m_recordPath = PartialRecords(m_services.folder).Write(m_tempArchivePath, m_request);
     if (!m_resumeChosen) {
         if (!m_output.Create(m_tempArchivePath)) {
             *failure = tr("Unable to write %1").arg(m_tempArchivePath);
@@ -241,6 +245,8 @@ void ReceiveTransfer::OnCompleted()
         QFile::remove(m_tempArchivePath);
         m_tempArchivePath.clear();
     }
+    PartialRecords::Remove(m_recordPath);
+    m_recordPath.clear();
     const QString title = tr("Decompression Error");
     switch (m_worker.outcome()) {
     case Outcome::Completed:

@@ -1,5 +1,6 @@
 #include "receive/resumecache.h"
 
+#include "core/base/atomicfile.h"
 #include "core/base/littleendian.h"
 #include "net/wirerecords.h"
 #include "receive/fixedrecord.h"
@@ -8,7 +9,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <limits>
@@ -119,14 +119,7 @@ bool ResumeCache::Save() const
         offset += RecordSize;
     }
 
-    QSaveFile file(m_folder.file(ListFileName));
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return atomicfile::Write(m_folder.file(ListFileName), bytes);
 }
 
 std::optional<ResumeEntry> ResumeCache::FindResume(const RequestHeader& request) const

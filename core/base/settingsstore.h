@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -16,7 +17,8 @@ namespace vantrel {
 // A store of string values over one INI file. Keys are paths ("SOFTWARE\\Vantrel",
 // "SOFTWARE\\Vantrel\\MRUHosts"); the main key maps to the file's [General] section and each
 // subkey to a section of its own name, which appears with its first value. Thread-safe:
-// every call takes one lock, and writes reach the file at once.
+// every call takes one lock, and writes reach the file at once, whole or not at all: a
+// failed or interrupted write leaves the old file.
 class SettingsStore
 {
 public:
@@ -46,6 +48,10 @@ public:
     std::recursive_mutex& UpdateLock() const { return m_mutex; }
 
 private:
+    // Applies `change` (false: nothing changed) to a copy of the file's values and puts the
+    // result in place in one step, once it is known to be whole on the disk. False when the
+    // file could not be replaced: it then keeps its old text.
+    bool Rewrite(const std::function<bool(QSettings&)>& change);
     QString SectionKey(const QString& key, const QString& value) const;
 
     QString m_fileName;

@@ -3,10 +3,12 @@
 #include "tests/receive/receivefixture.h"
 
 #include "net/tlssession.h"
+#include "receive/partialrecords.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QThread>
 
 #include <atomic>
@@ -38,7 +40,10 @@ protected:
         sender->Start(ScriptedSender::Stream(m_archive, false, cut));
         transfer->Accept(m_data.file(QStringLiteral("first-try.tar")));
         EXPECT_TRUE(WaitForState(*transfer, State::Interrupted));
-        EXPECT_EQ(TempFiles().size(), 1) << "the partial archive waits in the temporary folder";
+        // The partial archive waits in the temporary folder, with the note that would find it
+        // after a crash.
+        EXPECT_EQ(TempFiles(),
+                  QStringList({QStringLiteral("ZIV1.zip"), QStringLiteral("ZIV1.zip.partial")}));
         transfer->SaveForLaterResume();
         EXPECT_EQ(transfer->state(), State::Closed);
         EXPECT_EQ(m_resumes->entries().size(), 1u);
@@ -84,6 +89,105 @@ TEST_F(ResumeFixture, ResumeContinuesArchiveFromCachedBytes)
     EXPECT_TRUE(m_resumes->entries().empty()) << "the entry was taken";
     EXPECT_FALSE(QFileInfo::exists(m_folder.file(QStringLiteral("CachedResumes/1.resume"))));
     EXPECT_TRUE(TempFiles().isEmpty());
+}
+
+// A receiver that dies mid-archive: its next start finds the partial archive by the note
+// written before the bytes streamed, keeps it as a cached resume, and the same offer then
+// resumes from it. Whatever the transfer itself did to the temporary folder, a crash would
+// have left it as it stood in the middle.
+TEST_F(ResumeFixture, ArchiveOfACrashedReceiverIsFoundAgainAndResumed)
+{
+    MakeOffer();
+    const std::uint32_t cut = 90001;
+    QMap<QString, QByteArray> leftBehind;
+    {
+        auto sender = Sender(m_request);
+        auto transfer = Open(*sender);
+        sender->Start(ScriptedSender::Stream(m_archive, false, cut));
+        transfer->Accept(m_data.file(QStringLiteral("first-try.tar")));
+        ASSERT_TRUE(WaitForState(*transfer, State::Interrupted));
+        for (const QString& name : TempFiles())
+            leftBehind.insert(name, ReadAll(m_folder.file(QStringLiteral("Temp/") + name)));
+        transfer->DeleteData();
+    }
+    ASSERT_EQ(leftBehind.size(), 2);
+    EXPECT_TRUE(TempFiles().isEmpty()) << "the note goes with the data";
+    for (auto it = leftBehind.cbegin(); it != leftBehind.cend(); ++it) {
+        QFile file(m_folder.file(QStringLiteral("Temp/") + it.key()));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(it.value()) == it->size());
+    }
+
+    // The next start.
+    m_resumes->Load();
+    ASSERT_TRUE(m_resumes->entries().empty());
+    EXPECT_EQ(PartialRecords(m_folder).Recover(*m_resumes), 1);
+    ASSERT_EQ(m_resumes->entries().size(), 1u);
+    EXPECT_EQ(m_resumes->entries()[0].actualSize, cut);
+    EXPECT_TRUE(TempFiles().isEmpty());
+
+    auto sender = Sender(m_request);
+    auto transfer = Open(*sender);
+    sender->Start(ScriptedSender::Stream(m_archive, false));
+    const QString target = m_data.file(QStringLiteral("album.tar"));
+    transfer->Accept(target);
+    ASSERT_EQ(transfer->state(), State::ResumeQuestion);
+    transfer->Resume();
+    ASSERT_TRUE(WaitForState(*transfer, State::Completed));
+    sender->Join();
+    EXPECT_EQ(sender->replies.at(0).resumeOffset, cut);
+    EXPECT_EQ(ReadAll(target), m_content);
+    EXPECT_TRUE(TempFiles().isEmpty());
+}
+
+// The program ends under a running receive (a stop by signal): what arrived is kept as an
+// interruption keeps it, the cached archive already in the saved list, and nothing is left
+// in the temporary folder.
+TEST_F(ResumeFixture, EndingTheProgramMidStreamKeepsWhatArrived)
+{
+    MakeOffer();
+    for (const bool raw : {false, true}) {
+        SCOPED_TRACE(raw ? "raw" : "archive");
+        const QByteArray stream = raw ? m_content : m_archive;
+        RequestHeader request = m_request;
+        request.rawFlag = raw ? 1 : 0;
+        constexpr std::uint32_t Sent = 50 * 1024;
+        std::atomic<bool> release{false};
+        auto sender = Sender(request);
+        auto transfer = Open(*sender);
+        sender->Start([&](TlsSession& session, ScriptedSender& self) {
+            if (!self.ReadReply(session))
+                return;
+            DataHeader header;
+            header.rawFlag = raw ? 1 : 0;
+            header.streamSize = static_cast<std::uint32_t>(stream.size());
+            if (!WriteDataHeader(session, header) ||
+                session.Write(stream.constData(), int(Sent)) != int(Sent))
+                return;
+            while (!release) // the link stays up, silent
+                QThread::msleep(5);
+        });
+        const QString target =
+            m_data.file(raw ? QStringLiteral("raw.tar") : QStringLiteral("a.tar"));
+        transfer->Accept(target);
+        ASSERT_TRUE(WaitUntil([&] { return transfer->receivedBytes() >= Sent; }));
+        ASSERT_EQ(transfer->state(), State::Receiving);
+
+        transfer->KeepForExit();
+        release = true;
+        sender->Join();
+        EXPECT_EQ(transfer->state(), State::Closed);
+        EXPECT_TRUE(TempFiles().isEmpty());
+        if (raw) {
+            EXPECT_EQ(ReadAll(target), m_content.left(Sent));
+            continue;
+        }
+        ResumeCache saved(m_folder);
+        saved.Load();
+        ASSERT_EQ(saved.entries().size(), 1u);
+        EXPECT_EQ(saved.entries()[0].actualSize, Sent);
+        EXPECT_EQ(ReadAll(saved.EntryFile(saved.entries()[0].id)), m_archive.left(Sent));
+        m_resumes->DiscardAll();
+    }
 }
 
 TEST_F(ResumeFixture, OverwriteDiscardsTheCachedEntryAndStartsAtZero)

@@ -1,6 +1,7 @@
 #include "receive/resumecache.h"
 
 #include "net/wirerecords.h"
+#include "receive/partialrecords.h"
 #include "tests/support/tempprofile.h"
 
 #include <gtest/gtest.h>
@@ -335,6 +336,61 @@ TEST_F(ResumeCacheTest, ANameThatIsNotUtf8IsKeptByteForByteAndStillMatches)
     const std::optional<ResumeEntry> found = reloaded.FindResume(request);
     ASSERT_TRUE(found);
     EXPECT_EQ(found->id, id);
+}
+
+// The notes of archives being received: what a crash leaves behind is found at the next start
+// and kept as a cached resume of its offer; a note of no use is dropped.
+TEST_F(ResumeCacheTest, PartialArchivesOfACrashedRunJoinTheList)
+{
+    ResumeCache earlier(m_folder);
+    earlier.Add(Request("kept.zip", 0, 1, 10));
+    WriteEntryFile(1, 4);
+    ASSERT_TRUE(earlier.Save());
+
+    const PartialRecords records(m_folder);
+    const QByteArray name("tr\xc3\xa9"
+                          "e/with \x01 odd bytes");
+    m_temp.write(QStringLiteral("Temp/ZIV1.zip"), QByteArray(5000, 'a'));
+    const QString note = records.Write(m_folder.file(QStringLiteral("Temp/ZIV1.zip")),
+                                       Request(name.constData(), 3, 7, 123456));
+    EXPECT_EQ(note, m_folder.file(QStringLiteral("Temp/ZIV1.zip.partial")));
+    m_temp.write(QStringLiteral("Temp/ZIV2.zip"), QByteArray(10, 'b'));
+    records.Write(m_folder.file(QStringLiteral("Temp/ZIV2.zip")), Request("second", 1, 1, 99));
+
+    // Of no use: an archive never written to, one that is gone, notes that are not notes.
+    m_temp.write(QStringLiteral("Temp/ZIV3.zip"), QByteArray());
+    records.Write(m_folder.file(QStringLiteral("Temp/ZIV3.zip")), Request("empty", 1, 1, 9));
+    records.Write(m_folder.file(QStringLiteral("Temp/ZIV4.zip")), Request("gone", 1, 1, 9));
+    for (const QByteArray& junk : {QByteArray("VNTPART1"), QByteArray(40, 'x'),
+                                   QByteArray("VNTPART1") + QByteArray(16, '\xff')}) {
+        static int n = 5;
+        const QString archive = QStringLiteral("Temp/ZIV%1.zip").arg(n++);
+        m_temp.write(archive, QByteArray(100, 'c'));
+        m_temp.write(archive + QStringLiteral(".partial"), junk);
+    }
+
+    ResumeCache cache(m_folder);
+    cache.Load();
+    EXPECT_EQ(records.Recover(cache), 2);
+    ASSERT_EQ(cache.entries().size(), 3u);
+    const ResumeEntry& first = cache.entries()[1];
+    EXPECT_EQ(first.fileName, name);
+    EXPECT_EQ(first.dirCount, 3u);
+    EXPECT_EQ(first.fileCount, 7u);
+    EXPECT_EQ(first.totalSize, 123456u);
+    EXPECT_EQ(first.actualSize, 5000u);
+    EXPECT_EQ(cache.entries()[2].fileName, QByteArrayLiteral("second"));
+    EXPECT_EQ(cache.entries()[2].actualSize, 10u);
+
+    // The notes are gone, the empty archive with them; the list on disk already has both.
+    const QStringList left =
+        QDir(m_folder.tempFolder()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    EXPECT_EQ(left, QStringList({QStringLiteral("ZIV5.zip"), QStringLiteral("ZIV6.zip"),
+                                 QStringLiteral("ZIV7.zip")}));
+    ResumeCache reloaded(m_folder);
+    reloaded.Load();
+    EXPECT_EQ(reloaded.entries().size(), 3u);
+    EXPECT_EQ(records.Recover(reloaded), 0);
 }
 
 } // namespace

@@ -1,7 +1,9 @@
 // One running copy of the engine driven line by line over standard input, so that a test can
-// run copies in network namespaces of its own. Commands (fields separated by tabs):
+// run copies as processes of its own (in network namespaces, or to kill them mid-transfer).
+// Commands (fields separated by tabs):
 //   trust <authority file>           trust that authority for outgoing connections
-//   send <host text> <path>          a direct send, raw
+//   send <host text> <path> [kb/s]   a direct send, raw (a folder as an archive), with an
+//                                    optional band limit
 //   open <host text>                 open a receive tunnel to that copy
 //   tunnelsend <host> <path>         a send through the newest open tunnel from <host>
 //   tunnels                          the tunnel list, one "ROW" line per row, then "END"
@@ -152,7 +154,7 @@ public:
         } else if (command == QLatin1String("send")) {
             SendInputs inputs;
             inputs.hostText = fields.value(1);
-            Send(fields.value(2), inputs);
+            Send(fields.value(2), inputs, fields.value(3).toUInt());
         } else if (command == QLatin1String("tunnelsend")) {
             SendInputs inputs;
             inputs.direct = false;
@@ -208,9 +210,10 @@ public:
     }
 
 private:
-    void Send(const QString& path, const SendInputs& inputs)
+    void Send(const QString& path, const SendInputs& inputs, std::uint32_t bandLimit = 0)
     {
         QPointer<SendTransfer> send = m_copy.OpenSend(path, false);
+        send->SetBandLimit(bandLimit);
         send->Send(inputs);
         WaitUntil([&] { return SendEnded(send); }, CommandTimeoutMs);
         Say(QStringLiteral("RESULT\t") +
