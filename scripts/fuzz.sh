@@ -22,7 +22,10 @@ targets=()
 for h in "${harnesses[@]}"; do targets+=("fuzz_$h"); done
 cmake --build "$build_dir" -j"$(nproc)" --target "${targets[@]}"
 
-# One process per harness (the machine is shared). Leaks are reported by the address sanitizer; a harness that fails stops the run.
+# Scratch files on a memory file system where there is one: saved lists are synced to disk.
+if [ -z "${TMPDIR:-}" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then export TMPDIR=/dev/shm; fi
+# One process per harness (the machine is shared). Leaks are reported by the address
+# sanitizer; a harness that fails stops its own run, and the script fails at the end.
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 failed=0
