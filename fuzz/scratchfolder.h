@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
 #include <memory>
 
 class QTemporaryDir;
@@ -19,10 +20,12 @@ public:
 
     const QString& path() const { return m_path; }
     QString file(const QString& relativeName) const;
-    // Removes everything inside, making unreadable or unwritable folders usable first.
+    // Removes everything inside, making folders without owner rights usable first.
     void Empty() const;
     // Every file and folder inside, relative and sorted, hidden ones included.
     QStringList Entries() const;
+    // The bytes in regular files below a folder inside, by their lengths (links not followed).
+    std::uintmax_t FileBytes(const QString& relativeFolder) const;
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
