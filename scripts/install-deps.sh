@@ -8,6 +8,7 @@ packages=(
   qt6-qpa-plugins libgl-dev libqt6opengl6-dev libxkbcommon-dev libvulkan-dev
   libarchive-dev libssl-dev zlib1g-dev
   cmake ninja-build g++ pkg-config
+  clang libclang-rt-14-dev
   libgtest-dev libgmock-dev
   xvfb xauth
   fonts-dejavu-core adwaita-icon-theme

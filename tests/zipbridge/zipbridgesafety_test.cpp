@@ -301,6 +301,54 @@ TEST_F(ZipBridgeSafetyTest, EntriesWhoseDataAndHeadersDisagreeFailAndLeaveNothin
     }
 }
 
+// Found by fuzzing: a local header may disagree with the central directory, which holds the
+// entry's true CRC and sizes. The entry fails like any other whose headers and data disagree,
+// and nothing it claimed is left behind, whatever the limit.
+TEST_F(ZipBridgeSafetyTest, AnEntryWhoseLocalHeaderDisagreesWithTheDirectoryLeavesNothing)
+{
+    const std::string text = TextBytes(100000, 9);
+    const RawEntry entry = DeflatedEntry("lie.txt", text);
+    const RawEntry first = StoredEntry("first/ok.txt", "ok");
+    constexpr std::uint64_t kNone = ~std::uint64_t{0};
+    // Fields of the second local header, which follows the first entry's header and data.
+    const std::size_t local = 30 + first.name.size() + first.data.size();
+    constexpr std::size_t kCrc = 14;
+    constexpr std::size_t kSize = 22;
+    const struct
+    {
+        const char* label;
+        std::size_t field;
+        std::uint32_t value;
+        std::uint64_t limit;
+    } cases[] = {
+        {"local CRC differs", kCrc, entry.crc ^ 0x00FF0000u, kNone},
+        {"local CRC differs, limit below the size", kCrc, entry.crc ^ 0x00FF0000u, 64},
+        {"local header declares more", kSize, 4u << 20, kNone},
+        {"local header declares more, past the limit", kSize, 4u << 20, 1 << 20},
+        {"local header declares less", kSize, 1000, kNone},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::string label = c.label;
+        const std::string archive = P(label + ".zip");
+        WriteRawZip(archive, {first, entry});
+        std::string zip = ReadFile(archive);
+        ASSERT_EQ(zip.compare(local, 4, "PK\x03\x04"), 0);
+        for (int i = 0; i < 4; ++i)
+            zip[local + c.field + i] = static_cast<char>(c.value >> (8 * i));
+        WriteFile(archive, zip);
+
+        const std::string dest = P(label + " dir");
+        MakeDirs(dest);
+        WriteFile(dest + "/keep.txt", "mine");
+        const int result = UnzipTree(archive, dest, c.limit);
+        EXPECT_TRUE(result == ZB_ARCHIVE_ERROR || result == ZB_LIMIT_EXCEEDED) << result;
+        const auto left = Snapshot(dest);
+        EXPECT_EQ(left.size(), 1u);
+        EXPECT_TRUE(left.count("keep.txt"));
+    }
+}
+
 TEST_F(ZipBridgeSafetyTest, AFullDiskIsReportedOnBothSides)
 {
     // The tool's process may write no file beyond 1 MiB, as if the disk were full.
