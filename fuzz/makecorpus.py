@@ -72,6 +72,17 @@ def seeds_stored():
     put("resumecache", "full-name", struct.pack("<II", 1, 3) + resume_record(3, b"\xe2\x82\xac" * 86, total=0))
     put("resumecache", "missing-archive", struct.pack("<II", 1, 9) + resume_record(9, b"gone"))
 
+    def partial(name, dirs=2, files=5, total=4096, length=None):
+        return (b"VNTPART1" + struct.pack("<IIII", dirs, files, total,
+                                          len(name) if length is None else length) + name)
+    put("partialrecord", "tree", partial(b"photos"))
+    put("partialrecord", "full-name", partial(b"\xe2\x82\xac" * 85))
+    put("partialrecord", "empty-name", partial(b""))
+    put("partialrecord", "name-longer-than-said", partial(b"photos", length=3))
+    put("partialrecord", "length-past-the-field", partial(b"x" * 300))
+    put("partialrecord", "wrong-magic", b"VNTPART2" + partial(b"a")[8:])
+    put("partialrecord", "cut-short", partial(b"photos")[:20])
+
     def rule(enabled, host, folder, limit):
         return struct.pack("<I", enabled) + field(host, 512) + field(folder, 512) + struct.pack("<i", limit)
     put("autoreceiverules", "two", struct.pack("<I", 2) + rule(1, b"192.168.1.5", b"/home/a/in", 0)
