@@ -40,6 +40,9 @@ std::optional<RequestHeader> Parse(const QByteArray& bytes)
     if (nameBytes > MaxNameBytes || bytes.size() != NameAt + qsizetype(nameBytes))
         return std::nullopt;
     request.fileName = bytes.mid(NameAt);
+    // A name from the wire ends at its first NUL; one holding a NUL is not a note of ours.
+    if (request.fileName.contains('\0'))
+        return std::nullopt;
     return request;
 }
 
