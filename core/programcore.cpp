@@ -3,6 +3,7 @@
 #include "core/base/silentsoundplayer.h"
 #include "core/base/ticks.h"
 #include "core/handoffreceiver.h"
+#include "core/installedlayout.h"
 #include "core/transferhub.h"
 #include "net/securechannel.h"
 #include "receive/listener.h"
@@ -53,7 +54,7 @@ ProgramCore::InitResult ProgramCore::Initialise(const Options& options)
     const QString zipFolder = options.executableFolder.isEmpty()
                                   ? QCoreApplication::applicationDirPath()
                                   : options.executableFolder;
-    m_zip = ZipBridgeLoader::Load(zipFolder);
+    m_zip = ZipBridgeLoader::Load(InstalledLayout::ComponentFolders(zipFolder));
     if (!m_zip)
         return InitResult::ZipInitFailed;
 

@@ -44,7 +44,8 @@ public:
     {
         // Only the real program does this: tests keep several copies in one process.
         bool makeProgramFolderCurrent = false;
-        // Where libzipbridge.so is looked for first; empty = this executable's folder.
+        // The executable's folder, where libzipbridge.so is looked for first, then in the
+        // installed component folder relative to it; empty = this executable's folder.
         QString executableFolder;
         // The executable the autostart entry starts; empty = this executable.
         QString executable;

@@ -14,6 +14,7 @@ packages=(
   fonts-dejavu-core adwaita-icon-theme
   python3
   iproute2 nftables
+  dpkg-dev desktop-file-utils
 )
 
 missing=()

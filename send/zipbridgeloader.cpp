@@ -26,11 +26,13 @@ bool ZipBridgeLoader::ResolveAll()
            Resolve(m_library, "ZipBridgeUnzipAllFolderBounded", m_unzipFolder);
 }
 
-std::unique_ptr<ZipBridgeLoader> ZipBridgeLoader::Load(const QString& preferredFolder)
+std::unique_ptr<ZipBridgeLoader> ZipBridgeLoader::Load(const QStringList& preferredFolders)
 {
     QStringList candidates;
-    if (!preferredFolder.isEmpty()) {
-        const QString own = QDir(preferredFolder).filePath(QStringLiteral("libzipbridge.so"));
+    for (const QString& folder : preferredFolders) {
+        if (folder.isEmpty())
+            continue;
+        const QString own = QDir(folder).filePath(QStringLiteral("libzipbridge.so"));
         if (QFileInfo::exists(own))
             candidates << QFileInfo(own).absoluteFilePath();
     }

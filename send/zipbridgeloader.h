@@ -4,6 +4,7 @@
 
 #include <QLibrary>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <memory>
@@ -16,10 +17,14 @@ namespace vantrel {
 class ZipBridgeLoader final : public ArchiveUnpacker
 {
 public:
-    // Loads "libzipbridge.so" from `preferredFolder` first (the program's own folder),
-    // then from the library search path. Nothing when no library offering every
-    // operation can be loaded.
-    static std::unique_ptr<ZipBridgeLoader> Load(const QString& preferredFolder);
+    // Loads "libzipbridge.so" from the first of `preferredFolders` that holds a complete one,
+    // then from the library search path. Nothing when no library offering every operation
+    // can be loaded.
+    static std::unique_ptr<ZipBridgeLoader> Load(const QStringList& preferredFolders);
+    static std::unique_ptr<ZipBridgeLoader> Load(const QString& preferredFolder)
+    {
+        return Load(QStringList{preferredFolder});
+    }
 
     // Counts a folder's tree: its total size, folders (itself included) and files.
     int FolderProperties(const char* directory, std::uint64_t* totalSize, std::uint32_t* dirCount,

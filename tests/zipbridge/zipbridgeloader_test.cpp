@@ -49,6 +49,18 @@ TEST(ZipBridgeLoaderTest, TakesALibraryOfferingExactlyTheOperationsTheEngineCall
     }
 }
 
+TEST(ZipBridgeLoaderTest, TakesTheFirstFolderHoldingACompleteComponent)
+{
+    // A folder without the library (an installed program's own folder) and one with an
+    // incomplete library are passed over for the next folder named.
+    test::TempFolder empty;
+    const QString incomplete = StandInFolder + QStringLiteral("/OrvakZipFolderRecursive");
+    const QString complete = StandInFolder + QStringLiteral("/complete");
+    const auto bridge = ZipBridgeLoader::Load(QStringList{empty.path(), incomplete, complete});
+    ASSERT_TRUE(bridge);
+    EXPECT_TRUE(bridge->fileName().startsWith(complete)) << bridge->fileName().toStdString();
+}
+
 TEST(ZipBridgeLoaderTest, RefusesALibraryMissingAnyOperationTheEngineCalls)
 {
     for (const char* missing :

@@ -1,0 +1,164 @@
+#!/usr/bin/env python3
+"""The Debian package, unpacked into a scratch root and started from there.
+
+Builds the package from the build folder (cpack), checks its declared dependencies and what it
+holds, validates the desktop entries, unpacks it with dpkg-deb (nothing is installed on this
+machine) and starts the unpacked program without a display and without any library path: it
+must set up its profile, load its compression component from the unpacked tree, listen, and
+receive a folder (which passes through the component) byte-identical. Where cpack or dpkg-deb
+is missing, `cmake --install` into the scratch root stands in for the package.
+"""
+
+import argparse
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "headless"))
+import sender  # noqa: E402  (the headless program driver and its independent sender)
+from sender import Failure, check  # noqa: E402
+
+STEP_TIMEOUT = 120
+# What the unpacked program needs from the system, by package name.
+DEPENDENCIES = ("libqt6core6", "libqt6widgets6", "libssl3", "libarchive13", "libqt6svg6")
+INSTALLED = ("usr/bin/vantrel",
+             "usr/lib/vantrel/libzipbridge.so",
+             "usr/share/applications/vantrel.desktop",
+             "usr/share/applications/vantrel-send.desktop",
+             "usr/share/kio/servicemenus/vantrel-servicemenu.desktop",
+             "usr/share/icons/hicolor/scalable/apps/vantrel.svg",
+             "usr/share/doc/vantrel/VNTHELP.html")
+
+
+def run(command, **kwargs):
+    result = subprocess.run(command, capture_output=True, text=True, timeout=STEP_TIMEOUT,
+                            **kwargs)
+    check(result.returncode == 0, "%s failed (%d):\n%s%s" % (" ".join(command), result.returncode,
+                                                              result.stdout, result.stderr))
+    return result.stdout
+
+
+def unpack_package(build, cmake, cpack, work, root):
+    """Builds the .deb and unpacks it into `root`; returns how."""
+    if not (cpack and shutil.which("dpkg-deb") and shutil.which("dpkg-shlibdeps")):
+        run([cmake, "--install", build, "--prefix", "/usr"],
+            env=dict(os.environ, DESTDIR=root))
+        return "cmake --install (no cpack or dpkg-deb here)"
+    out = os.path.join(work, "package")
+    run([cpack, "-G", "DEB", "--config", os.path.join(build, "CPackConfig.cmake"), "-B", out])
+    debs = [name for name in os.listdir(out) if name.endswith(".deb")]
+    check(len(debs) == 1, "cpack made %r" % debs)
+    deb = os.path.join(out, debs[0])
+
+    fields = {name: run(["dpkg-deb", "-f", deb, name]).strip()
+              for name in ("Package", "Architecture", "Depends")}
+    check(fields["Package"] == "vantrel", "the package is called %r" % fields["Package"])
+    check(fields["Architecture"] not in ("", "all"), "architecture %r" % fields["Architecture"])
+    declared = {re.split(r"[\s(]", item.strip())[0] for item in fields["Depends"].split(",")}
+    missing = [name for name in DEPENDENCIES if name not in declared]
+    check(not missing, "Depends lacks %r: %s" % (missing, fields["Depends"]))
+
+    # Nothing outside /usr, and nothing from the build or the tests.
+    listing = run(["dpkg-deb", "-c", deb])
+    paths = [line.split()[-1] for line in listing.splitlines() if line.strip()]
+    strays = [p for p in paths if not (p.startswith("./usr/") or p == "./")
+              or re.search(r"test|standin|\.a$", p)]
+    check(not strays, "unexpected files in the package: %r" % strays)
+    run(["dpkg-deb", "-x", deb, root])
+    return "cpack -G DEB, then dpkg-deb -x (%s)" % debs[0]
+
+
+def check_desktop_files(root):
+    applications = os.path.join(root, "usr/share/applications")
+    entries = [os.path.join(applications, name)
+               for name in ("vantrel.desktop", "vantrel-send.desktop")]
+    run(["desktop-file-validate"] + entries)
+    for entry in entries:
+        with open(entry, encoding="utf-8") as f:
+            text = f.read()
+        # The program the entry starts is the one installed, handed one path per start.
+        check(re.search(r"^Exec=vantrel %f$", text, re.M), entry + " does not start 'vantrel %f'")
+        check(re.search(r"^Icon=vantrel$", text, re.M), entry + " does not name the icon")
+    with open(entries[1], encoding="utf-8") as f:
+        send_entry = f.read()
+    check(re.search(r"^Name=Send with Vantrel$", send_entry, re.M), "no 'Send with Vantrel'")
+    mime = re.search(r"^MimeType=(.*)$", send_entry, re.M)
+    check(mime and {"application/octet-stream", "inode/directory"} <= set(mime.group(1).split(";")),
+          "the send entry is not offered for any file and folder")
+
+
+def start_headless(program, work):
+    """The unpacked program on a fresh profile: set up, listening, serving through its component."""
+    home = os.path.join(work, "profile")
+    incoming = os.path.join(work, "incoming")
+    os.makedirs(incoming)
+
+    # --print-ca sets the profile up on first use and prints its authority.
+    printed = run([program, "--print-ca"], env=sender.clean_environment(home),
+                  stdin=subprocess.DEVNULL)
+    check("BEGIN CERTIFICATE" in printed or re.search(r"([0-9A-Fa-f]{2}[:\s-]?){32}", printed),
+          "--print-ca printed no authority:\n" + printed)
+    # The manual and the sounds come with the program itself, not from a build folder.
+    for name in ("ca.pem", "servercert.pem", "serverkey.pem", "clientcalist.pem",
+                 "sounds/complete.wav", "VNTHELP.html"):
+        check(os.path.exists(os.path.join(home, name)), "the profile lacks " + name)
+
+    port = sender.free_port()
+    sender.prepare_profile(program, home, port)
+    sender.write_rules(home, [(True, "127.0.0.1", incoming, 0)])
+    copy = sender.Program(program, home)
+    try:
+        copy.wait_for(r"Stop it with Ctrl\+C", sender.START_TIMEOUT)
+        with open("/proc/%d/maps" % copy.process.pid, encoding="utf-8") as f:
+            maps = f.read()
+        component = os.path.realpath(os.path.join(os.path.dirname(program),
+                                                  "../lib/vantrel/libzipbridge.so"))
+        loaded = sorted({line.split()[-1] for line in maps.splitlines()
+                         if line.endswith("libzipbridge.so")})
+        check(loaded == [component], "the component came from %r, not %s" % (loaded, component))
+
+        tree = os.path.join(work, "sources", "tree")
+        sender.write(os.path.join(tree, "a.txt"), b"packaged line\n" * 3000)
+        sender.write(os.path.join(tree, "sub", "b.bin"), sender.random_bytes(40000, 5))
+        offer = sender.directory_offer(tree)
+        reply = sender.send(port, os.path.join(home, "ca.pem"), offer)
+        check(reply["accepted"], "the folder was not accepted: %r" % reply)
+        target = os.path.join(incoming, offer.name)
+        copy.wait_for(sender.line_pattern("Completed", offer) + ": saved as " + re.escape(target))
+        check(sender.tree_contents(target) == sender.tree_contents(tree),
+              "the received folder differs from what was sent")
+    finally:
+        code = copy.stop()
+    check(code == 0, "the program ended with %r" % code)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--build", required=True, help="the configured and built build folder")
+    parser.add_argument("--cmake", default=shutil.which("cmake"), help="the cmake program")
+    parser.add_argument("--cpack", default=shutil.which("cpack"), help="the cpack program")
+    arguments = parser.parse_args()
+    # The unpacked program must find everything relative to itself.
+    os.environ.pop("LD_LIBRARY_PATH", None)
+    with tempfile.TemporaryDirectory(prefix="vantrel-package-") as work:
+        try:
+            root = os.path.join(work, "root")
+            how = unpack_package(os.path.abspath(arguments.build), arguments.cmake,
+                                 arguments.cpack, work, root)
+            print("unpacked with", how)
+            for path in INSTALLED:
+                check(os.path.isfile(os.path.join(root, path)), "nothing installed at /" + path)
+            check_desktop_files(root)
+            start_headless(os.path.join(root, "usr/bin/vantrel"), work)
+        except Failure as failure:
+            print("FAILED:", failure, file=sys.stderr)
+            return 1
+    print("passed")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
