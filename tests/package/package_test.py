@@ -25,7 +25,6 @@ STEP_TIMEOUT = 120
 # What the unpacked program needs from the system, by package name.
 DEPENDENCIES = ("libqt6core6", "libqt6widgets6", "libssl3", "libarchive13", "libqt6svg6")
 INSTALLED = ("usr/bin/vantrel",
-             "usr/lib/vantrel/libzipbridge.so",
              "usr/share/applications/vantrel.desktop",
              "usr/share/applications/vantrel-send.desktop",
              "usr/share/kio/servicemenus/vantrel-servicemenu.desktop",
@@ -71,10 +70,23 @@ def unpack_package(build, cmake, cpack, work, root):
     return "cpack -G DEB, then dpkg-deb -x (%s)" % debs[0]
 
 
+def find_component(root):
+    """The one libzipbridge.so installed, in a "vantrel" folder of the library folder."""
+    found = [os.path.join(folder, "libzipbridge.so") for folder, _, files in os.walk(root)
+             if "libzipbridge.so" in files]
+    check(len(found) == 1, "libzipbridge.so installed at %r" % found)
+    relative = os.path.relpath(found[0], root)
+    check(re.fullmatch(r"usr/lib/([^/]+/)?vantrel/libzipbridge\.so", relative),
+          "the component is installed at /" + relative)
+    return found[0]
+
+
 def check_desktop_files(root):
     applications = os.path.join(root, "usr/share/applications")
     entries = [os.path.join(applications, name)
                for name in ("vantrel.desktop", "vantrel-send.desktop")]
+    check(shutil.which("desktop-file-validate"),
+          "desktop-file-validate is missing (desktop-file-utils, see scripts/install-deps.sh)")
     run(["desktop-file-validate"] + entries)
     for entry in entries:
         with open(entry, encoding="utf-8") as f:
@@ -90,7 +102,7 @@ def check_desktop_files(root):
           "the send entry is not offered for any file and folder")
 
 
-def start_headless(program, work):
+def start_headless(program, component, work):
     """The unpacked program on a fresh profile: set up, listening, serving through its component."""
     home = os.path.join(work, "profile")
     incoming = os.path.join(work, "incoming")
@@ -114,8 +126,7 @@ def start_headless(program, work):
         copy.wait_for(r"Stop it with Ctrl\+C", sender.START_TIMEOUT)
         with open("/proc/%d/maps" % copy.process.pid, encoding="utf-8") as f:
             maps = f.read()
-        component = os.path.realpath(os.path.join(os.path.dirname(program),
-                                                  "../lib/vantrel/libzipbridge.so"))
+        component = os.path.realpath(component)
         loaded = sorted({line.split()[-1] for line in maps.splitlines()
                          if line.endswith("libzipbridge.so")})
         check(loaded == [component], "the component came from %r, not %s" % (loaded, component))
@@ -151,8 +162,9 @@ def main():
             print("unpacked with", how)
             for path in INSTALLED:
                 check(os.path.isfile(os.path.join(root, path)), "nothing installed at /" + path)
+            component = find_component(root)
             check_desktop_files(root)
-            start_headless(os.path.join(root, "usr/bin/vantrel"), work)
+            start_headless(os.path.join(root, "usr/bin/vantrel"), component, work)
         except Failure as failure:
             print("FAILED:", failure, file=sys.stderr)
             return 1
