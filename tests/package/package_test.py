@@ -16,6 +16,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import xml.etree.ElementTree as ElementTree
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "headless"))
 import sender  # noqa: E402  (the headless program driver and its independent sender)
@@ -100,6 +101,12 @@ def check_desktop_files(root):
     mime = re.search(r"^MimeType=(.*)$", send_entry, re.M)
     check(mime and {"application/octet-stream", "inode/directory"} <= set(mime.group(1).split(";")),
           "the send entry is not offered for any file and folder")
+    icon = os.path.join(root, "usr/share/icons/hicolor/scalable/apps/vantrel.svg")
+    try:
+        check(ElementTree.parse(icon).getroot().tag == "{http://www.w3.org/2000/svg}svg",
+              icon + " is no SVG picture")
+    except ElementTree.ParseError as error:
+        raise Failure("%s is no XML: %s" % (icon, error))
 
 
 def start_headless(program, component, work):
