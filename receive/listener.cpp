@@ -180,8 +180,8 @@ bool Listener::Admit(std::uint32_t address)
             holder.oldest = connection.get();
         ++holder.places;
     }
-    // Connections cut short end within moments; past twice the limit a newcomer waits for
-    // them instead of adding threads.
+    // Connections cut short end within moments; past twice the limit a newcomer is turned
+    // away until they have, rather than adding threads.
     if (static_cast<int>(m_connections.size()) >= 2 * m_maxConnections)
         return false;
     // While places are free anyone may take one: a busy peer starting many transfers at once

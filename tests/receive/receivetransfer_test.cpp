@@ -25,6 +25,36 @@ namespace {
 using State = ReceiveTransfer::State;
 using Panel = ReceiveView::Panel;
 
+// While it lives, files of this process may not grow past `bytes`, and a write past it fails
+// instead of ending the process: a disk that refuses writes.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes) : m_handler(std::signal(SIGXFSZ, SIG_IGN))
+    {
+        if (getrlimit(RLIMIT_FSIZE, &m_before) != 0)
+            return;
+        rlimit limited = m_before;
+        limited.rlim_cur = bytes;
+        m_ok = setrlimit(RLIMIT_FSIZE, &limited) == 0;
+    }
+    ~FileSizeLimit()
+    {
+        if (m_ok)
+            setrlimit(RLIMIT_FSIZE, &m_before);
+        std::signal(SIGXFSZ, m_handler);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+    bool ok() const { return m_ok; }
+
+private:
+    rlimit m_before{};
+    void (*m_handler)(int);
+    bool m_ok = false;
+};
+
 // ---------------------------------------------------------------------------------------
 // A raw file arrives byte for byte, whatever its size relative to blocks and the buffer.
 
@@ -175,18 +205,15 @@ TEST_F(ArchiveReceive, UnpackingTheDiskRefusesKeepsTheWholeArchiveForAResume)
     auto sender = Sender(Request("zeros", 0, 1, 4 * 1024 * 1024, 0));
     auto transfer = Open(*sender);
     sender->Start(ScriptedSender::Stream(archive, false));
-    // Files of this process may not grow past 300 KiB: the archive fits, what it holds not.
-    rlimit before{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = before;
-    limited.rlim_cur = 300 * 1024;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
     const QString target = m_data.file(QStringLiteral("zeros"));
-    transfer->Accept(target);
-    const bool interrupted = WaitForState(*transfer, State::Interrupted);
-    setrlimit(RLIMIT_FSIZE, &before);
-    std::signal(SIGXFSZ, previousHandler);
+    bool interrupted = false;
+    {
+        // The archive fits below the limit, what it holds not.
+        const FileSizeLimit limit(300 * 1024);
+        ASSERT_TRUE(limit.ok());
+        transfer->Accept(target);
+        interrupted = WaitForState(*transfer, State::Interrupted);
+    }
     ASSERT_TRUE(interrupted) << transfer->view().statusText.toStdString();
 
     EXPECT_EQ(transfer->view().statusText, QStringLiteral("Disk write error"));
@@ -494,18 +521,14 @@ TEST_F(ReceiveFixture, DiskWriteFailureInterruptsWithoutClaimingCompletion)
     auto transfer = Open(*sender);
     sender->Start(ScriptedSender::Stream(bytes, true));
 
-    // Files of this process may not grow past 300 KiB while the transfer runs.
-    rlimit before{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = before;
-    limited.rlim_cur = 300 * 1024;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
     const QString target = m_data.file(QStringLiteral("huge.bin"));
-    transfer->Accept(target);
-    const bool interrupted = WaitForState(*transfer, State::Interrupted);
-    setrlimit(RLIMIT_FSIZE, &before);
-    std::signal(SIGXFSZ, previousHandler);
+    bool interrupted = false;
+    {
+        const FileSizeLimit limit(300 * 1024);
+        ASSERT_TRUE(limit.ok());
+        transfer->Accept(target);
+        interrupted = WaitForState(*transfer, State::Interrupted);
+    }
     ASSERT_TRUE(interrupted) << transfer->view().statusText.toStdString();
 
     EXPECT_EQ(transfer->view().statusText, QStringLiteral("Disk write error"));
