@@ -12,6 +12,8 @@
 #include "core/profile.h"
 #include "core/programcore.h"
 #include "core/quitonsignals.h"
+#include "core/rulesedit.h"
+#include "core/rulesstart.h"
 #include "core/singleinstance.h"
 #include "core/transferhub.h"
 #include "vantrelapplication.h"
@@ -19,6 +21,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTextStream>
 
 #include <csignal>
@@ -130,6 +133,16 @@ int RunProgram(int argc, char** argv)
         } else {
             instance.SetNotifyTarget(form.core().handOff());
         }
+        // The command line's listings and edits of the rules act on the rules this copy uses.
+        QPointer<TMainForm> rulesOwner(&form);
+        instance.SetRulesHandler([rulesOwner](const QByteArray& request) {
+            if (!rulesOwner)
+                return RulesReply{1, {}, QStringLiteral("Vantrel: the copy is closing.\n")}
+                    .Encode();
+            ProgramCore& owner = rulesOwner->core();
+            return rulesedit::Answer(owner.rules(), request,
+                                     owner.folder().file(QStringLiteral("autorec.vnt")));
+        });
         // A stop by signal saves like a normal close.
         QObject::connect(&quitOnSignals, &QuitOnSignals::quitRequested, &form,
                          [&form] { form.SaveForExit(); });
@@ -165,10 +178,12 @@ int main(int argc, char** argv)
         QCoreApplication app(argc, argv);
         QTextStream out(stdout);
         QTextStream errors(stderr);
+        if (command.command == commandline::Command::Rules)
+            return rulesstart::Run(Profile::FromEnvironment(), command.rules, out, errors);
         return commandline::Run(command, Profile::FromEnvironment(), out, errors);
     }
 
-    const QByteArray tail = handoff::CommandLineTail(arguments);
+    const QByteArray tail = handoff::Absolute(handoff::CommandLineTail(arguments));
     if (!tail.isEmpty()) {
         QCoreApplication app(argc, argv);
         QTextStream errors(stderr);
