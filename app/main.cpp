@@ -2,6 +2,7 @@
 // program itself (one copy per profile; headless when there is no display).
 #include "core/base/handoverlock.h"
 #include "core/commandline.h"
+#include "core/commandlinesend.h"
 #include "core/handoff.h"
 #include "core/handoffreceiver.h"
 #include "core/handoffstart.h"
@@ -29,6 +30,7 @@
 #include <cstdlib>
 #include <exception>
 #include <memory>
+#include <unistd.h>
 
 using namespace vantrel;
 
@@ -178,6 +180,11 @@ int main(int argc, char** argv)
         QCoreApplication app(argc, argv);
         QTextStream out(stdout);
         QTextStream errors(stderr);
+        if (command.command == commandline::Command::Send) {
+            InstallHandOverMarks(app);
+            return commandlinesend::Run(Profile::FromEnvironment(), command.send, out, errors,
+                                        isatty(STDOUT_FILENO) != 0);
+        }
         if (command.command == commandline::Command::Rules)
             return rulesstart::Run(Profile::FromEnvironment(), command.rules, out, errors);
         return commandline::Run(command, Profile::FromEnvironment(), out, errors);

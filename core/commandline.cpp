@@ -35,7 +35,7 @@ constexpr Known Commands[] = {
 
 Parsed Invalid(const QString& error)
 {
-    return {Command::Invalid, {}, error, {}};
+    return {Command::Invalid, {}, error, {}, {}};
 }
 
 // A whole number of Kb/sec that the rules file can hold.
@@ -61,7 +61,7 @@ Parsed ParseRuleAdd(const QList<QByteArray>& arguments)
     }
     if (fields.size() != 2)
         return Invalid(QStringLiteral("--rule-add takes a host and a folder."));
-    Parsed parsed{Command::Rules, {}, {}, {}};
+    Parsed parsed{Command::Rules, {}, {}, {}, {}};
     parsed.rules.kind = RulesRequest::Kind::Add;
     parsed.rules.host = QString::fromUtf8(fields[0]);
     // The running copy works in its program folder: a relative folder means this one.
@@ -73,6 +73,37 @@ Parsed ParseRuleAdd(const QList<QByteArray>& arguments)
     return parsed;
 }
 
+Parsed ParseSend(const QList<QByteArray>& arguments)
+{
+    QList<QByteArray> fields;
+    Parsed parsed{Command::Send, {}, {}, {}, {}};
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QByteArray& argument = arguments[i];
+        if (argument == "--no-compress") {
+            parsed.send.compress = false;
+        } else if (argument == "--comment" || argument == "--limit") {
+            if (++i == arguments.size())
+                return Invalid(QStringLiteral("%1 takes a value.").arg(QLatin1String(argument)));
+            if (argument == "--comment") {
+                parsed.send.comment = QString::fromUtf8(arguments[i]);
+            } else if (!IsBandLimit(arguments[i])) {
+                return Invalid(
+                    QStringLiteral("--limit takes a whole number of Kb/sec (0: no limit)."));
+            } else {
+                parsed.send.bandLimit = arguments[i].toUInt();
+            }
+        } else {
+            fields << argument;
+        }
+    }
+    if (fields.size() != 2)
+        return Invalid(QStringLiteral("--send takes a host and a path."));
+    parsed.send.hostText = QString::fromUtf8(fields[0]);
+    const QString path = QFile::decodeName(fields[1]);
+    parsed.send.path = QDir::isAbsolutePath(path) ? path : QDir::current().absoluteFilePath(path);
+    return parsed;
+}
+
 Parsed ParseRuleRemove(const QList<QByteArray>& arguments)
 {
     bool ok = false;
@@ -80,7 +111,7 @@ Parsed ParseRuleRemove(const QList<QByteArray>& arguments)
     if (!ok || number < 1)
         return Invalid(QStringLiteral("--rule-remove takes the number of a rule, as --rules "
                                       "lists it."));
-    Parsed parsed{Command::Rules, {}, {}, {}};
+    Parsed parsed{Command::Rules, {}, {}, {}, {}};
     parsed.rules.kind = RulesRequest::Kind::Remove;
     parsed.rules.number = number;
     return parsed;
@@ -114,7 +145,7 @@ Parsed Parse(const QList<QByteArray>& arguments)
             return Invalid(known.takesFile ? QStringLiteral("%1 takes one file name.").arg(name)
                                            : QStringLiteral("%1 takes no arguments.").arg(name));
         }
-        Parsed parsed{known.command, {}, {}, {}};
+        Parsed parsed{known.command, {}, {}, {}, {}};
         if (known.takesFile)
             parsed.argument = QFile::decodeName(arguments[1]);
         return parsed;
@@ -123,6 +154,8 @@ Parsed Parse(const QList<QByteArray>& arguments)
         return ParseRuleAdd(arguments);
     if (arguments.front() == "--rule-remove")
         return ParseRuleRemove(arguments);
+    if (arguments.front() == "--send")
+        return ParseSend(arguments);
     if (arguments.front().startsWith("--"))
         return Invalid(
             QStringLiteral("unknown option %1.").arg(QFile::decodeName(arguments.front())));
@@ -147,6 +180,15 @@ QString HelpText()
         "  --export-ca FILE   write this profile's authority certificate to FILE\n"
         "  --trust FILE       trust the authority certificate in FILE for outgoing connections\n"
         "                     (the other computer's --export-ca)\n"
+        "  --send HOST[:PORT] PATH [--comment TEXT] [--no-compress] [--limit KBPS]\n"
+        "                     send PATH (a file or a folder) to HOST with this profile's\n"
+        "                     certificates and nickname, without listening (it runs beside a\n"
+        "                     running copy); TEXT travels with the request, a file travels\n"
+        "                     compressed unless --no-compress, at most KBPS Kb/sec. Ctrl+C\n"
+        "                     stops it; the same command again resumes where the receiver\n"
+        "                     kept the data. Exit codes: 0 delivered, 1 failed, 3 refused,\n"
+        "                     4 unreachable, 5 receiver not trusted, 6 other version,\n"
+        "                     130 interrupted\n"
         "  --rules            list the auto-receive rules, one a line: number, enabled or\n"
         "                     disabled, host, folder and band limit, separated by tabs\n"
         "  --rule-add HOST DIR [--limit KBPS]\n"
@@ -166,10 +208,12 @@ QString HelpText()
 
 QString ShortUsage()
 {
-    return QStringLiteral("Usage: vantrel [PATH | --install | --print-ca | --export-ca FILE |\n"
-                          "                --trust FILE | --rules | --rule-add HOST DIR\n"
-                          "                [--limit KBPS] | --rule-remove N | --help | --version]\n"
-                          "Run \"vantrel --help\" for what each option does.");
+    return QStringLiteral(
+        "Usage: vantrel [PATH | --install | --print-ca | --export-ca FILE |\n"
+        "                --trust FILE | --send HOST[:PORT] PATH [--comment TEXT]\n"
+        "                [--no-compress] [--limit KBPS] | --rules | --rule-add HOST DIR\n"
+        "                [--limit KBPS] | --rule-remove N | --help | --version]\n"
+        "Run \"vantrel --help\" for what each option does.");
 }
 
 QString VersionText()
@@ -182,6 +226,7 @@ int Run(const Parsed& parsed, const Profile& profile, QTextStream& out, QTextStr
     switch (parsed.command) {
     case Command::None:
     case Command::Rules:
+    case Command::Send:
         return 0;
     case Command::Help:
         out << HelpText() << Qt::endl;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/rulesrequest.h"
+#include "core/sendrequest.h"
 
 #include <QByteArray>
 #include <QList>
@@ -13,7 +14,8 @@ namespace vantrel {
 class Profile;
 
 // The command-line options of the program ("--install", "--print-ca", "--export-ca FILE",
-// "--trust FILE", "--rules", "--rule-add HOST DIR [--limit KBPS]", "--rule-remove N",
+// "--trust FILE", "--send HOST[:PORT] PATH ...", "--rules", "--rule-add HOST DIR [--limit KBPS]",
+// "--rule-remove N",
 // "--help", "--version"). Any other command line is a path to send, except
 // one that begins with "--" and names nothing that exists: that is an unknown option.
 namespace commandline {
@@ -28,6 +30,7 @@ enum class Command
     Help,
     Version,
     Rules, // --rules, --rule-add and --rule-remove: see `rules`
+    Send,  // --send: see `send`
     Invalid
 };
 
@@ -37,6 +40,7 @@ struct Parsed
     QString argument; // FILE of --export-ca and --trust
     QString error;    // why the command line is Invalid
     RulesRequest rules;
+    SendRequest send;
 };
 
 // None when the command line is a path to hand off: it names an existing file or folder
@@ -49,7 +53,7 @@ QString VersionText();
 
 // Runs a command on the profile (installing it first when it never was) and returns the
 // exit code; results go to `out`, failures to `errors`. Command::Rules is not run here: it
-// goes to the running copy (see rulesstart).
+// goes to the running copy (see rulesstart), Command::Send to commandlinesend.
 int Run(const Parsed& parsed, const Profile& profile, QTextStream& out, QTextStream& errors);
 
 } // namespace commandline

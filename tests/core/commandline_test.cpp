@@ -161,6 +161,46 @@ TEST_F(CommandLineParseTest, RuleOptions)
     }
 }
 
+TEST_F(CommandLineParseTest, SendOptions)
+{
+    using commandline::Command;
+    const QString here = m_temp.path();
+    struct Case
+    {
+        QList<QByteArray> arguments;
+        Command command;
+        SendRequest send = {};
+    };
+    const Case cases[] = {
+        {{"--send", "peer", "/tmp/x"}, Command::Send, {u"peer"_s, u"/tmp/x"_s, {}, true, 0}},
+        {{"--send", "peer:9000", "x y.txt", "--comment", "for you", "--no-compress", "--limit",
+          "64"},
+         Command::Send,
+         {u"peer:9000"_s, here + u"/x y.txt"_s, u"for you"_s, false, 64}},
+        {{"--send", "--comment", "", "peer", "/tmp/x"},
+         Command::Send,
+         {u"peer"_s, u"/tmp/x"_s, {}, true, 0}},
+        {{"--send"}, Command::Invalid},
+        {{"--send", "peer"}, Command::Invalid},
+        {{"--send", "peer", "/tmp/x", "/tmp/y"}, Command::Invalid},
+        {{"--send", "peer", "/tmp/x", "--comment"}, Command::Invalid},
+        {{"--send", "peer", "/tmp/x", "--limit", "lots"}, Command::Invalid},
+    };
+    for (const Case& c : cases) {
+        const commandline::Parsed parsed = commandline::Parse(c.arguments);
+        const std::string shown = c.arguments.join(' ').toStdString();
+        ASSERT_EQ(parsed.command, c.command) << shown;
+        EXPECT_EQ(parsed.error.isEmpty(), c.command != Command::Invalid) << shown;
+        if (c.command == Command::Invalid)
+            continue;
+        EXPECT_EQ(parsed.send.hostText, c.send.hostText) << shown;
+        EXPECT_EQ(parsed.send.path, c.send.path) << shown;
+        EXPECT_EQ(parsed.send.comment, c.send.comment) << shown;
+        EXPECT_EQ(parsed.send.compress, c.send.compress) << shown;
+        EXPECT_EQ(parsed.send.bandLimit, c.send.bandLimit) << shown;
+    }
+}
+
 TEST(CommandLineTest, HelpVersionAndUsageGoWhereTheyBelong)
 {
     test::TempFolder temp;
@@ -194,8 +234,9 @@ TEST(CommandLineTest, HelpVersionAndUsageGoWhereTheyBelong)
     EXPECT_FALSE(QFileInfo::exists(temp.file(QStringLiteral("Vantrel.ini"))));
 
     // Every option the parser knows is in the help.
-    for (const char* option : {"--install", "--print-ca", "--export-ca", "--trust", "--help",
-                               "--version", "--rules", "--rule-add", "--limit", "--rule-remove"})
+    for (const char* option :
+         {"--install", "--print-ca", "--export-ca", "--trust", "--help", "--version", "--rules",
+          "--rule-add", "--limit", "--rule-remove", "--send", "--comment", "--no-compress"})
         EXPECT_TRUE(commandline::HelpText().contains(QLatin1String(option))) << option;
 }
 
