@@ -4,6 +4,7 @@
 #include "core/installation.h"
 #include "core/profile.h"
 #include "core/rulesedit.h"
+#include "tests/engine/rawpeer.h"
 #include "tests/support/filetree.h"
 #include "tests/support/tempprofile.h"
 
@@ -241,6 +242,18 @@ TEST_F(CommandLineSendTest, UntrustedReceiverIsNamedWithHowToTrustIt)
     const Result result = Send({stranger.hostText(), QStringLiteral("x.txt")});
     EXPECT_EQ(result.exitCode, commandlinesend::Untrusted) << result.errors.constData();
     EXPECT_TRUE(result.errors.contains("--trust FILE")) << result.errors.constData();
+}
+
+TEST_F(CommandLineSendTest, ReceiverOfAnotherVersionIsReportedSo)
+{
+    // A trusted receiver that answers as another version would.
+    test::OneRequestServer server(m_receiver.folder.path(),
+                                  ReplyHeader::VersionMismatch(QByteArrayLiteral("Old")));
+    ASSERT_TRUE(server.listening());
+    m_temp.write(QStringLiteral("x.txt"), "x");
+    const Result result = Send({server.hostText(), QStringLiteral("x.txt")});
+    EXPECT_EQ(result.exitCode, commandlinesend::VersionMismatch) << result.errors.constData();
+    EXPECT_TRUE(result.errors.contains("different version")) << result.errors.constData();
 }
 
 TEST_F(CommandLineSendTest, InterruptedByCtrlCAndResumedByTheSameCommand)
