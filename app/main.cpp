@@ -2,6 +2,7 @@
 // program itself (one copy per profile; headless when there is no display).
 #include "core/base/handoverlock.h"
 #include "core/commandline.h"
+#include "core/commandlinesend.h"
 #include "core/handoff.h"
 #include "core/handoffreceiver.h"
 #include "core/handoffstart.h"
@@ -12,6 +13,8 @@
 #include "core/profile.h"
 #include "core/programcore.h"
 #include "core/quitonsignals.h"
+#include "core/rulesedit.h"
+#include "core/rulesstart.h"
 #include "core/singleinstance.h"
 #include "core/transferhub.h"
 #include "vantrelapplication.h"
@@ -19,6 +22,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTextStream>
 
 #include <csignal>
@@ -26,6 +30,7 @@
 #include <cstdlib>
 #include <exception>
 #include <memory>
+#include <unistd.h>
 
 using namespace vantrel;
 
@@ -130,6 +135,16 @@ int RunProgram(int argc, char** argv)
         } else {
             instance.SetNotifyTarget(form.core().handOff());
         }
+        // The command line's listings and edits of the rules act on the rules this copy uses.
+        QPointer<TMainForm> rulesOwner(&form);
+        instance.SetRulesHandler([rulesOwner](const QByteArray& request) {
+            if (!rulesOwner)
+                return RulesReply{1, {}, QStringLiteral("Vantrel: the copy is closing.\n")}
+                    .Encode();
+            ProgramCore& owner = rulesOwner->core();
+            return rulesedit::Answer(owner.rules(), request,
+                                     owner.folder().file(QStringLiteral("autorec.vnt")));
+        });
         // A stop by signal saves like a normal close.
         QObject::connect(&quitOnSignals, &QuitOnSignals::quitRequested, &form,
                          [&form] { form.SaveForExit(); });
@@ -165,10 +180,17 @@ int main(int argc, char** argv)
         QCoreApplication app(argc, argv);
         QTextStream out(stdout);
         QTextStream errors(stderr);
+        if (command.command == commandline::Command::Send) {
+            InstallHandOverMarks(app);
+            return commandlinesend::Run(Profile::FromEnvironment(), command.send, out, errors,
+                                        isatty(STDOUT_FILENO) != 0);
+        }
+        if (command.command == commandline::Command::Rules)
+            return rulesstart::Run(Profile::FromEnvironment(), command.rules, out, errors);
         return commandline::Run(command, Profile::FromEnvironment(), out, errors);
     }
 
-    const QByteArray tail = handoff::CommandLineTail(arguments);
+    const QByteArray tail = handoff::Absolute(handoff::CommandLineTail(arguments));
     if (!tail.isEmpty()) {
         QCoreApplication app(argc, argv);
         QTextStream errors(stderr);

@@ -1,10 +1,14 @@
 #include "core/commandline.h"
 
+#include "core/base/programversion.h"
+#include "core/base/settingsstore.h"
+#include "core/handoff.h"
 #include "core/installation.h"
 #include "core/profile.h"
-#include "core/base/settingsstore.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTextStream>
 
 namespace vantrel::commandline {
@@ -25,7 +29,99 @@ constexpr Known Commands[] = {
     {"--trust", Command::TrustAuthority, true},
     {"--help", Command::Help, false},
     {"-h", Command::Help, false},
+    {"--version", Command::Version, false},
+    {"--rules", Command::Rules, false},
 };
+
+Parsed Invalid(const QString& error)
+{
+    return {Command::Invalid, {}, error, {}, {}};
+}
+
+// A whole number of Kb/sec that the rules file can hold.
+bool IsBandLimit(const QByteArray& text)
+{
+    bool ok = false;
+    const qint64 value = text.toLongLong(&ok);
+    return ok && !text.startsWith('+') && !text.startsWith('-') && value <= 0x7FFFFFFF;
+}
+
+Parsed ParseRuleAdd(const QList<QByteArray>& arguments)
+{
+    QList<QByteArray> fields;
+    QByteArray limit = "0";
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] != "--limit") {
+            fields << arguments[i];
+            continue;
+        }
+        if (++i == arguments.size() || !IsBandLimit(arguments[i]))
+            return Invalid(QStringLiteral("--limit takes a whole number of Kb/sec (0: no limit)."));
+        limit = arguments[i];
+    }
+    if (fields.size() != 2)
+        return Invalid(QStringLiteral("--rule-add takes a host and a folder."));
+    Parsed parsed{Command::Rules, {}, {}, {}, {}};
+    parsed.rules.kind = RulesRequest::Kind::Add;
+    parsed.rules.host = QString::fromUtf8(fields[0]);
+    // The running copy works in its program folder: a relative folder means this one.
+    const QString folder = QFile::decodeName(fields[1]);
+    parsed.rules.saveFolder = folder.isEmpty() || QDir::isAbsolutePath(folder)
+                                  ? folder
+                                  : QDir::cleanPath(QDir::current().absoluteFilePath(folder));
+    parsed.rules.bandLimit = QString::fromLatin1(limit);
+    return parsed;
+}
+
+Parsed ParseSend(const QList<QByteArray>& arguments)
+{
+    QList<QByteArray> fields;
+    Parsed parsed{Command::Send, {}, {}, {}, {}};
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QByteArray& argument = arguments[i];
+        if (argument == "--no-compress") {
+            parsed.send.compress = false;
+        } else if (argument == "--comment" || argument == "--limit") {
+            if (++i == arguments.size())
+                return Invalid(QStringLiteral("%1 takes a value.").arg(QLatin1String(argument)));
+            if (argument == "--comment") {
+                parsed.send.comment = QString::fromUtf8(arguments[i]);
+            } else if (!IsBandLimit(arguments[i])) {
+                return Invalid(
+                    QStringLiteral("--limit takes a whole number of Kb/sec (0: no limit)."));
+            } else {
+                parsed.send.bandLimit = arguments[i].toUInt();
+            }
+        } else {
+            fields << argument;
+        }
+    }
+    if (fields.size() != 2)
+        return Invalid(QStringLiteral("--send takes a host and a path."));
+    parsed.send.hostText = QString::fromUtf8(fields[0]);
+    const QString path = QFile::decodeName(fields[1]);
+    parsed.send.path = QDir::isAbsolutePath(path) ? path : QDir::current().absoluteFilePath(path);
+    return parsed;
+}
+
+Parsed ParseRuleRemove(const QList<QByteArray>& arguments)
+{
+    bool ok = false;
+    const qint64 number = arguments.size() == 2 ? arguments[1].toLongLong(&ok) : 0;
+    if (!ok || number < 1)
+        return Invalid(QStringLiteral("--rule-remove takes the number of a rule, as --rules "
+                                      "lists it."));
+    Parsed parsed{Command::Rules, {}, {}, {}, {}};
+    parsed.rules.kind = RulesRequest::Kind::Remove;
+    parsed.rules.number = number;
+    return parsed;
+}
+
+bool NamesSomethingThatExists(const QList<QByteArray>& arguments)
+{
+    const QByteArray tail = handoff::CommandLineTail(arguments);
+    return !tail.isEmpty() && QFileInfo::exists(QFile::decodeName(tail));
+}
 
 int Report(const installation::Result& result, QTextStream& out, QTextStream& errors)
 {
@@ -37,7 +133,8 @@ int Report(const installation::Result& result, QTextStream& out, QTextStream& er
 
 Parsed Parse(const QList<QByteArray>& arguments)
 {
-    if (arguments.isEmpty())
+    // A file or folder is sent whatever its name looks like.
+    if (arguments.isEmpty() || NamesSomethingThatExists(arguments))
         return {};
     for (const Known& known : Commands) {
         if (arguments.front() != known.name)
@@ -45,51 +142,100 @@ Parsed Parse(const QList<QByteArray>& arguments)
         const QString name = QString::fromLatin1(known.name);
         const qsizetype wanted = known.takesFile ? 2 : 1;
         if (arguments.size() != wanted) {
-            return {Command::Invalid,
-                    {},
-                    known.takesFile ? QStringLiteral("%1 takes one file name.").arg(name)
-                                    : QStringLiteral("%1 takes no arguments.").arg(name)};
+            return Invalid(known.takesFile ? QStringLiteral("%1 takes one file name.").arg(name)
+                                           : QStringLiteral("%1 takes no arguments.").arg(name));
         }
-        return {known.command, known.takesFile ? QFile::decodeName(arguments[1]) : QString(), {}};
+        Parsed parsed{known.command, {}, {}, {}, {}};
+        if (known.takesFile)
+            parsed.argument = QFile::decodeName(arguments[1]);
+        return parsed;
     }
+    if (arguments.front() == "--rule-add")
+        return ParseRuleAdd(arguments);
+    if (arguments.front() == "--rule-remove")
+        return ParseRuleRemove(arguments);
+    if (arguments.front() == "--send")
+        return ParseSend(arguments);
+    if (arguments.front().startsWith("--"))
+        return Invalid(
+            QStringLiteral("unknown option %1.").arg(QFile::decodeName(arguments.front())));
     return {};
 }
 
 QString HelpText()
 {
     return QStringLiteral(
-        "Usage: vantrel [PATH | COMMAND]\n"
+        "Usage: vantrel [PATH | OPTION]\n"
         "\n"
         "Without arguments, starts Vantrel (one copy per profile; a second start ends at once).\n"
         "With a PATH (a file or a folder), hands it to the running copy, starting one when\n"
         "none runs, which opens a send window for it. The arguments are taken as one path,\n"
-        "joined by single spaces; one pair of surrounding quotes is removed. A path that\n"
-        "begins like a command can be given as ./NAME.\n"
+        "joined by single spaces; one pair of surrounding quotes is removed. A path that names\n"
+        "an existing file or folder is always sent, even one named like an option.\n"
         "\n"
-        "Commands:\n"
+        "Options:\n"
         "  --install          set up the profile: sounds, folders and certificates (existing\n"
         "                     certificates and keys are kept)\n"
         "  --print-ca         print this profile's authority certificate and its fingerprint\n"
         "  --export-ca FILE   write this profile's authority certificate to FILE\n"
         "  --trust FILE       trust the authority certificate in FILE for outgoing connections\n"
         "                     (the other computer's --export-ca)\n"
-        "  --help             show this text\n"
+        "  --send HOST[:PORT] PATH [--comment TEXT] [--no-compress] [--limit KBPS]\n"
+        "                     send PATH (a file or a folder) to HOST with this profile's\n"
+        "                     certificates and nickname, without listening (it runs beside a\n"
+        "                     running copy); TEXT travels with the request, a file travels\n"
+        "                     compressed unless --no-compress, at most KBPS Kb/sec. Ctrl+C\n"
+        "                     stops it; the same command again resumes where the receiver\n"
+        "                     kept the data. Exit codes: 0 delivered, 1 failed, 3 refused,\n"
+        "                     4 unreachable, 5 receiver not trusted, 6 other version,\n"
+        "                     130 interrupted\n"
+        "  --rules            list the auto-receive rules, one a line: number, enabled or\n"
+        "                     disabled, host, folder and band limit, separated by tabs\n"
+        "  --rule-add HOST DIR [--limit KBPS]\n"
+        "                     accept every request from HOST (a host name or a dotted\n"
+        "                     address, as the peer is named) into the existing folder DIR,\n"
+        "                     at most KBPS Kb/sec (0, the default: no limit)\n"
+        "  --rule-remove N    remove rule N, as --rules numbers it\n"
+        "                     A running copy of the profile takes these at once; otherwise\n"
+        "                     they change the rules file (autorec.vnt).\n"
+        "  --help, -h         show this text\n"
+        "  --version          show the program's name and version\n"
         "\n"
         "Profile: VANTREL_HOME=DIR keeps everything in DIR; otherwise settings live in\n"
         "$XDG_CONFIG_HOME/Vantrel and the program folder is $XDG_DATA_HOME/Vantrel.\n"
         "Without a display, Vantrel runs headless; stop it with Ctrl+C or SIGTERM.");
 }
 
+QString ShortUsage()
+{
+    return QStringLiteral(
+        "Usage: vantrel [PATH | --install | --print-ca | --export-ca FILE |\n"
+        "                --trust FILE | --send HOST[:PORT] PATH [--comment TEXT]\n"
+        "                [--no-compress] [--limit KBPS] | --rules | --rule-add HOST DIR\n"
+        "                [--limit KBPS] | --rule-remove N | --help | --version]\n"
+        "Run \"vantrel --help\" for what each option does.");
+}
+
+QString VersionText()
+{
+    return QString::asprintf("Vantrel %.2f", ProgramVersion);
+}
+
 int Run(const Parsed& parsed, const Profile& profile, QTextStream& out, QTextStream& errors)
 {
     switch (parsed.command) {
     case Command::None:
+    case Command::Rules:
+    case Command::Send:
         return 0;
     case Command::Help:
         out << HelpText() << Qt::endl;
         return 0;
+    case Command::Version:
+        out << VersionText() << Qt::endl;
+        return 0;
     case Command::Invalid:
-        errors << "Vantrel: " << parsed.error << "\n\n" << HelpText() << Qt::endl;
+        errors << "Vantrel: " << parsed.error << '\n' << ShortUsage() << Qt::endl;
         return 2;
     default:
         break;

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "core/rulesrequest.h"
+#include "core/sendrequest.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -10,8 +13,11 @@ namespace vantrel {
 
 class Profile;
 
-// The maintenance commands of the program ("--install", "--print-ca", "--export-ca FILE",
-// "--trust FILE", "--help"). Any other command line is a path to send.
+// The command-line options of the program ("--install", "--print-ca", "--export-ca FILE",
+// "--trust FILE", "--send HOST[:PORT] PATH ...", "--rules", "--rule-add HOST DIR [--limit KBPS]",
+// "--rule-remove N",
+// "--help", "--version"). Any other command line is a path to send, except
+// one that begins with "--" and names nothing that exists: that is an unknown option.
 namespace commandline {
 
 enum class Command
@@ -22,6 +28,9 @@ enum class Command
     ExportAuthority,
     TrustAuthority,
     Help,
+    Version,
+    Rules, // --rules, --rule-add and --rule-remove: see `rules`
+    Send,  // --send: see `send`
     Invalid
 };
 
@@ -30,15 +39,21 @@ struct Parsed
     Command command = Command::None;
     QString argument; // FILE of --export-ca and --trust
     QString error;    // why the command line is Invalid
+    RulesRequest rules;
+    SendRequest send;
 };
 
-// None when the first argument is not one of the commands.
+// None when the command line is a path to hand off: it names an existing file or folder
+// (whatever it looks like), or its first argument does not begin with "--".
 Parsed Parse(const QList<QByteArray>& arguments);
 
 QString HelpText();
+QString ShortUsage();
+QString VersionText();
 
 // Runs a command on the profile (installing it first when it never was) and returns the
-// exit code; results go to `out`, failures to `errors`.
+// exit code; results go to `out`, failures to `errors`. Command::Rules is not run here: it
+// goes to the running copy (see rulesstart), Command::Send to commandlinesend.
 int Run(const Parsed& parsed, const Profile& profile, QTextStream& out, QTextStream& errors);
 
 } // namespace commandline

@@ -3,6 +3,7 @@
 #include "core/base/atomicfile.h"
 #include "core/base/programfolder.h"
 
+#include <QDir>
 #include <QFile>
 
 namespace vantrel::handoff {
@@ -21,6 +22,16 @@ QByteArray CommandLineTail(const QList<QByteArray>& arguments)
             tail = tail.mid(1, tail.size() - 2);
     }
     return tail;
+}
+
+QByteArray Absolute(const QByteArray& path)
+{
+    if (path.isEmpty() || path.startsWith('/'))
+        return path;
+    QByteArray current = QFile::encodeName(QDir::currentPath());
+    if (!current.endsWith('/'))
+        current.append('/');
+    return current + path;
 }
 
 QByteArray FitPath(const QByteArray& path)

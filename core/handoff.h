@@ -23,6 +23,10 @@ QString FilePath(const ProgramFolder& folder);
 // of surrounding double or single quotes removed (launchers that quote "%f" themselves).
 QByteArray CommandLineTail(const QList<QByteArray>& arguments);
 
+// A relative path made absolute against the current folder: the running copy reading it
+// works in its program folder, not where the path was typed.
+QByteArray Absolute(const QByteArray& path);
+
 // The path as stored: at most MaxPathBytes bytes, never ending inside a UTF-8 sequence.
 QByteArray FitPath(const QByteArray& path);
 // True when the path's bytes fit the file whole (a cut path would name something else).

@@ -2,7 +2,10 @@
 
 #include "core/profile.h"
 
+#include <QByteArray>
+
 #include <memory>
+#include <optional>
 
 class QLocalSocket;
 
@@ -26,6 +29,9 @@ public:
     // Delivers one hand-off notification and waits for the copy's answer.
     Delivery Deliver(int timeoutMs = 5000);
     bool Notify(int timeoutMs = 5000) { return Deliver(timeoutMs) == Delivery::Taken; }
+    // Sends a request about the auto-receive rules (the bytes of a RulesRequest) and waits for
+    // the reply's bytes; nothing when no reply came in time.
+    std::optional<QByteArray> AskRules(const QByteArray& request, int timeoutMs = 10000);
 
 private:
     Profile m_profile;

@@ -108,6 +108,8 @@ void ProgramCore::StartHubAndListener(const Options& options)
 
     // Connection threads get the nickname as loaded, never the live settings: settings take
     // effect at the next start anyway.
+    if (!options.listen)
+        return;
     m_listener = std::make_unique<Listener>(
         m_folder, m_policy, m_book,
         [nick = m_settings.EffectiveNickName().toUtf8()] { return nick; }, m_hub.get());

@@ -53,6 +53,8 @@ public:
         std::function<std::unique_ptr<SoundPlayer>(const ProgramFolder&)> makeSoundPlayer;
         // Listen here instead of on the ServerPort setting (tests: 0 = any free port).
         std::optional<int> listenPort;
+        // False: no listener at all (a send from the command line beside a running copy).
+        bool listen = true;
         // The update checks' waits (tests: short).
         UpdateChecks::Timing updateTiming;
         // How the dynamic DNS book's refresh passes look names up; none = the system's.

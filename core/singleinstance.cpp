@@ -4,6 +4,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
+#include <QtEndian>
 
 namespace vantrel {
 
@@ -69,26 +70,70 @@ bool SingleInstance::Notify()
     return true;
 }
 
+void SingleInstance::SetRulesHandler(RulesHandler handler)
+{
+    m_rulesHandler = std::move(handler);
+    std::vector<PendingRules> pending;
+    pending.swap(m_pendingRules);
+    for (const PendingRules& request : pending) {
+        if (request.socket)
+            AnswerRules(request.socket, request.request);
+    }
+}
+
 void SingleInstance::AcceptConnections()
 {
     while (QLocalSocket* socket = m_server->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-            const QByteArray bytes = socket->readAll();
-            for (char c : bytes) {
-                if (c != NotifyByte)
-                    continue;
-                if (m_refuseHandOffs) {
-                    socket->write(&RefusedByte, 1);
-                    continue;
-                }
-                if (!Notify())
-                    ++m_pending;
-                socket->write(&NotifyByte, 1);
-            }
-            socket->flush();
-        });
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { ReadMessages(socket); });
     }
+}
+
+void SingleInstance::ReadMessages(QLocalSocket* socket)
+{
+    char first = 0;
+    while (socket->peek(&first, 1) == 1) {
+        if (first == RulesByte) {
+            const QByteArray header = socket->peek(FrameHeaderSize);
+            if (header.size() < FrameHeaderSize)
+                break; // the rest of the frame is still on its way
+            const quint32 size = qFromBigEndian<quint32>(header.constData() + 1);
+            if (size > MaxRulesPayload) {
+                socket->abort();
+                return;
+            }
+            if (socket->bytesAvailable() < FrameHeaderSize + qint64(size))
+                break;
+            socket->skip(FrameHeaderSize);
+            AnswerRules(socket, socket->read(size));
+            continue;
+        }
+        socket->skip(1);
+        if (first != NotifyByte)
+            continue;
+        if (m_refuseHandOffs) {
+            socket->write(&RefusedByte, 1);
+            continue;
+        }
+        if (!Notify())
+            ++m_pending;
+        socket->write(&NotifyByte, 1);
+    }
+    socket->flush();
+}
+
+void SingleInstance::AnswerRules(QLocalSocket* socket, const QByteArray& request)
+{
+    if (!m_rulesHandler) {
+        m_pendingRules.push_back({socket, request});
+        return;
+    }
+    const QByteArray reply = m_rulesHandler(request);
+    char header[FrameHeaderSize] = {RulesByte};
+    qToBigEndian<quint32>(quint32(reply.size()), header + 1);
+    socket->write(header, FrameHeaderSize);
+    socket->write(reply);
+    socket->flush();
 }
 
 } // namespace vantrel

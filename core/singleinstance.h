@@ -7,16 +7,20 @@
 #include <QPointer>
 #include <QString>
 
+#include <functional>
 #include <memory>
+#include <vector>
 
 class QLocalServer;
+class QLocalSocket;
 class QLockFile;
 
 namespace vantrel {
 
 // One running copy per profile: a lock file in the profile's config folder, held for the
 // whole run, plus a local server named after the profile through which later starts deliver
-// their hand-off notification (see InstanceClient).
+// their hand-off notification and their requests about the auto-receive rules (see
+// InstanceClient).
 class SingleInstance : public QObject
 {
     Q_OBJECT
@@ -45,13 +49,32 @@ public:
     // RefusedByte and none is delivered.
     void RefuseHandOffs() { m_refuseHandOffs = true; }
 
+    // Answers each request about the auto-receive rules (the bytes of a RulesRequest) with
+    // the bytes of its reply. Requests that arrive before it is set wait for it.
+    using RulesHandler = std::function<QByteArray(const QByteArray& request)>;
+    void SetRulesHandler(RulesHandler handler);
+
     // One byte asks for a notification; the same byte comes back once it has been posted,
     // RefusedByte when this copy refuses hand-offs.
     static constexpr char NotifyByte = 'N';
     static constexpr char RefusedByte = 'H';
+    // A request about the rules: RulesByte, the payload's size (4 bytes, big-endian), the
+    // payload. Its reply comes back framed the same way.
+    static constexpr char RulesByte = 'R';
+    static constexpr int FrameHeaderSize = 5;
+    static constexpr quint32 MaxRulesPayload = 64 * 1024;
+    static constexpr quint32 MaxRulesReply = 16 * 1024 * 1024;
 
 private:
+    struct PendingRules
+    {
+        QPointer<QLocalSocket> socket;
+        QByteArray request;
+    };
+
     void AcceptConnections();
+    void ReadMessages(QLocalSocket* socket);
+    void AnswerRules(QLocalSocket* socket, const QByteArray& request);
     bool Notify(); // false when there is no target (any more)
 
     Profile m_profile;
@@ -61,6 +84,8 @@ private:
     QPointer<QObject> m_targetObject; // the same object: tells whether it still exists
     QString m_errorText;
     int m_pending = 0;
+    RulesHandler m_rulesHandler;
+    std::vector<PendingRules> m_pendingRules;
     bool m_refuseHandOffs = false;
 };
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 
 namespace vantrel {
@@ -84,6 +85,25 @@ TEST(HandOffFileTest, CommandLineTailIsOnePath)
     for (const Case& c : cases)
         EXPECT_EQ(handoff::CommandLineTail(c.arguments), c.tail)
             << c.arguments.join(' ').constData();
+}
+
+TEST(HandOffFileTest, RelativePathsAreMadeAbsoluteAgainstTheCurrentFolder)
+{
+    const QByteArray current = QFile::encodeName(QDir::currentPath());
+    struct Case
+    {
+        QByteArray path;
+        QByteArray absolute;
+    };
+    const Case cases[] = {
+        {"/tmp/x", "/tmp/x"},
+        {"", ""},
+        {"--help", current + "/--help"},
+        {"sub/a b.txt", current + "/sub/a b.txt"},
+        {"\xff\xfe", current + "/\xff\xfe"}, // bytes that are no UTF-8 stay as they are
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(handoff::Absolute(c.path), c.absolute) << c.path.constData();
 }
 
 class HandOffReceiverTest : public ::testing::Test

@@ -3,6 +3,9 @@
 #include "core/base/settingsstore.h"
 #include "core/handoffreceiver.h"
 #include "core/instanceclient.h"
+#include "core/rulesedit.h"
+#include "core/rulesstart.h"
+#include "receive/autoreceiverules.h"
 #include "tests/support/tempprofile.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +15,7 @@
 #include <QLockFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QTextStream>
 
 #include <atomic>
 #include <thread>
@@ -26,9 +30,12 @@ QString ProgramFile()
 
 // The real program on a portable profile, without a display.
 std::unique_ptr<QProcess> StartProgram(const QString& home, const QStringList& arguments,
-                                       bool headlessDefaults = false)
+                                       bool headlessDefaults = false,
+                                       const QString& workingFolder = {})
 {
     auto process = std::make_unique<QProcess>();
+    if (!workingFolder.isEmpty())
+        process->setWorkingDirectory(workingFolder);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("VANTREL_HOME"), home);
     if (headlessDefaults) {
@@ -129,6 +136,114 @@ TEST(SingleInstanceTest, CopyThatRefusesHandOffsAnswersSoAndDeliversNothing)
     EXPECT_TRUE(opened.isEmpty());
 }
 
+// A command-line request about the rules, run on a thread of its own as another process would
+// (the copy answers on this thread's event loop).
+struct RulesOutcome
+{
+    int exitCode = -1;
+    QString output;
+    QString errors;
+};
+
+RulesOutcome RunRulesCommand(const Profile& profile, const RulesRequest& request,
+                             const std::function<void()>& meanwhile = {})
+{
+    RulesOutcome outcome;
+    std::atomic<bool> done{false};
+    std::thread command([&] {
+        QTextStream out(&outcome.output), errors(&outcome.errors);
+        outcome.exitCode = rulesstart::Run(profile, request, out, errors);
+        done = true;
+    });
+    if (meanwhile)
+        meanwhile();
+    test::WaitUntil([&] { return done.load(); }, 20000);
+    command.join();
+    return outcome;
+}
+
+TEST(RulesCommandTest, EditsReachTheRunningCopyAtOnceAndItsFile)
+{
+    test::TempFolder temp;
+    const Profile profile = Profile::Portable(temp.path());
+    ASSERT_TRUE(QDir(temp.path()).mkdir(QStringLiteral("in")));
+    const QString file = temp.file(QStringLiteral("autorec.vnt"));
+    SingleInstance instance(profile);
+    ASSERT_EQ(instance.TryBecomeInstance(), SingleInstance::Outcome::Became);
+    AutoReceiveRules rules;
+    int changes = 0;
+    QObject::connect(&rules, &AutoReceiveRules::changed, &rules, [&] { ++changes; });
+
+    RulesRequest add;
+    add.kind = RulesRequest::Kind::Add;
+    add.host = QStringLiteral("peer.example");
+    add.saveFolder = temp.file(QStringLiteral("in"));
+    add.bandLimit = QStringLiteral("40");
+    // Asked before the copy is ready to answer (as while it starts): the request waits.
+    const RulesOutcome added = RunRulesCommand(profile, add, [&] {
+        test::WaitUntil([] { return false; }, 300);
+        EXPECT_EQ(changes, 0);
+        instance.SetRulesHandler(
+            [&](const QByteArray& request) { return rulesedit::Answer(rules, request, file); });
+    });
+    EXPECT_EQ(added.exitCode, 0) << added.errors.toStdString();
+    EXPECT_TRUE(added.output.startsWith(QStringLiteral("Added rule 1\tenabled\tpeer.example")))
+        << added.output.toStdString();
+    EXPECT_EQ(changes, 1); // the rules window refreshes on this
+    const std::optional<AutoReceiveMatch> match =
+        rules.MatchAutoReceive(QStringLiteral("peer.example"), std::nullopt);
+    ASSERT_TRUE(match);
+    EXPECT_EQ(match->bandLimit, 40u);
+    AutoReceiveRules stored;
+    stored.Load(file);
+    EXPECT_EQ(stored.rules().size(), 1u);
+
+    // The listing is the copy's, not the file's.
+    QFile::remove(file);
+    const RulesOutcome listed = RunRulesCommand(profile, RulesRequest{});
+    EXPECT_EQ(listed.exitCode, 0);
+    EXPECT_TRUE(listed.output.startsWith(QStringLiteral("1\tenabled\tpeer.example\t")))
+        << listed.output.toStdString();
+
+    // A failed check changes nothing and says what the rules window says.
+    add.saveFolder = temp.file(QStringLiteral("missing"));
+    const RulesOutcome refused = RunRulesCommand(profile, add);
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(refused.errors.contains(QStringLiteral("You must provide a valid Save Directory!")))
+        << refused.errors.toStdString();
+    EXPECT_EQ(rules.rules().size(), 1u);
+
+    RulesRequest remove;
+    remove.kind = RulesRequest::Kind::Remove;
+    remove.number = 1;
+    EXPECT_EQ(RunRulesCommand(profile, remove).exitCode, 0);
+    EXPECT_TRUE(rules.rules().empty());
+    stored.Load(file);
+    EXPECT_TRUE(stored.rules().empty());
+    EXPECT_TRUE(QFileInfo::exists(file));
+}
+
+TEST(RulesCommandTest, WithoutARunningCopyTheFileIsEdited)
+{
+    test::TempFolder temp;
+    const Profile profile = Profile::Portable(temp.path());
+    ASSERT_TRUE(QDir(temp.path()).mkdir(QStringLiteral("in")));
+    RulesRequest add;
+    add.kind = RulesRequest::Kind::Add;
+    add.host = QStringLiteral("10.1.2.3");
+    add.saveFolder = temp.file(QStringLiteral("in"));
+    add.bandLimit = QStringLiteral("0");
+    const RulesOutcome added = RunRulesCommand(profile, add);
+    EXPECT_EQ(added.exitCode, 0) << added.errors.toStdString();
+    AutoReceiveRules stored;
+    stored.Load(temp.file(QStringLiteral("autorec.vnt")));
+    ASSERT_EQ(stored.rules().size(), 1u);
+    EXPECT_EQ(stored.rules().front().host, QStringLiteral("10.1.2.3"));
+    // The profile is free again for a copy to start.
+    SingleInstance instance(profile);
+    EXPECT_EQ(instance.TryBecomeInstance(), SingleInstance::Outcome::Became);
+}
+
 class HandOffProcessTest : public ::testing::Test
 {
 protected:
@@ -177,6 +292,32 @@ TEST_F(HandOffProcessTest, PathOnTheCommandLineReachesTheRunningInstance)
         ASSERT_TRUE(test::WaitUntil([&] { return !m_opened.isEmpty(); }));
         EXPECT_EQ(m_opened, QStringList({c.expected}));
     }
+}
+
+TEST_F(HandOffProcessTest, FileNamedLikeAnOptionIsHandedOffByItsPath)
+{
+    const QString folder = m_temp.file(QStringLiteral("work"));
+    m_temp.write(QStringLiteral("work/--help"), "not an option");
+    auto process = StartProgram(m_temp.path(), {QStringLiteral("--help")}, false, folder);
+    ASSERT_TRUE(Finished(*process));
+    EXPECT_EQ(process->exitCode(), 0) << process->readAllStandardError().constData();
+    EXPECT_TRUE(process->readAllStandardOutput().isEmpty()); // no help text
+    ASSERT_TRUE(test::WaitUntil([&] { return !m_opened.isEmpty(); }));
+    EXPECT_EQ(m_opened, QStringList({folder + QStringLiteral("/--help")}));
+}
+
+TEST_F(HandOffProcessTest, UnknownOptionGivesUsageAndHandsNothingOff)
+{
+    auto process = StartProgram(m_temp.path(), {QStringLiteral("--no-such-option")});
+    ASSERT_TRUE(Finished(*process));
+    EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process->exitCode(), 2);
+    const QByteArray errors = process->readAllStandardError();
+    EXPECT_TRUE(errors.contains("unknown option --no-such-option")) << errors.constData();
+    EXPECT_TRUE(errors.contains("Usage: vantrel")) << errors.constData();
+    EXPECT_FALSE(QFileInfo::exists(m_temp.file(QStringLiteral("filename.vnt"))));
+    test::WaitUntil([&] { return !m_opened.isEmpty(); }, 300);
+    EXPECT_TRUE(m_opened.isEmpty());
 }
 
 TEST_F(HandOffProcessTest, SecondNormalStartEndsSilently)
@@ -266,6 +407,101 @@ TEST(ProgramProcessTest, StartsHeadlessOnAFreshProfileRefusesHandOffsAndEndsOnSi
     EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(process->exitCode(), 0) << process->readAllStandardError().constData();
     EXPECT_EQ(other.TryBecomeInstance(), SingleInstance::Outcome::Became);
+}
+
+// The rule options as processes, against the headless program and then with no copy running.
+TEST(ProgramProcessTest, RuleOptionsAgainstARunningAndAStoppedCopy)
+{
+    test::TempFolder temp;
+    const QString home = temp.file(QStringLiteral("profile"));
+    ASSERT_TRUE(QDir(temp.path()).mkdir(QStringLiteral("in")));
+    const QString in = temp.file(QStringLiteral("in"));
+    struct Result
+    {
+        int exitCode;
+        QByteArray output;
+        QByteArray errors;
+    };
+    auto run = [&](const QStringList& arguments) {
+        auto process = StartProgram(home, arguments, true, temp.path());
+        EXPECT_TRUE(Finished(*process));
+        return Result{process->exitCode(), process->readAllStandardOutput(),
+                      process->readAllStandardError()};
+    };
+    auto server = StartProgram(home, {}, true);
+    QByteArray output;
+    ASSERT_TRUE(test::WaitUntil(
+        [&] {
+            output += server->readAllStandardOutput();
+            return output.contains("Stop it with Ctrl+C") ||
+                   server->state() == QProcess::NotRunning;
+        },
+        60000));
+    ASSERT_EQ(server->state(), QProcess::Running) << output.constData();
+
+    struct Step
+    {
+        QStringList arguments;
+        int exitCode;
+        QByteArray output;
+        QByteArray errors;
+    };
+    const QByteArray inBytes = in.toUtf8();
+    const Step running[] = {
+        {{QStringLiteral("--rules")}, 0, {}, "no auto-receive rules"},
+        // A relative folder is taken from where the command runs.
+        {{QStringLiteral("--rule-add"), QStringLiteral("localhost"), QStringLiteral("in"),
+          QStringLiteral("--limit"), QStringLiteral("64")},
+         0,
+         "Added rule 1\tenabled\tlocalhost\t" + inBytes + "\t64 Kb/sec\n",
+         {}},
+        {{QStringLiteral("--rule-add"), QStringLiteral("127.0.0.1"), in}, 0, "Added rule 2", {}},
+        {{QStringLiteral("--rule-add"), QStringLiteral("x"), QStringLiteral("nowhere")},
+         1,
+         {},
+         "You must provide a valid Save Directory!"},
+        {{QStringLiteral("--rule-remove"), QStringLiteral("5")}, 1, {}, "there is no rule 5"},
+        {{QStringLiteral("--rule-remove"), QStringLiteral("1")}, 0, "Removed rule 1", {}},
+        {{QStringLiteral("--rules")}, 0, "1\tenabled\t127.0.0.1\t" + inBytes + "\tNo Limit\n", {}},
+    };
+    for (const Step& step : running) {
+        const Result result = run(step.arguments);
+        SCOPED_TRACE(step.arguments.join(QLatin1Char(' ')).toStdString());
+        EXPECT_EQ(result.exitCode, step.exitCode) << result.errors.constData();
+        EXPECT_TRUE(result.output.contains(step.output)) << result.output.constData();
+        EXPECT_TRUE(result.errors.contains(step.errors)) << result.errors.constData();
+    }
+    EXPECT_EQ(server->state(), QProcess::Running);
+
+    // Killed outright, the copy still leaves its rules in the file.
+    server->kill();
+    ASSERT_TRUE(Finished(*server));
+    const Step stopped[] = {
+        {{QStringLiteral("--rules")}, 0, "1\tenabled\t127.0.0.1\t", {}},
+        {{QStringLiteral("--rule-add"), QStringLiteral("peer"), in}, 0, "Added rule 2", {}},
+        {{QStringLiteral("--rules")}, 0, "2\tenabled\tpeer\t", {}},
+    };
+    for (const Step& step : stopped) {
+        const Result result = run(step.arguments);
+        SCOPED_TRACE(step.arguments.join(QLatin1Char(' ')).toStdString());
+        EXPECT_EQ(result.exitCode, step.exitCode) << result.errors.constData();
+        EXPECT_TRUE(result.output.contains(step.output)) << result.output.constData();
+        EXPECT_TRUE(result.errors.contains(step.errors)) << result.errors.constData();
+    }
+    // A copy started on the profile now serves the rule added while none ran.
+    server = StartProgram(home, {}, true);
+    output.clear();
+    ASSERT_TRUE(test::WaitUntil(
+        [&] {
+            output += server->readAllStandardOutput();
+            return output.contains("Stop it with Ctrl+C") ||
+                   server->state() == QProcess::NotRunning;
+        },
+        60000));
+    const Result listed = run({QStringLiteral("--rules")});
+    EXPECT_TRUE(listed.output.contains("2\tenabled\tpeer\t")) << listed.output.constData();
+    server->terminate();
+    ASSERT_TRUE(Finished(*server));
 }
 
 } // namespace

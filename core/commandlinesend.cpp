@@ -1,0 +1,207 @@
+#include "core/commandlinesend.h"
+
+#include "core/base/settingsstore.h"
+#include "core/installation.h"
+#include "core/profile.h"
+#include "core/programcore.h"
+#include "core/quitonsignals.h"
+#include "core/transferhub.h"
+#include "net/connecttexts.h"
+#include "send/sendinputs.h"
+#include "send/sendtransfer.h"
+
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QPointer>
+#include <QTextStream>
+#include <QTimer>
+
+namespace vantrel::commandlinesend {
+
+namespace {
+
+using SecureChannel::ConnectFailure;
+
+// The part of a failure text before the peer's name.
+QString FailurePrefix(ConnectFailure failure)
+{
+    const QString text = ConnectTexts::Failure(failure, QString());
+    return text.left(text.indexOf(QLatin1String("''")));
+}
+
+// A send that could not get through leaves a red status and stays ready to try again.
+bool Ended(const SendTransfer& send)
+{
+    switch (send.state()) {
+    case SendTransfer::State::Completed:
+    case SendTransfer::State::Refused:
+    case SendTransfer::State::Broken:
+    case SendTransfer::State::Closed:
+        return true;
+    case SendTransfer::State::Connecting:
+    case SendTransfer::State::WaitingForArchive:
+    case SendTransfer::State::Streaming:
+        return false;
+    case SendTransfer::State::Preparing:
+        break;
+    }
+    return send.view().statusColour == SendView::Colour::Failure;
+}
+
+QString Stripped(const QString& status)
+{
+    return status.startsWith(QLatin1String("Status:")) ? status.mid(7).trimmed() : status;
+}
+
+class Progress
+{
+public:
+    Progress(QTextStream& out, bool terminal) : m_out(out), m_terminal(terminal) {}
+
+    void Show(const SendView& view)
+    {
+        if (!view.progressSending || view.progressMax == 0)
+            return;
+        const int percent = int(qint64(view.progressPosition) * 100 / view.progressMax);
+        if (m_terminal) {
+            const int filled = percent * Width / 100;
+            m_out << '\r' << '[' << QString(filled, QLatin1Char('#'))
+                  << QString(Width - filled, QLatin1Char(' ')) << "] " << percent << "%  "
+                  << view.dataText << "  " << view.speed << "  " << view.timeLeft << "\x1b[K";
+            m_out.flush();
+            m_drawn = true;
+            return;
+        }
+        // Plain lines: one at each quarter reached.
+        const int quarter = percent / 25;
+        if (quarter <= m_quarter)
+            return;
+        m_quarter = quarter;
+        m_out << percent << "%  " << view.dataText << "  " << view.speed << Qt::endl;
+    }
+
+    void Finish()
+    {
+        if (m_drawn)
+            m_out << Qt::endl;
+        m_drawn = false;
+    }
+
+private:
+    static constexpr int Width = 30;
+    QTextStream& m_out;
+    bool m_terminal;
+    bool m_drawn = false;
+    int m_quarter = -1;
+};
+
+int Outcome(const SendTransfer& send, const SendRequest& request, QTextStream& out,
+            QTextStream& errors)
+{
+    const SendView& view = send.view();
+    switch (send.state()) {
+    case SendTransfer::State::Completed:
+        out << "Delivered: " << request.path << " to " << request.hostText << Qt::endl;
+        return Delivered;
+    case SendTransfer::State::Refused:
+        errors << "Vantrel: " << Stripped(view.statusText) << Qt::endl;
+        if (!view.refusalComment.isEmpty())
+            errors << view.refusalLabel << ": " << view.refusalComment << Qt::endl;
+        return Refused;
+    default:
+        break;
+    }
+    const QString& status = view.statusText;
+    errors << "Vantrel: " << Stripped(status) << Qt::endl;
+    if (status.startsWith(FailurePrefix(ConnectFailure::Connect)) ||
+        status.startsWith(ConnectTexts::Unresolved(QString()).chopped(2)))
+        return Unreachable;
+    if (status.startsWith(FailurePrefix(ConnectFailure::Verification)) ||
+        status.startsWith(FailurePrefix(ConnectFailure::HandShake))) {
+        errors << "The receiver's certificate is not signed by an authority this profile "
+                  "trusts. Get its authority (vantrel --export-ca FILE on the receiver), check "
+                  "its fingerprint there (vantrel --print-ca), and trust it here with vantrel "
+                  "--trust FILE."
+               << Qt::endl;
+        return Untrusted;
+    }
+    if (status.contains(QLatin1String("different version")))
+        return VersionMismatch;
+    return Failed;
+}
+
+} // namespace
+
+int Run(const Profile& profile, const SendRequest& request, QTextStream& out, QTextStream& errors,
+        bool terminal)
+{
+    if (!QFileInfo::exists(request.path)) {
+        errors << "Vantrel: " << request.path << " does not exist." << Qt::endl;
+        return Failed;
+    }
+    {
+        SettingsStore store(profile.iniFile());
+        if (!installation::IsInstalled(store)) {
+            const installation::Result installed = installation::Install(profile, store);
+            if (!installed.ok) {
+                errors << installed.message << Qt::endl;
+                return Failed;
+            }
+        }
+    }
+    ProgramCore core(profile);
+    ProgramCore::Options options;
+    options.listen = false;
+    if (core.Initialise(options) != ProgramCore::InitResult::Ok) {
+        errors << "Vantrel: cannot set up the TLS library or the compression component."
+               << Qt::endl;
+        return Failed;
+    }
+
+    QuitOnSignals stop;
+    QPointer<SendTransfer> send = core.hub()->OpenSend(request.path);
+    send->FirstShow();
+    if (Ended(*send)) { // the path could not be read
+        errors << "Vantrel: " << Stripped(send->view().statusText) << Qt::endl;
+        return Failed;
+    }
+    send->SetCompression(request.compress);
+    send->SetBandLimit(request.bandLimit);
+    SendInputs inputs;
+    inputs.hostText = request.hostText;
+    inputs.description = request.comment;
+
+    QEventLoop loop;
+    bool interrupted = false;
+    Progress progress(out, terminal);
+    QObject::connect(&stop, &QuitOnSignals::quitRequested, &loop, [&] {
+        interrupted = true;
+        loop.quit();
+    });
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (!send || Ended(*send)) {
+            loop.quit();
+            return;
+        }
+        progress.Show(send->view());
+    });
+    poll.start(250);
+    send->Send(inputs);
+    loop.exec();
+    progress.Finish();
+
+    if (interrupted || !send) {
+        if (send)
+            send->Close(); // the receiver sees the connection end and keeps what it has
+        errors << "Vantrel: interrupted; sending the same again resumes where the receiver "
+                  "kept the data."
+               << Qt::endl;
+        return Interrupted;
+    }
+    const int code = Outcome(*send, request, out, errors);
+    send->Close();
+    return code;
+}
+
+} // namespace vantrel::commandlinesend
