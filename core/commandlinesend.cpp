@@ -29,25 +29,6 @@ QString FailurePrefix(ConnectFailure failure)
     return text.left(text.indexOf(QLatin1String("''")));
 }
 
-// A send that could not get through leaves a red status and stays ready to try again.
-bool Ended(const SendTransfer& send)
-{
-    switch (send.state()) {
-    case SendTransfer::State::Completed:
-    case SendTransfer::State::Refused:
-    case SendTransfer::State::Broken:
-    case SendTransfer::State::Closed:
-        return true;
-    case SendTransfer::State::Connecting:
-    case SendTransfer::State::WaitingForArchive:
-    case SendTransfer::State::Streaming:
-        return false;
-    case SendTransfer::State::Preparing:
-        break;
-    }
-    return send.view().statusColour == SendView::Colour::Failure;
-}
-
 QString Stripped(const QString& status)
 {
     return status.startsWith(QLatin1String("Status:")) ? status.mid(7).trimmed() : status;
@@ -161,7 +142,7 @@ int Run(const Profile& profile, const SendRequest& request, QTextStream& out, QT
     QuitOnSignals stop;
     QPointer<SendTransfer> send = core.hub()->OpenSend(request.path);
     send->FirstShow();
-    if (Ended(*send)) { // the path could not be read
+    if (send->Settled()) { // the path could not be read
         errors << "Vantrel: " << Stripped(send->view().statusText) << Qt::endl;
         return Failed;
     }
@@ -180,7 +161,7 @@ int Run(const Profile& profile, const SendRequest& request, QTextStream& out, QT
     });
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (!send || Ended(*send)) {
+        if (!send || send->Settled()) {
             loop.quit();
             return;
         }

@@ -364,4 +364,22 @@ void SendTransfer::Changed()
     emit viewChanged();
 }
 
+bool SendTransfer::Settled() const
+{
+    switch (m_state) {
+    case State::Completed:
+    case State::Refused:
+    case State::Broken:
+    case State::Closed:
+        return true;
+    case State::Connecting:
+    case State::WaitingForArchive:
+    case State::Streaming:
+        return false;
+    case State::Preparing:
+        break;
+    }
+    return m_view.statusColour == SendView::Colour::Failure;
+}
+
 } // namespace vantrel

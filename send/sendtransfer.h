@@ -1,8 +1,8 @@
 #pragma once
 
+#include "core/base/rowref.h"
 #include "core/base/runcounter.h"
 #include "core/base/soundplayer.h"
-#include "core/base/rowref.h"
 #include "core/base/transferlistmodel.h"
 #include "core/base/transferservices.h"
 #include "net/wirerecords.h"
@@ -65,7 +65,8 @@ public:
     void SetCompression(bool on);
     // SEND: a direct send to inputs.hostText, or a tunnel send through inputs.tunnelText.
     void Send(const SendInputs& inputs);
-    // CompressTimer (every 200 ms): waits for the archive after acceptance, then starts the data phase.
+    // CompressTimer (every 200 ms): waits for the archive after acceptance, then starts the data
+    // phase.
     void CompressTick();
     // ProgTimer (every 2000 ms): data text, speed, time left, row progress.
     void ProgressTick();
@@ -84,6 +85,9 @@ public:
     void AnswerDynDns(bool yes, const QString& host, const QString& address);
 
     State state() const { return m_state; }
+    // True once the send has ended, or has stopped while preparing at a failure that waits
+    // for the user (the path could not be read): nothing more happens unless asked.
+    bool Settled() const;
     const View& view() const { return m_view; }
     // The host drop-down's entries, loaded at creation.
     const QStringList& recentHosts() const { return m_recentHosts; }

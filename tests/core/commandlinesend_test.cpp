@@ -6,6 +6,7 @@
 #include "core/rulesedit.h"
 #include "tests/engine/rawpeer.h"
 #include "tests/support/filetree.h"
+#include "tests/support/freeport.h"
 #include "tests/support/tempprofile.h"
 
 #include <gtest/gtest.h>
@@ -27,21 +28,6 @@
 
 namespace vantrel {
 namespace {
-
-int FreePort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    int port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-        port = ntohs(address.sin_port);
-    ::close(fd);
-    return port;
-}
 
 QByteArray RandomBytes(qsizetype size)
 {
@@ -74,7 +60,7 @@ struct Copy
         SettingsStore store(profile.iniFile());
         ok = installation::Install(profile, store).ok;
         folder = profile.ProgramFolderFrom(store);
-        port = FreePort();
+        port = test::FreePort();
         store.Write(SettingsStore::MainKey, QStringLiteral("ServerPort"), QString::number(port));
         store.Write(SettingsStore::MainKey, QStringLiteral("NickName"), QStringLiteral("Bob"));
     }
@@ -182,7 +168,7 @@ TEST_F(CommandLineSendTest, DeliversRefusesAndTellsWhatWentWrong)
     m_temp.write(QStringLiteral("tree/a.txt"), "hello");
     m_temp.write(QStringLiteral("tree/sub/b.bin"), RandomBytes(70000));
     ASSERT_TRUE(QDir(m_temp.path()).mkpath(QStringLiteral("tree/empty")));
-    const QString closedPort = QStringLiteral("127.0.0.1:%1").arg(FreePort());
+    const QString closedPort = QStringLiteral("127.0.0.1:%1").arg(test::FreePort());
     struct Case
     {
         QStringList arguments;

@@ -10,6 +10,7 @@
 #include "receive/autoreceiverules.h"
 #include "receive/resumecache.h"
 #include "tests/engine/twocopies.h"
+#include "tests/support/freeport.h"
 #include "tests/support/tempprofile.h"
 
 #include <gtest/gtest.h>
@@ -103,21 +104,6 @@ private:
     QProcess m_process;
     QString m_output;
 };
-
-int FreePort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    int port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-        port = ntohs(address.sin_port);
-    ::close(fd);
-    return port;
-}
 
 // The program, headless, on a profile of its own whose rule accepts everything from this
 // machine into `incoming()`.

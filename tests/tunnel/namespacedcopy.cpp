@@ -57,26 +57,6 @@ void Say(const QString& line)
 
 // A send has ended when it completed, failed or was refused; a failed
 // connection leaves it ready to try again with a red status.
-bool SendEnded(const QPointer<SendTransfer>& send)
-{
-    if (!send)
-        return true;
-    switch (send->state()) {
-    case SendTransfer::State::Completed:
-    case SendTransfer::State::Refused:
-    case SendTransfer::State::Broken:
-    case SendTransfer::State::Closed:
-        return true;
-    case SendTransfer::State::Connecting:
-    case SendTransfer::State::WaitingForArchive:
-    case SendTransfer::State::Streaming:
-        return false;
-    case SendTransfer::State::Preparing:
-        break;
-    }
-    return send->view().statusColour == SendView::Colour::Failure;
-}
-
 QString StateWord(SendTransfer::State state)
 {
     switch (state) {
@@ -215,7 +195,7 @@ private:
         QPointer<SendTransfer> send = m_copy.OpenSend(path, false);
         send->SetBandLimit(bandLimit);
         send->Send(inputs);
-        WaitUntil([&] { return SendEnded(send); }, CommandTimeoutMs);
+        WaitUntil([&] { return !send || send->Settled(); }, CommandTimeoutMs);
         Say(QStringLiteral("RESULT\t") +
             (send ? send->view().statusText : QStringLiteral("(closed)")));
         if (send)
