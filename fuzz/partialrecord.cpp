@@ -15,17 +15,6 @@
 
 using namespace vantrel;
 
-namespace {
-
-void WriteFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        fuzz::Fail("cannot write a scratch file");
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     static const fuzz::ScratchFolder scratch;
@@ -34,9 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     QDir().mkpath(folder.cachedResumesFolder());
     QDir().mkpath(folder.tempFolder());
     const QString archive = QDir(folder.tempFolder()).filePath(QStringLiteral("ZIV1.zip"));
-    WriteFile(archive, QByteArrayLiteral("PK partial archive"));
-    WriteFile(PartialRecords::RecordFile(archive),
-              QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
+    fuzz::WriteWholeFile(archive, QByteArrayLiteral("PK partial archive"));
+    fuzz::WriteWholeFile(PartialRecords::RecordFile(archive), fuzz::InputBytes(data, size));
 
     ResumeCache cache(folder);
     cache.Load();

@@ -41,18 +41,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const ProgramFolder folder(scratch.path());
     QDir().mkpath(folder.cachedResumesFolder());
     // Kept archives for a few ids, so that entries naming them survive the load.
-    for (int id : {0, 1, 2, 3, 7}) {
-        QFile kept(folder.file(QStringLiteral("CachedResumes/%1.resume").arg(id)));
-        if (!kept.open(QIODevice::WriteOnly) || kept.write(QByteArray(id, 'k')) != id)
-            fuzz::Fail("cannot write a kept archive");
-    }
-    {
-        QFile list(folder.file(ListFile));
-        if (!list.open(QIODevice::WriteOnly) ||
-            list.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size)) !=
-                static_cast<qint64>(size))
-            fuzz::Fail("cannot write the list file");
-    }
+    for (int id : {0, 1, 2, 3, 7})
+        fuzz::WriteWholeFile(folder.file(QStringLiteral("CachedResumes/%1.resume").arg(id)),
+                             QByteArray(id, 'k'));
+    fuzz::WriteWholeFile(folder.file(ListFile), fuzz::InputBytes(data, size));
 
     ResumeCache cache(folder);
     cache.Load();

@@ -103,4 +103,16 @@ void Fail(const char* what)
     std::abort();
 }
 
+void WriteWholeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        Fail("cannot write a file of the setup");
+}
+
+QByteArray InputBytes(const std::uint8_t* data, std::size_t size)
+{
+    return QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+}
+
 } // namespace vantrel::fuzz

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -34,5 +36,10 @@ private:
 
 // Ends the process the way a sanitizer would, so that libFuzzer keeps the input.
 [[noreturn]] void Fail(const char* what);
+
+// Writes a whole file of the setup, or fails the run.
+void WriteWholeFile(const QString& path, const QByteArray& bytes);
+// The fuzzer's input as bytes.
+QByteArray InputBytes(const std::uint8_t* data, std::size_t size);
 
 } // namespace vantrel::fuzz

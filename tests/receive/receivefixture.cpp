@@ -10,9 +10,46 @@
 #include <QDir>
 #include <QFile>
 
+#include <sys/resource.h>
+
 #include <algorithm>
+#include <csignal>
 
 namespace vantrel::test {
+
+namespace {
+
+// While it lives, files of this process may not grow past `bytes`, and a write past it fails
+// instead of ending the process: a disk that refuses writes.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes) : m_handler(std::signal(SIGXFSZ, SIG_IGN))
+    {
+        if (getrlimit(RLIMIT_FSIZE, &m_before) != 0)
+            return;
+        rlimit limited = m_before;
+        limited.rlim_cur = bytes;
+        m_ok = setrlimit(RLIMIT_FSIZE, &limited) == 0;
+    }
+    ~FileSizeLimit()
+    {
+        if (m_ok)
+            setrlimit(RLIMIT_FSIZE, &m_before);
+        std::signal(SIGXFSZ, m_handler);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+    bool ok() const { return m_ok; }
+
+private:
+    rlimit m_before{};
+    void (*m_handler)(int);
+    bool m_ok = false;
+};
+
+} // namespace
 
 namespace {
 std::unique_ptr<ZipBridgeLoader> g_zip;
@@ -205,6 +242,16 @@ bool ReceiveFixture::WaitForState(ReceiveTransfer& transfer, ReceiveTransfer::St
                                   int timeoutMs)
 {
     return WaitUntil([&] { return transfer.state() == state; }, timeoutMs);
+}
+
+bool ReceiveFixture::AcceptUnderFileSizeLimit(ReceiveTransfer& transfer, const QString& target,
+                                              std::uint64_t bytes)
+{
+    const FileSizeLimit limit(static_cast<rlim_t>(bytes));
+    if (!limit.ok())
+        return false;
+    transfer.Accept(target);
+    return WaitForState(transfer, ReceiveTransfer::State::Interrupted);
 }
 
 } // namespace vantrel::test

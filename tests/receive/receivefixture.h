@@ -93,6 +93,10 @@ protected:
 
     bool WaitForState(ReceiveTransfer& transfer, ReceiveTransfer::State state,
                       int timeoutMs = 20000);
+    // Accepts into `target` while files of this process may not grow past `bytes` (a disk
+    // that refuses writes); true once the transfer is interrupted.
+    bool AcceptUnderFileSizeLimit(ReceiveTransfer& transfer, const QString& target,
+                                  std::uint64_t bytes);
 
     TempFolder m_profile; // the receiving copy's program folder
     TempFolder m_data;    // sources and destinations

@@ -13,10 +13,8 @@
 
 #include <archive.h>
 #include <archive_entry.h>
-#include <sys/resource.h>
 
 #include <atomic>
-#include <csignal>
 
 namespace vantrel::test {
 
@@ -24,36 +22,6 @@ namespace {
 
 using State = ReceiveTransfer::State;
 using Panel = ReceiveView::Panel;
-
-// While it lives, files of this process may not grow past `bytes`, and a write past it fails
-// instead of ending the process: a disk that refuses writes.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes) : m_handler(std::signal(SIGXFSZ, SIG_IGN))
-    {
-        if (getrlimit(RLIMIT_FSIZE, &m_before) != 0)
-            return;
-        rlimit limited = m_before;
-        limited.rlim_cur = bytes;
-        m_ok = setrlimit(RLIMIT_FSIZE, &limited) == 0;
-    }
-    ~FileSizeLimit()
-    {
-        if (m_ok)
-            setrlimit(RLIMIT_FSIZE, &m_before);
-        std::signal(SIGXFSZ, m_handler);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-    bool ok() const { return m_ok; }
-
-private:
-    rlimit m_before{};
-    void (*m_handler)(int);
-    bool m_ok = false;
-};
 
 // ---------------------------------------------------------------------------------------
 // A raw file arrives byte for byte, whatever its size relative to blocks and the buffer.
@@ -206,15 +174,9 @@ TEST_F(ArchiveReceive, UnpackingTheDiskRefusesKeepsTheWholeArchiveForAResume)
     auto transfer = Open(*sender);
     sender->Start(ScriptedSender::Stream(archive, false));
     const QString target = m_data.file(QStringLiteral("zeros"));
-    bool interrupted = false;
-    {
-        // The archive fits below the limit, what it holds not.
-        const FileSizeLimit limit(300 * 1024);
-        ASSERT_TRUE(limit.ok());
-        transfer->Accept(target);
-        interrupted = WaitForState(*transfer, State::Interrupted);
-    }
-    ASSERT_TRUE(interrupted) << transfer->view().statusText.toStdString();
+    // The archive fits below the limit, what it holds not.
+    ASSERT_TRUE(AcceptUnderFileSizeLimit(*transfer, target, 300 * 1024))
+        << transfer->view().statusText.toStdString();
 
     EXPECT_EQ(transfer->view().statusText, QStringLiteral("Disk write error"));
     EXPECT_EQ(transfer->view().interruptionText,
@@ -522,14 +484,8 @@ TEST_F(ReceiveFixture, DiskWriteFailureInterruptsWithoutClaimingCompletion)
     sender->Start(ScriptedSender::Stream(bytes, true));
 
     const QString target = m_data.file(QStringLiteral("huge.bin"));
-    bool interrupted = false;
-    {
-        const FileSizeLimit limit(300 * 1024);
-        ASSERT_TRUE(limit.ok());
-        transfer->Accept(target);
-        interrupted = WaitForState(*transfer, State::Interrupted);
-    }
-    ASSERT_TRUE(interrupted) << transfer->view().statusText.toStdString();
+    ASSERT_TRUE(AcceptUnderFileSizeLimit(*transfer, target, 300 * 1024))
+        << transfer->view().statusText.toStdString();
 
     EXPECT_EQ(transfer->view().statusText, QStringLiteral("Disk write error"));
     EXPECT_EQ(transfer->view().statusKind, ReceiveView::StatusKind::Failure);
