@@ -29,6 +29,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <unistd.h>
 
@@ -182,8 +183,19 @@ int main(int argc, char** argv)
         QTextStream errors(stderr);
         if (command.command == commandline::Command::Send) {
             InstallHandOverMarks(app);
+            const bool terminal = isatty(STDOUT_FILENO) != 0;
+            std::function<bool(const QString&)> ask;
+            if (terminal && isatty(STDIN_FILENO) != 0) {
+                ask = [&errors](const QString& question) {
+                    errors << question;
+                    errors.flush();
+                    QTextStream in(stdin);
+                    const QString answer = in.readLine().trimmed().toLower();
+                    return answer == QLatin1String("y") || answer == QLatin1String("yes");
+                };
+            }
             return commandlinesend::Run(Profile::FromEnvironment(), command.send, out, errors,
-                                        isatty(STDOUT_FILENO) != 0);
+                                        terminal, ask);
         }
         if (command.command == commandline::Command::Rules)
             return rulesstart::Run(Profile::FromEnvironment(), command.rules, out, errors);

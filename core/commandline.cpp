@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTextStream>
 
 namespace vantrel::commandline {
@@ -81,6 +82,20 @@ Parsed ParseSend(const QList<QByteArray>& arguments)
         const QByteArray& argument = arguments[i];
         if (argument == "--no-compress") {
             parsed.send.compress = false;
+        } else if (argument == "--trust-fingerprint") {
+            if (++i == arguments.size())
+                return Invalid(QStringLiteral("--trust-fingerprint takes a fingerprint."));
+            QString digits;
+            for (const QChar c : QString::fromLatin1(arguments[i])) {
+                if (c != QLatin1Char(':') && c != QLatin1Char(' ') && c != QLatin1Char('\n'))
+                    digits += c.toUpper();
+            }
+            static const QRegularExpression Sha256Hex(QStringLiteral("^[0-9A-F]{64}$"));
+            if (!Sha256Hex.match(digits).hasMatch())
+                return Invalid(QStringLiteral(
+                    "--trust-fingerprint takes a SHA-256 fingerprint: 64 hex digits, spaces and "
+                    "colons allowed."));
+            parsed.send.trustFingerprint = digits;
         } else if (argument == "--comment" || argument == "--limit") {
             if (++i == arguments.size())
                 return Invalid(QStringLiteral("%1 takes a value.").arg(QLatin1String(argument)));
@@ -181,13 +196,17 @@ QString HelpText()
         "  --trust FILE       trust the authority certificate in FILE for outgoing connections\n"
         "                     (the other computer's --export-ca)\n"
         "  --send HOST[:PORT] PATH [--comment TEXT] [--no-compress] [--limit KBPS]\n"
+        "         [--trust-fingerprint FP]\n"
         "                     send PATH (a file or a folder) to HOST with this profile's\n"
         "                     certificates and nickname, without listening (it runs beside a\n"
         "                     running copy); TEXT travels with the request, a file travels\n"
         "                     compressed unless --no-compress, at most KBPS Kb/sec. Ctrl+C\n"
         "                     stops it; the same command again resumes where the receiver\n"
-        "                     kept the data. Exit codes: 0 delivered, 1 failed, 3 refused,\n"
-        "                     4 unreachable, 5 receiver not trusted, 6 other version,\n"
+        "                     kept the data. A receiver whose authority is not trusted shows\n"
+        "                     that authority's fingerprint; on a terminal Vantrel asks\n"
+        "                     whether to trust it, and --trust-fingerprint FP trusts it when\n"
+        "                     its fingerprint is FP. Exit codes: 0 delivered, 1 failed,\n"
+        "                     3 refused, 4 unreachable, 5 receiver not trusted, 6 other version,\n"
         "                     130 interrupted\n"
         "  --rules            list the auto-receive rules, one a line: number, enabled or\n"
         "                     disabled, host, folder and band limit, separated by tabs\n"
@@ -211,7 +230,8 @@ QString ShortUsage()
     return QStringLiteral(
         "Usage: vantrel [PATH | --install | --print-ca | --export-ca FILE |\n"
         "                --trust FILE | --send HOST[:PORT] PATH [--comment TEXT]\n"
-        "                [--no-compress] [--limit KBPS] | --rules | --rule-add HOST DIR\n"
+        "                [--no-compress] [--limit KBPS] [--trust-fingerprint FP] | --rules |\n"
+        "                --rule-add HOST DIR\n"
         "                [--limit KBPS] | --rule-remove N | --help | --version]\n"
         "Run \"vantrel --help\" for what each option does.");
 }

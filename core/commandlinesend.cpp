@@ -6,6 +6,7 @@
 #include "core/programcore.h"
 #include "core/quitonsignals.h"
 #include "core/transferhub.h"
+#include "net/certificates.h"
 #include "net/connecttexts.h"
 #include "send/sendinputs.h"
 #include "send/sendtransfer.h"
@@ -99,11 +100,12 @@ int Outcome(const SendTransfer& send, const SendRequest& request, QTextStream& o
         return Unreachable;
     if (status.startsWith(FailurePrefix(ConnectFailure::Verification)) ||
         status.startsWith(FailurePrefix(ConnectFailure::HandShake))) {
-        errors << "The receiver's certificate is not signed by an authority this profile "
-                  "trusts. Get its authority (vantrel --export-ca FILE on the receiver), check "
-                  "its fingerprint there (vantrel --print-ca), and trust it here with vantrel "
-                  "--trust FILE."
-               << Qt::endl;
+        if (send.presentedCertificate().isEmpty())
+            errors << "The receiver's certificate is not signed by an authority this profile "
+                      "trusts. Get its authority (vantrel --export-ca FILE on the receiver), "
+                      "check its fingerprint there (vantrel --print-ca), and trust it here with "
+                      "vantrel --trust FILE."
+                   << Qt::endl;
         return Untrusted;
     }
     if (status.contains(QLatin1String("different version")))
@@ -111,10 +113,63 @@ int Outcome(const SendTransfer& send, const SendRequest& request, QTextStream& o
     return Failed;
 }
 
+QString Indented(const QString& text)
+{
+    return QStringLiteral("  ") + QString(text).replace(QLatin1Char('\n'), QStringLiteral("\n  "));
+}
+
+QString HexDigits(const QString& fingerprint)
+{
+    QString digits;
+    for (const QChar c : fingerprint) {
+        if (c.isLetterOrNumber())
+            digits += c.toUpper();
+    }
+    return digits;
+}
+
+// What an untrusted receiver presented, and how to trust it. True when its authority is to be
+// trusted now: its fingerprint is the one given with --trust-fingerprint, or the person at
+// the terminal said yes.
+bool ShowUntrusted(const SendTransfer& send, const SendRequest& request, QTextStream& errors,
+                   const std::function<bool(const QString&)>& ask)
+{
+    const QByteArray& authority = send.presentedAuthority();
+    if (authority.isEmpty()) {
+        const QByteArray& certificate = send.presentedCertificate();
+        errors << "The receiver presented its own certificate ("
+               << certificates::SubjectText(certificate)
+               << ") without its authority; its certificate's SHA-256 fingerprint is:\n"
+               << Indented(certificates::ReadableFingerprint(certificate)) << "\n"
+               << "A certificate alone cannot be trusted. Get the receiver's authority file "
+                  "(vantrel --export-ca FILE there, or its ca.pem) and trust it here with "
+                  "vantrel --trust FILE, or in the Trusted computers window."
+               << Qt::endl;
+        return false;
+    }
+    errors << "The receiver's authority is " << certificates::SubjectText(authority)
+           << ", SHA-256 fingerprint:\n"
+           << Indented(certificates::ReadableFingerprint(authority)) << "\n"
+           << "Compare it with the one the receiver shows (its Options page, or vantrel "
+              "--print-ca there). To trust it: answer yes here on a terminal, send again with "
+              "--trust-fingerprint and that fingerprint, or import its authority file with "
+              "vantrel --trust FILE (also in the Trusted computers window)."
+           << Qt::endl;
+    if (!request.trustFingerprint.isEmpty()) {
+        if (HexDigits(certificates::Fingerprint(authority)) == request.trustFingerprint)
+            return true;
+        errors << "Vantrel: that is not the fingerprint given with --trust-fingerprint; "
+                  "nothing was changed."
+               << Qt::endl;
+        return false;
+    }
+    return ask && ask(QStringLiteral("Trust this computer? [y/N] "));
+}
+
 } // namespace
 
 int Run(const Profile& profile, const SendRequest& request, QTextStream& out, QTextStream& errors,
-        bool terminal)
+        bool terminal, const std::function<bool(const QString& question)>& ask)
 {
     if (!QFileInfo::exists(request.path)) {
         errors << "Vantrel: " << request.path << " does not exist." << Qt::endl;
@@ -169,20 +224,30 @@ int Run(const Profile& profile, const SendRequest& request, QTextStream& out, QT
     });
     poll.start(250);
     send->Send(inputs);
-    loop.exec();
-    progress.Finish();
+    for (;;) {
+        loop.exec();
+        progress.Finish();
 
-    if (interrupted || !send) {
-        if (send)
-            send->Close(); // the receiver sees the connection end and keeps what it has
-        errors << "Vantrel: interrupted; sending the same again resumes where the receiver "
-                  "kept the data."
-               << Qt::endl;
-        return Interrupted;
+        if (interrupted || !send) {
+            if (send)
+                send->Close(); // the receiver sees the connection end and keeps what it has
+            errors << "Vantrel: interrupted; sending the same again resumes where the receiver "
+                      "kept the data."
+                   << Qt::endl;
+            return Interrupted;
+        }
+        const int code = Outcome(*send, request, out, errors);
+        if (code == Untrusted && !send->presentedCertificate().isEmpty() &&
+            ShowUntrusted(*send, request, errors, ask)) {
+            errors << "Now trusting " << certificates::SubjectText(send->presentedAuthority())
+                   << "; sending again." << Qt::endl;
+            send->TrustReceiver(); // sends again at once
+            if (!send->Settled())
+                continue;
+        }
+        send->Close();
+        return code;
     }
-    const int code = Outcome(*send, request, out, errors);
-    send->Close();
-    return code;
 }
 
 } // namespace vantrel::commandlinesend

@@ -2,6 +2,10 @@
 
 #include "core/sendrequest.h"
 
+#include <QString>
+
+#include <functional>
+
 class QTextStream;
 
 namespace vantrel {
@@ -26,8 +30,10 @@ enum ExitCode
     Interrupted = 130
 };
 
+// `terminal`: progress is drawn in place. `ask`, when given, puts a yes-or-no question to the
+// person at the terminal (an untrusted receiver's authority); without it nothing is asked.
 int Run(const Profile& profile, const SendRequest& request, QTextStream& out, QTextStream& errors,
-        bool terminal);
+        bool terminal, const std::function<bool(const QString& question)>& ask = {});
 
 } // namespace commandlinesend
 

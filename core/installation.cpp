@@ -2,10 +2,11 @@
 
 #include "core/base/programfolder.h"
 #include "core/base/settingsstore.h"
-#include "core/profile.h"
 #include "core/manualfiles.h"
+#include "core/profile.h"
 #include "core/soundsynth.h"
 #include "net/certificates.h"
+#include "net/trustlist.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -24,6 +25,12 @@ namespace {
 
 const QString ProgramPathValue = QStringLiteral("SProgramPath");
 constexpr qint64 BackdateSeconds = 3600; // tolerate a peer whose clock is a little behind
+
+// A readable fingerprint set in by two spaces, line by line.
+QString Indented(const QString& text)
+{
+    return QStringLiteral("  ") + QString(text).replace(QLatin1Char('\n'), QStringLiteral("\n  "));
+}
 
 std::optional<QByteArray> ReadAll(const QString& path)
 {
@@ -232,8 +239,9 @@ Result DescribeAuthority(const ProgramFolder& folder)
                            .arg(folder.path())};
     return {true, QString::fromLatin1(*pem).trimmed() +
                       QCoreApplication::translate("Installation",
-                                                  "\nSubject: %1\nSHA-256 fingerprint: %2")
-                          .arg(certificates::SubjectText(*pem), certificates::Fingerprint(*pem))};
+                                                  "\nSubject: %1\nSHA-256 fingerprint:\n%2")
+                          .arg(certificates::SubjectText(*pem),
+                               Indented(certificates::ReadableFingerprint(*pem)))};
 }
 
 Result ExportAuthority(const ProgramFolder& folder, const QString& file)
@@ -247,9 +255,9 @@ Result ExportAuthority(const ProgramFolder& folder, const QString& file)
         return {false, QCoreApplication::translate("Installation", "Cannot write %1.").arg(file)};
     return {true, QCoreApplication::translate(
                       "Installation", "Exported this computer's authority certificate to %1.\n"
-                                      "SHA-256 fingerprint: %2\n"
+                                      "SHA-256 fingerprint:\n%2\n"
                                       "On the other computer, run: vantrel --trust <that file>")
-                      .arg(file, certificates::Fingerprint(*pem))};
+                      .arg(file, Indented(certificates::ReadableFingerprint(*pem)))};
 }
 
 Result TrustAuthority(const ProgramFolder& folder, const QString& peerFile)
@@ -265,34 +273,26 @@ Result TrustAuthority(const ProgramFolder& folder, const QString& peerFile)
                     "Installation", "%1 does not hold a PEM certificate; nothing was changed.")
                     .arg(peerFile)};
 
-    const QString listFile = folder.file(TrustListFile);
-    QByteArray list = ReadAll(listFile).value_or(QByteArray());
-    QStringList trusted;
-    for (const QByteArray& cert : certificates::SplitPemCertificates(list))
-        trusted << certificates::Fingerprint(cert);
-
-    QByteArray added;
+    TrustList list(folder);
+    QList<QByteArray> fresh;
     QStringList lines;
     for (const QByteArray& cert : certificates::SplitPemCertificates(*peer)) {
-        const QString fingerprint = certificates::Fingerprint(cert);
-        if (fingerprint.isEmpty() || trusted.contains(fingerprint))
+        if (list.Contains(cert) || fresh.contains(cert))
             continue;
-        trusted << fingerprint;
-        added += cert.endsWith('\n') ? cert : cert + '\n';
-        lines << QCoreApplication::translate("Installation", "  %1\n  SHA-256 fingerprint: %2")
-                     .arg(certificates::SubjectText(cert), fingerprint);
+        fresh << cert;
+        lines << QCoreApplication::translate("Installation", "  %1\n  SHA-256 fingerprint:\n%2")
+                     .arg(certificates::SubjectText(cert),
+                          Indented(certificates::ReadableFingerprint(cert)));
     }
-    if (added.isEmpty())
+    if (fresh.isEmpty())
         return {false, QCoreApplication::translate(
                            "Installation", "The certificate in %1 is already trusted; nothing was "
                                            "changed.")
                            .arg(peerFile)};
-    if (!list.isEmpty() && !list.endsWith('\n'))
-        list += '\n';
-    if (!WritePublicFile(listFile, list + added))
+    if (list.Append(fresh) < 0)
         return {false,
                 QCoreApplication::translate("Installation", "Cannot write %1; nothing was changed.")
-                    .arg(listFile)};
+                    .arg(folder.file(TrustListFile))};
     return {true, QCoreApplication::translate("Installation",
                                               "Now trusting, for outgoing connections:\n%1")
                       .arg(lines.join(QLatin1Char('\n')))};

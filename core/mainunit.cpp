@@ -6,7 +6,9 @@
 #include "core/handoffreceiver.h"
 #include "core/transferhub.h"
 #include "core/transferwindows.h"
+#include "net/certificates.h"
 #include "net/securechannel.h"
+#include "net/trustlist.h"
 #include "netutil/dyndnsunit.h"
 #include "netutil/featurespage.h"
 #include "netutil/localaddresses.h"
@@ -24,6 +26,7 @@
 #include "ui/optionspage.h"
 #include "ui/transferlistview.h"
 #include "ui/trayicon.h"
+#include "ui/trustedcomputerswindow.h"
 #include "ui/tunnelspage.h"
 #include "widgets/pictures.h"
 #include "widgets/userdialogs.h"
@@ -53,6 +56,12 @@ namespace {
 
 const QString InitErrorCaption = QStringLiteral("Init Error!");
 const QString ManualFile = QStringLiteral("VNTHELP.html");
+
+QByteArray ReadCertificate(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 constexpr QSize StartingSize(798, 357);
 
 void ShowErrorBox(const QString& caption, const QString& text)
@@ -144,6 +153,7 @@ TMainForm::~TMainForm()
     delete m_resumesForm;
     delete m_autoReceiveForm;
     delete m_dynDnsForm;
+    delete m_trustedWindow;
     delete m_newTunnelForm; // before the opener it shows
     m_tunnelOpener.reset();
     // The pages show the hub's lists, which go with the core.
@@ -217,6 +227,9 @@ void TMainForm::BuildToolWindows()
     m_autoReceiveForm = new TARecForm(
         m_core->rules(), [&recent] { return recent.LoadRecentHosts(); }, *m_dialogs);
     m_dynDnsForm = new TDynDNS(m_core->book(), *m_core->refresher());
+    m_trustedWindow = new TrustedComputersWindow(m_core->folder(), *m_dialogs);
+    m_optionsPage->ShowOwnFingerprint(certificates::ReadableFingerprint(
+        ReadCertificate(m_core->folder().file(TrustList::OwnAuthorityFile))));
     if (m_openTransferWindows)
         m_transferWindows = new TransferWindows(*m_core->hub(), *m_dialogs, *m_speedForm, this);
 
@@ -227,6 +240,8 @@ void TMainForm::BuildToolWindows()
             [this] { Reveal(m_autoReceiveForm); });
     connect(m_optionsPage, &OptionsPage::resumesRequested, this, [this] { Reveal(m_resumesForm); });
     connect(m_optionsPage, &OptionsPage::dynDnsRequested, this, [this] { Reveal(m_dynDnsForm); });
+    connect(m_optionsPage, &OptionsPage::trustedComputersRequested, this,
+            [this] { Reveal(m_trustedWindow); });
     connect(m_optionsPage, &OptionsPage::localAddressesRefreshRequested, this,
             &TMainForm::RefreshLocalAddresses);
     connect(m_optionsPage, &OptionsPage::internetAddressRequested, this,

@@ -35,6 +35,7 @@ class TransferWindows;
 class TrayIcon;
 class TunnelOpener;
 class TunnelsPage;
+class TrustedComputersWindow;
 class UserDialogs;
 
 // The main window: owns the running copy's engine state and initialises it when it is built.
@@ -114,6 +115,7 @@ public:
     TResForm* resumesForm() const { return m_resumesForm; }
     TARecForm* autoReceiveForm() const { return m_autoReceiveForm; }
     TDynDNS* dynDnsForm() const { return m_dynDnsForm; }
+    TrustedComputersWindow* trustedComputersWindow() const { return m_trustedWindow; }
     // "Open New Receive Tunnel" while it is open (it is made for each showing), else null.
     TNewTunnel* newTunnelForm() const;
     TNewVerQuery* newVersionForm() const { return m_newVersionForm; }
@@ -168,6 +170,7 @@ private:
     TCloseForm* m_closeForm = nullptr;
     TTPolForm* m_policiesForm = nullptr;
     TResForm* m_resumesForm = nullptr;
+    TrustedComputersWindow* m_trustedWindow = nullptr;
     TARecForm* m_autoReceiveForm = nullptr;
     TDynDNS* m_dynDnsForm = nullptr;
     std::unique_ptr<TunnelOpener> m_tunnelOpener;

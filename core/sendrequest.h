@@ -14,6 +14,9 @@ struct SendRequest
     QString comment;
     bool compress = true;
     std::uint32_t bandLimit = 0; // Kb/sec, 0 = none
+    // --trust-fingerprint: an untrusted receiver's authority is trusted when its SHA-256
+    // fingerprint has these hex digits (upper case, separators removed); empty: never.
+    QString trustFingerprint;
 };
 
 } // namespace vantrel

@@ -205,6 +205,30 @@ QString Fingerprint(const QByteArray& certificatePem)
     return QString::fromLatin1(hex.toUpper());
 }
 
+QString ReadableFingerprint(const QByteArray& certificatePem)
+{
+    QString hex = Fingerprint(certificatePem);
+    hex.remove(QLatin1Char(':'));
+    QString text;
+    for (qsizetype at = 0; at < hex.size(); at += 4) {
+        if (at > 0)
+            text += at % 32 == 0 ? QLatin1Char('\n') : QLatin1Char(' ');
+        text += hex.mid(at, 4);
+    }
+    return text;
+}
+
+bool IsIssuerOf(const QByteArray& authorityPem, const QByteArray& certificatePem)
+{
+    ossl::X509Ptr authority = ParseCertificate(authorityPem);
+    ossl::X509Ptr cert = ParseCertificate(certificatePem);
+    EVP_PKEY* key = authority ? X509_get0_pubkey(authority.get()) : nullptr;
+    const bool ok =
+        cert && key && X509_check_ca(authority.get()) > 0 && X509_verify(cert.get(), key) == 1;
+    ERR_clear_error();
+    return ok;
+}
+
 QString SubjectText(const QByteArray& certificatePem)
 {
     ossl::X509Ptr cert = ParseCertificate(certificatePem);

@@ -36,6 +36,12 @@ bool IsPemCertificate(const QByteArray& pem);
 QList<QByteArray> SplitPemCertificates(const QByteArray& pem);
 // SHA-256 fingerprint of a PEM certificate as "AB:CD:...", or empty.
 QString Fingerprint(const QByteArray& certificatePem);
+// The same fingerprint for people to read aloud and compare: 64 upper-case hex digits in
+// 16 groups of four, eight groups to a line ("1A2B 3C4D ...\n..."); empty when there is none.
+QString ReadableFingerprint(const QByteArray& certificatePem);
+// True when `authorityPem` is an authority (CA:TRUE) whose key verifies the signature of
+// `certificatePem`.
+bool IsIssuerOf(const QByteArray& authorityPem, const QByteArray& certificatePem);
 // The subject line, for messages.
 QString SubjectText(const QByteArray& certificatePem);
 

@@ -1,5 +1,6 @@
 #include "net/securechannel.h"
 
+#include "net/certificates.h"
 #include "net/linkliveness.h"
 #include "net/opensslhandles.h"
 #include "net/tlssessionimpl.h"
@@ -8,6 +9,7 @@
 #include <QFile>
 
 #include <openssl/err.h>
+#include <openssl/pem.h>
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -170,6 +172,63 @@ bool ConnectSocket(int fd, std::uint32_t ipv4HostOrder, std::uint16_t port, Work
     return SetBlocking(fd, true);
 }
 
+QByteArray PemOf(X509* certificate)
+{
+    ossl::BioPtr out(BIO_new(BIO_s_mem()));
+    if (!certificate || !out || PEM_write_bio_X509(out.get(), certificate) != 1)
+        return {};
+    char* data = nullptr;
+    const long length = BIO_get_mem_data(out.get(), &data);
+    return length > 0 ? QByteArray(data, static_cast<qsizetype>(length)) : QByteArray();
+}
+
+QByteArray ReadFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Adds the profile's authority to a context whose certificate file holds the server's own
+// certificate alone (profiles made before the authority was presented).
+void PresentAuthority(SSL_CTX* ctx, const QString& certFile, const QString& authorityFile)
+{
+    if (authorityFile.isEmpty())
+        return;
+    STACK_OF(X509)* chain = nullptr;
+    if (SSL_CTX_get0_chain_certs(ctx, &chain) != 1 || (chain && sk_X509_num(chain) > 0))
+        return;
+    const QList<QByteArray> own = certificates::SplitPemCertificates(ReadFile(certFile));
+    const QList<QByteArray> authority = certificates::SplitPemCertificates(ReadFile(authorityFile));
+    if (own.isEmpty() || authority.isEmpty() ||
+        !certificates::IsIssuerOf(authority.first(), own.first()))
+        return;
+    ossl::BioPtr bio(
+        BIO_new_mem_buf(authority.first().constData(), static_cast<int>(authority.first().size())));
+    ossl::X509Ptr cert(bio ? PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr) : nullptr);
+    if (cert)
+        SSL_CTX_add1_chain_cert(ctx, cert.get());
+}
+
+// What a server that failed verification presented: its certificate, and the authority
+// among the rest of its chain whose key verifies that certificate's signature, so that a
+// fingerprint shown for it belongs to the one that signed the server's certificate.
+void KeepPresented(SSL* ssl, X509* leaf, SecureChannel::ConnectResult& result)
+{
+    result.presentedCertificate = PemOf(leaf);
+    STACK_OF(X509)* chain = SSL_get_peer_cert_chain(ssl);
+    for (int i = 0; chain && i < sk_X509_num(chain); ++i) {
+        X509* candidate = sk_X509_value(chain, i);
+        if (candidate == leaf || X509_cmp(candidate, leaf) == 0)
+            continue;
+        const QByteArray pem = PemOf(candidate);
+        if (certificates::IsIssuerOf(pem, result.presentedCertificate)) {
+            result.presentedAuthority = pem;
+            break;
+        }
+    }
+    ERR_clear_error();
+}
+
 void PeerOf(int fd, std::uint32_t& address, std::uint16_t& port)
 {
     sockaddr_in peer{};
@@ -200,7 +259,8 @@ void Unbind()
     // later use in the same process.
 }
 
-std::unique_ptr<ServerContext> CreateServerContext(const QString& certFile, const QString& keyFile)
+std::unique_ptr<ServerContext> CreateServerContext(const QString& certFile, const QString& keyFile,
+                                                   const QString& authorityFile)
 {
     if (!Bind())
         return nullptr;
@@ -211,6 +271,8 @@ std::unique_ptr<ServerContext> CreateServerContext(const QString& certFile, cons
     const bool ok = ctx && SSL_CTX_use_certificate_chain_file(ctx.get(), cert.constData()) > 0 &&
                     SSL_CTX_use_PrivateKey_file(ctx.get(), key.constData(), SSL_FILETYPE_PEM) > 0 &&
                     SSL_CTX_check_private_key(ctx.get()) != 0;
+    if (ok)
+        PresentAuthority(ctx.get(), certFile, authorityFile);
     ERR_clear_error();
     if (!ok)
         return nullptr;
@@ -305,11 +367,14 @@ ConnectResult ConnectSession(ClientContext& context, const QString& trustListFil
 
     const ossl::X509Ptr certificate(SSL_get1_peer_certificate(ssl.get()));
     const long verification = SSL_get_verify_result(ssl.get());
+    const bool verified =
+        certificate && (verification == X509_V_OK || verification == X509_V_ERR_CERT_HAS_EXPIRED);
+    if (certificate && !verified)
+        KeepPresented(ssl.get(), certificate.get(), result);
     auto session = std::make_unique<TlsSession>(
         std::make_unique<TlsSession::Impl>(std::move(ssl), socket.release(), ipv4HostOrder, port));
     // Without a certificate the result would read "no error"; that is no proof of anything.
-    if (!certificate ||
-        (verification != X509_V_OK && verification != X509_V_ERR_CERT_HAS_EXPIRED)) {
+    if (!verified) {
         session->Close();
         result.failure = ConnectFailure::Verification;
         return result;

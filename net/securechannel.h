@@ -4,6 +4,7 @@
 #include "net/servercontext.h"
 #include "net/tlssession.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstdint>
@@ -22,7 +23,12 @@ bool Bind();
 void Unbind();
 
 // Server certificate and key in PEM; nothing when either is missing or they do not match.
-std::unique_ptr<ServerContext> CreateServerContext(const QString& certFile, const QString& keyFile);
+// The server presents its authority after its certificate, so that a client that does not
+// trust it yet can show whom it would be trusting: when the certificate file holds only the
+// server's own certificate, `authorityFile` (when given, readable and the issuer of that
+// certificate) is added to the presented chain. The files themselves are left as they are.
+std::unique_ptr<ServerContext> CreateServerContext(const QString& certFile, const QString& keyFile,
+                                                   const QString& authorityFile = QString());
 
 // Server handshake on an accepted socket. Takes the socket: on failure it is closed.
 // The stop, when given, lets another thread cut a stalled handshake short; the socket is
@@ -54,6 +60,10 @@ struct ConnectResult
 {
     std::unique_ptr<TlsSession> session; // set on success
     ConnectFailure failure = ConnectFailure::None;
+    // On a Verification failure, what the server presented (PEM): its certificate, and the
+    // authority among the certificates it sent that signed it (empty when it sent none).
+    QByteArray presentedCertificate;
+    QByteArray presentedAuthority;
 };
 
 // The client handshake: trust list, TCP connection, TLS handshake, certificate check

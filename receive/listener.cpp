@@ -69,7 +69,8 @@ bool Listener::Start(int port)
     if (bound)
         m_context =
             SecureChannel::CreateServerContext(m_folder.file(QStringLiteral("servercert.pem")),
-                                               m_folder.file(QStringLiteral("serverkey.pem")));
+                                               m_folder.file(QStringLiteral("serverkey.pem")),
+                                               m_folder.file(QStringLiteral("ca.pem")));
     if (!bound || !m_context) {
         m_context.reset();
         CloseSockets();

@@ -95,6 +95,8 @@ void ConnectWorker::Run()
         EndSession();
         SendNotice failed;
         failed.kind = SendNotice::Kind::ConnectFailed;
+        failed.presentedCertificate = m_presentedCertificate;
+        failed.presentedAuthority = m_presentedAuthority;
         Post(std::move(failed));
         return;
     }
@@ -137,6 +139,8 @@ bool ConnectWorker::Connect()
         *m_context, m_request.trustListFile, address.ipv4, m_port,
         [this](SecureChannel::ConnectStep step) { Status(step, m_peerText); }, &m_worker.stop());
     if (!result.session) {
+        m_presentedCertificate = result.presentedCertificate;
+        m_presentedAuthority = result.presentedAuthority;
         Failure(result.failure, m_peerText);
         return false;
     }

@@ -75,6 +75,8 @@ private:
     QString m_host;     // host name used (direct) or the tunnel's host text
     QString m_peerText; // dotted address (direct) or the tunnel's host text
     std::uint16_t m_port = 0;
+    QByteArray m_presentedCertificate; // an untrusted receiver's certificate
+    QByteArray m_presentedAuthority;   // and its authority, when it presented one
     WorkerThread m_worker;
 };
 

@@ -44,6 +44,9 @@ struct SendNotice
     QByteArray nickName;
     QByteArray comment;
     std::uint32_t resumeOffset = 0;
+    // ConnectFailed after the receiver's certificate did not pass: what it presented (PEM).
+    QByteArray presentedCertificate;
+    QByteArray presentedAuthority;
 };
 
 } // namespace vantrel

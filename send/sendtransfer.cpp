@@ -1,5 +1,7 @@
 #include "send/sendtransfer.h"
 
+#include "net/trustlist.h"
+
 #include "core/base/nickname.h"
 
 #include "core/base/ticks.h"
@@ -168,6 +170,11 @@ void SendTransfer::Send(const SendInputs& inputs)
     if (!inputs.direct && inputs.tunnelText.isEmpty())
         return; // no tunnel chosen: like an empty host text
 
+    m_lastInputs = inputs;
+    if (m_view.panel == View::Panel::Trust)
+        m_view.panel = View::Panel::Request;
+    m_presentedCertificate.clear();
+    m_presentedAuthority.clear();
     m_compressionLocked = true;
     m_view.compressionToggleEnabled = false;
     m_view.sendEnabled = false;
@@ -231,6 +238,29 @@ void SendTransfer::Abort()
         break;
     }
     Close();
+}
+
+void SendTransfer::TrustReceiver()
+{
+    if (m_state != State::Preparing || m_view.panel != View::Panel::Trust ||
+        m_presentedAuthority.isEmpty())
+        return;
+    m_view.panel = View::Panel::Request;
+    if (TrustList(m_services.folder).Append({m_presentedAuthority}) < 0) {
+        SetStatus(tr("Status: Cannot write the list of trusted computers"), View::Colour::Failure);
+        Play(Sound::Error);
+        Changed();
+        return;
+    }
+    Send(m_lastInputs);
+}
+
+void SendTransfer::DeclineTrust()
+{
+    if (m_state != State::Preparing || m_view.panel != View::Panel::Trust)
+        return;
+    m_view.panel = View::Panel::Request;
+    Changed();
 }
 
 void SendTransfer::SendAgain()

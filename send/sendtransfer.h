@@ -72,6 +72,13 @@ public:
     void ProgressTick();
     // The Abort buttons (and Escape): marks the row, then closes.
     void Abort();
+    // The trust panel's answers. Trusting adds the receiver's authority to the trust list and
+    // sends again as SEND would; declining changes nothing and goes back to the request.
+    void TrustReceiver();
+    void DeclineTrust();
+    // What an untrusted receiver presented at the last attempt (PEM; empty otherwise).
+    const QByteArray& presentedCertificate() const { return m_presentedCertificate; }
+    const QByteArray& presentedAuthority() const { return m_presentedAuthority; }
     // "Send Again" on the completion, error or refusal panel.
     void SendAgain();
     // Ends everything without waiting for the peer, deletes the archive and tells the hub.
@@ -136,6 +143,7 @@ private:
     void OnCompleted();
     void StartDataPhase();
     void FailBeforeData(const QString& statusText);
+    void OfferTrust(const QByteArray& certificate, const QByteArray& authority);
     void ResetProgressFields();
     void StopWorkers();
     void SetStatus(const QString& text, View::Colour colour);
@@ -167,6 +175,9 @@ private:
     std::unique_ptr<DataWorker> m_data;
     RunCounter m_attempts; // one run per SEND
 
+    SendInputs m_lastInputs; // of the last SEND, for a send again after trusting
+    QByteArray m_presentedCertificate;
+    QByteArray m_presentedAuthority;
     QString m_hostText; // the accepted host
     std::int32_t m_rawFlag = RawFlagArchive;
     std::uint32_t m_resumeOffset = 0;

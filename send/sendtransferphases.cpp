@@ -1,6 +1,7 @@
 // SendTransfer, continued: the workers' events, the two ticks and the data phase.
 #include "send/sendtransfer.h"
 
+#include "net/certificates.h"
 #include "net/tlssession.h"
 #include "net/wirerecords.h"
 #include "send/compressworker.h"
@@ -63,6 +64,8 @@ void SendTransfer::Take(SendNotice notice)
         m_connect.reset();
         m_view.sendEnabled = true;
         m_state = State::Preparing;
+        if (!notice.presentedCertificate.isEmpty())
+            OfferTrust(notice.presentedCertificate, notice.presentedAuthority);
         break;
     case SendNotice::Kind::Refused:
         SetRow(TransferListModel::Host, notice.hostText);
@@ -225,6 +228,23 @@ void SendTransfer::StartDataPhase()
 }
 
 // The data phase cannot start: the peer, waiting for the data header, sees the session end.
+// The status line keeps the verification failure; the panel says whom trusting would mean.
+// Only an authority that signed the receiver's certificate is offered; a certificate alone
+// is never trusted in its place.
+void SendTransfer::OfferTrust(const QByteArray& certificate, const QByteArray& authority)
+{
+    m_presentedCertificate = certificate;
+    m_presentedAuthority = authority;
+    const QByteArray& shown = authority.isEmpty() ? certificate : authority;
+    m_view.trustOffered = !authority.isEmpty();
+    m_view.trustName = certificates::SubjectText(shown);
+    m_view.trustFingerprint = certificates::ReadableFingerprint(shown);
+    m_view.trustText = sendtexts::TrustExplanation(m_view.trustOffered);
+    // SEND stays enabled: it tries again without trusting (say, after the authority was
+    // imported another way).
+    m_view.panel = View::Panel::Trust;
+}
+
 void SendTransfer::FailBeforeData(const QString& statusText)
 {
     if (m_session)

@@ -78,8 +78,9 @@ TSendForm::TSendForm(SendTransfer& transfer, UserDialogs& dialogs, QWidget* pare
     m_completedPanel = BuildCompletedPanel();
     m_errorPanel = BuildErrorPanel();
     m_refusedPanel = BuildRefusedPanel();
-    for (QWidget* panel :
-         {m_requestPanel, m_progressPanel, m_completedPanel, m_errorPanel, m_refusedPanel})
+    m_trustPanel = BuildTrustPanel();
+    for (QWidget* panel : {m_requestPanel, m_progressPanel, m_completedPanel, m_errorPanel,
+                           m_refusedPanel, m_trustPanel})
         m_panels->addWidget(panel);
     BuildBottom();
 
@@ -213,6 +214,13 @@ void TSendForm::Render()
     if (m_refusalComment->toPlainText() != view.refusalComment)
         m_refusalComment->setPlainText(view.refusalComment);
 
+    m_trustName->setText(view.trustName);
+    if (m_trustFingerprint->toPlainText() != view.trustFingerprint)
+        m_trustFingerprint->setPlainText(view.trustFingerprint);
+    m_trustText->setText(view.trustText);
+    m_trustButton->setVisible(view.trustOffered);
+    m_declineButton->setText(view.trustOffered ? tr("Do not trust") : tr("Back"));
+
     m_sendButton->setEnabled(view.sendEnabled);
     m_abortButton->setEnabled(view.abortEnabled);
     m_status->setStatus(view.statusText, KindOf(view.statusColour));
@@ -233,6 +241,9 @@ void TSendForm::Render()
     case SendView::Panel::Refused:
         panel = m_refusedPanel;
         break;
+    case SendView::Panel::Trust:
+        panel = m_trustPanel;
+        break;
     }
     if (m_panels->currentWidget() != panel)
         EnterPanel(panel);
@@ -250,6 +261,8 @@ void TSendForm::EnterPanel(QWidget* panel)
         panel->findChild<QPushButton*>(QStringLiteral("BitBtn3"))->setFocus();
     } else if (panel == m_errorPanel) {
         panel->findChild<QPushButton*>(QStringLiteral("BitBtn8"))->setFocus();
+    } else if (panel == m_trustPanel) {
+        m_declineButton->setFocus(); // Enter never trusts by accident
     } else if (panel == m_refusedPanel) {
         panel->findChild<QPushButton*>(QStringLiteral("BitBtn1"))->setFocus();
     } else if (panel == m_requestPanel) {

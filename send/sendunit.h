@@ -65,6 +65,7 @@ private:
     QWidget* BuildCompletedPanel();
     QWidget* BuildErrorPanel();
     QWidget* BuildRefusedPanel();
+    QWidget* BuildTrustPanel();
     void BuildBottom();
     void ConnectTransfer();
 
@@ -98,6 +99,7 @@ private:
     QWidget* m_completedPanel = nullptr;
     QWidget* m_errorPanel = nullptr;
     QWidget* m_refusedPanel = nullptr;
+    QWidget* m_trustPanel = nullptr;
 
     // Request panel.
     QRadioButton* m_direct = nullptr;
@@ -125,6 +127,13 @@ private:
     // Refusal panel.
     QLabel* m_refusalLabel = nullptr;
     QPlainTextEdit* m_refusalComment = nullptr;
+
+    // Trust panel.
+    QLabel* m_trustName = nullptr;
+    QPlainTextEdit* m_trustFingerprint = nullptr;
+    QLabel* m_trustText = nullptr;
+    QPushButton* m_trustButton = nullptr;
+    QPushButton* m_declineButton = nullptr;
 
     // Bottom.
     QPushButton* m_sendButton = nullptr;

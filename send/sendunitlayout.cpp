@@ -12,6 +12,7 @@
 
 #include <QComboBox>
 #include <QCompleter>
+#include <QFontDatabase>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -354,6 +355,45 @@ QWidget* TSendForm::BuildRefusedPanel()
     column->addWidget(m_refusalLabel);
     column->addWidget(m_refusalComment, 1);
     column->addLayout(ButtonRow(again, abort));
+    return panel;
+}
+
+QWidget* TSendForm::BuildTrustPanel()
+{
+    auto* panel = PanelFrame("TrustPanel");
+    auto* column = new QVBoxLayout(panel);
+
+    m_trustName = BoldLabel(QString(), Navy, panel);
+    m_trustName->setObjectName(QStringLiteral("TrustName"));
+    m_trustName->setWordWrap(true);
+    m_trustName->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_trustFingerprint = new QPlainTextEdit(panel);
+    m_trustFingerprint->setObjectName(QStringLiteral("TrustFingerprint"));
+    m_trustFingerprint->setReadOnly(true);
+    m_trustFingerprint->setTabChangesFocus(true);
+    m_trustFingerprint->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_trustFingerprint->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_trustFingerprint->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_trustFingerprint->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    SetBase(m_trustFingerprint, Cream);
+    FewLines(m_trustFingerprint, 2);
+    m_trustFingerprint->setMinimumWidth(
+        m_trustFingerprint->fontMetrics().horizontalAdvance(QString(40, QLatin1Char('0'))) +
+        2 * m_trustFingerprint->frameWidth() + 12);
+    m_trustText = new QLabel(panel);
+    m_trustText->setObjectName(QStringLiteral("TrustText"));
+    m_trustText->setWordWrap(true);
+    m_trustButton = PanelButton("TrustButton", tr("Trust and send again"), Picture::Accept, panel);
+    m_declineButton = PanelButton("DeclineButton", tr("Do not trust"), Picture::Abort, panel);
+    connect(m_trustButton, &QPushButton::clicked, &m_transfer, &SendTransfer::TrustReceiver);
+    connect(m_declineButton, &QPushButton::clicked, &m_transfer, &SendTransfer::DeclineTrust);
+
+    column->addLayout(Headline(BoldLabel(tr("The receiver is not trusted"), Maroon, panel),
+                               Picture::Error, panel));
+    column->addWidget(m_trustName);
+    column->addWidget(m_trustFingerprint);
+    column->addWidget(m_trustText, 1);
+    column->addLayout(ButtonRow(m_trustButton, m_declineButton));
     return panel;
 }
 

@@ -23,7 +23,8 @@ struct SendView
         Progress,
         Completed,
         Error,
-        Refused
+        Refused,
+        Trust, // the receiver's certificate did not pass: whom trusting it would mean
     };
 
     QString caption = QCoreApplication::translate("SendView", "New Send Request");
@@ -60,6 +61,12 @@ struct SendView
     // Refusal panel.
     QString refusalLabel;   // "Comment from " + nickname
     QString refusalComment; // the receiver's comment
+
+    // Trust panel: the receiver's authority (or, when it presented none, its own certificate).
+    bool trustOffered = false; // an authority was presented, so it can be trusted
+    QString trustName;         // its subject
+    QString trustFingerprint;  // readable form, two lines
+    QString trustText;         // what to compare, or why nothing can be trusted here
 
     // Bottom.
     bool sendEnabled = true;

@@ -7,6 +7,7 @@
 #include "widgets/scrollingnotice.h"
 
 #include <QClipboard>
+#include <QFontDatabase>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -84,6 +85,7 @@ OptionsPage::OptionsPage(Settings& settings, QWidget* parent)
     layout->addWidget(general);
     layout->addWidget(BuildSettingsRow());
     layout->addWidget(BuildButtons());
+    layout->addWidget(BuildTrustRow());
     layout->addWidget(m_notice, 0, Qt::AlignHCenter);
     layout->addWidget(addresses);
     layout->addWidget(BuildAddressLists(), 1);
@@ -174,6 +176,39 @@ QWidget* OptionsPage::BuildButtons()
         button->setMinimumWidth(width);
     grid->setColumnStretch(3, 1);
     return box;
+}
+
+QWidget* OptionsPage::BuildTrustRow()
+{
+    auto* row = new QWidget(this);
+    m_ownFingerprint = new QLabel(row);
+    m_ownFingerprint->setObjectName(QStringLiteral("OwnFingerprint"));
+    m_ownFingerprint->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_ownFingerprint->setTextInteractionFlags(Qt::TextSelectableByMouse |
+                                              Qt::TextSelectableByKeyboard);
+    m_ownFingerprint->setToolTip(
+        tr("Another computer shows this when it first sends here; compare before trusting"));
+    auto* caption = new QLabel(tr("This computer's fingerprint (SHA-256):"), row);
+    caption->setBuddy(m_ownFingerprint);
+    auto* trusted = new QPushButton(PictureIcon(Picture::Policies), tr("Trusted Computers"), row);
+    trusted->setObjectName(QStringLiteral("TrustedBtn"));
+    trusted->setAutoDefault(false);
+    trusted->setMinimumSize(211, 25);
+    connect(trusted, &QPushButton::clicked, this, &OptionsPage::trustedComputersRequested);
+
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(caption, 0, Qt::AlignTop);
+    layout->addWidget(m_ownFingerprint);
+    layout->addSpacing(12);
+    layout->addWidget(trusted, 0, Qt::AlignVCenter);
+    layout->addStretch(1);
+    return row;
+}
+
+void OptionsPage::ShowOwnFingerprint(const QString& readable)
+{
+    m_ownFingerprint->setText(readable);
 }
 
 QWidget* OptionsPage::BuildAddressLists()

@@ -3,6 +3,7 @@
 #include <QStringList>
 #include <QWidget>
 
+class QLabel;
 class QLineEdit;
 class QListWidget;
 class QMenu;
@@ -35,6 +36,8 @@ public:
     // The Internet list's single row: an address, or NoInternetAddress.
     void ShowInternetAddress(const QString& text);
     static QString NoInternetAddress();
+    // This computer's authority fingerprint, in its readable form, beside "Trusted Computers".
+    void ShowOwnFingerprint(const QString& readable);
 
     // The lists' context menus as they would open now ("Copy Address in Clipboard" shown
     // only for a row worth copying).
@@ -47,6 +50,7 @@ signals:
     void dynDnsRequested();
     void resumesRequested();
     void manualRequested();
+    void trustedComputersRequested();
     // "Refresh Address List" and "Re-get Internet Address".
     void localAddressesRefreshRequested();
     void internetAddressRequested();
@@ -54,12 +58,14 @@ signals:
 private:
     QWidget* BuildSettingsRow();
     QWidget* BuildButtons();
+    QWidget* BuildTrustRow();
     QWidget* BuildAddressLists();
     QMenu* BuildAddressMenu(QListWidget* list, const QString& name, const QString& command);
     void CopySelectedAddress(QListWidget* list);
 
     Settings& m_settings;
     ScrollingNotice* m_notice = nullptr;
+    QLabel* m_ownFingerprint = nullptr;
     QListWidget* m_localAddresses = nullptr;
     QListWidget* m_internetAddresses = nullptr;
     QMenu* m_localMenu = nullptr;

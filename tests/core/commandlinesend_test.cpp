@@ -4,6 +4,7 @@
 #include "core/installation.h"
 #include "core/profile.h"
 #include "core/rulesedit.h"
+#include "net/certificates.h"
 #include "tests/engine/rawpeer.h"
 #include "tests/support/filetree.h"
 #include "tests/support/freeport.h"
@@ -222,12 +223,52 @@ TEST_F(CommandLineSendTest, UntrustedReceiverIsNamedWithHowToTrustIt)
 {
     Copy stranger(m_temp.file(QStringLiteral("stranger")));
     ASSERT_TRUE(stranger.ok);
+    RulesRequest rule;
+    rule.kind = RulesRequest::Kind::Add;
+    rule.host = QStringLiteral("127.0.0.1");
+    rule.saveFolder = Incoming();
+    rule.bandLimit = QStringLiteral("0");
+    ASSERT_EQ(
+        rulesedit::ApplyToFile(rule, stranger.folder.file(QStringLiteral("autorec.vnt"))).exitCode,
+        0);
     Headless running(stranger);
     ASSERT_TRUE(running.WaitFor("Listening on port"));
     m_temp.write(QStringLiteral("x.txt"), "x");
+    const QString trustList = m_sender.folder.file(installation::TrustListFile);
+    QFile listFile(trustList);
+    ASSERT_TRUE(listFile.open(QIODevice::ReadOnly));
+    const QByteArray listBefore = listFile.readAll();
+    listFile.close();
+    QFile authorityFile(stranger.authority());
+    ASSERT_TRUE(authorityFile.open(QIODevice::ReadOnly));
+    const QByteArray authority = authorityFile.readAll();
+    const auto listNow = [&] {
+        QFile file(trustList);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+
+    // Not on a terminal: the receiver's authority is named by the fingerprint it shows for
+    // itself, and nothing changes.
     const Result result = Send({stranger.hostText(), QStringLiteral("x.txt")});
     EXPECT_EQ(result.exitCode, commandlinesend::Untrusted) << result.errors.constData();
+    for (const QString& line : certificates::ReadableFingerprint(authority).split(u'\n'))
+        EXPECT_TRUE(result.errors.contains(line.toLatin1())) << result.errors.constData();
     EXPECT_TRUE(result.errors.contains("--trust FILE")) << result.errors.constData();
+    EXPECT_EQ(listNow(), listBefore);
+
+    // A fingerprint given for a script: another one trusts nothing, the right one delivers.
+    const Result wrong = Send({stranger.hostText(), QStringLiteral("x.txt"),
+                               QStringLiteral("--trust-fingerprint"), QString(64, u'A')});
+    EXPECT_EQ(wrong.exitCode, commandlinesend::Untrusted) << wrong.errors.constData();
+    EXPECT_EQ(listNow(), listBefore);
+    const Result right =
+        Send({stranger.hostText(), QStringLiteral("x.txt"), QStringLiteral("--trust-fingerprint"),
+              certificates::Fingerprint(authority)});
+    EXPECT_EQ(right.exitCode, commandlinesend::Delivered) << right.errors.constData();
+    EXPECT_EQ(listNow(), listBefore + authority);
+    QFile arrived(Incoming() + QStringLiteral("/x.txt"));
+    ASSERT_TRUE(arrived.open(QIODevice::ReadOnly));
+    EXPECT_EQ(arrived.readAll(), QByteArray("x"));
 }
 
 TEST_F(CommandLineSendTest, ReceiverOfAnotherVersionIsReportedSo)

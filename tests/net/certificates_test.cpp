@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QRegularExpression>
 
 #include <openssl/pem.h>
 #include <openssl/x509v3.h>
@@ -78,6 +79,37 @@ TEST(Certificates, FingerprintIsColonSeparatedUpperCaseSha256)
         else
             EXPECT_TRUE(c.isDigit() || (c >= QLatin1Char('A') && c <= QLatin1Char('F'))) << i;
     }
+}
+
+TEST(Certificates, ReadableFingerprintIsTheSameDigitsInTwoLinesOfEightGroups)
+{
+    const QByteArray pem = testcertificates::SharedAuthority().certificatePem;
+    const QString readable = certificates::ReadableFingerprint(pem);
+    const QStringList lines = readable.split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 2);
+    for (const QString& line : lines) {
+        const QStringList groups = line.split(QLatin1Char(' '));
+        EXPECT_EQ(groups.size(), 8);
+        for (const QString& group : groups)
+            EXPECT_EQ(group.size(), 4);
+    }
+    EXPECT_EQ(QString(readable).remove(QRegularExpression(QStringLiteral("\\s"))),
+              certificates::Fingerprint(pem).remove(QLatin1Char(':')));
+    EXPECT_TRUE(certificates::ReadableFingerprint("junk").isEmpty());
+}
+
+TEST(Certificates, IssuerIsTheAuthorityWhoseKeySignedTheCertificate)
+{
+    const certificates::PemPair& shared = testcertificates::SharedAuthority();
+    const certificates::PemPair other = testcertificates::NewAuthority(QStringLiteral("other"));
+    const auto server =
+        certificates::MakeServerCertificate(shared, QStringLiteral("host"), 0, 3600);
+    ASSERT_TRUE(server);
+    EXPECT_TRUE(certificates::IsIssuerOf(shared.certificatePem, server->certificatePem));
+    EXPECT_FALSE(certificates::IsIssuerOf(other.certificatePem, server->certificatePem));
+    // A certificate that is no authority signs nothing, not even itself.
+    EXPECT_FALSE(certificates::IsIssuerOf(server->certificatePem, server->certificatePem));
+    EXPECT_FALSE(certificates::IsIssuerOf("junk", server->certificatePem));
 }
 
 TEST(Certificates, PrivateFilesAreOwnerOnlyEvenWhenTheyExisted)

@@ -1,7 +1,9 @@
 // The send window over a real SendTransfer, against a scripted receiver on loopback TLS.
+#include "net/certificates.h"
 #include "send/sendunit.h"
 #include "tests/send/sendfixture.h"
 #include "tests/support/scripteddialogs.h"
+#include "tests/support/testcertificates.h"
 #include "widgets/gradientbar.h"
 #include "widgets/gradientprogressbar.h"
 #include "widgets/lampbuttons.h"
@@ -12,6 +14,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QCompleter>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -28,7 +31,7 @@ namespace {
 
 using State = SendTransfer::State;
 
-const char* const Panels[] = {"Panel2", "Panel6", "Panel7", "SErrPanel", "RejPanel"};
+const char* const Panels[] = {"Panel2", "Panel6", "Panel7", "SErrPanel", "RejPanel", "TrustPanel"};
 
 class SendFormTest : public SendFixture
 {
@@ -330,6 +333,72 @@ TEST_F(SendFormTest, ConnectionErrorOffersSendAgainAndAbort)
     EXPECT_EQ(m_transfer->state(), State::Closed);
     EXPECT_EQ(m_uploads.Cell(m_rowId, TransferListModel::Status),
               QStringLiteral("Connection error"));
+}
+
+// A receiver whose authority this profile does not trust, presenting that authority: the
+// window names it and trusts it only on the button that says so.
+TEST_F(SendFormTest, UntrustedReceiverIsOfferedAndTrustedOnlyOnConfirmation)
+{
+    const certificates::PemPair carol =
+        testcertificates::NewAuthority(QStringLiteral("Carol's computer"));
+    ASSERT_TRUE(testcertificates::WriteServerFiles(m_peer.path(), carol));
+    QFile chain(m_peer.file(QStringLiteral("servercert.pem")));
+    ASSERT_TRUE(chain.open(QIODevice::Append));
+    chain.write(carol.certificatePem);
+    chain.close();
+    const QString listFile = m_profile.file(QStringLiteral("clientcalist.pem"));
+    const auto list = [&] {
+        QFile file(listFile);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const QByteArray before = list();
+    const auto offered = [&] {
+        return WaitUntil([&] { return m_transfer->view().panel == SendView::Panel::Trust; });
+    };
+
+    OpenForm(Source(QStringLiteral("notes.txt"), TextBytes(3000)));
+    auto first = Receiver();
+    TypeHostAndSend(*first);
+    ASSERT_TRUE(offered()) << m_transfer->view().statusText.toStdString();
+    EXPECT_EQ(VisiblePanel(), QStringLiteral("TrustPanel"));
+    EXPECT_EQ(Child<StatusLine>("StatusBar")->kind(), StatusLine::Kind::Failure);
+    EXPECT_TRUE(Child<QLabel>("TrustName")->text().contains(QStringLiteral("Carol's computer")));
+    EXPECT_EQ(Child<QPlainTextEdit>("TrustFingerprint")->toPlainText(),
+              certificates::ReadableFingerprint(carol.certificatePem));
+    EXPECT_TRUE(Child("TrustButton")->isVisible());
+    EXPECT_TRUE(Child("DeclineButton")->hasFocus());
+    ExpectNothingClipped();
+
+    Child<QPushButton>("DeclineButton")->click();
+    EXPECT_EQ(VisiblePanel(), QStringLiteral("Panel2"));
+    EXPECT_EQ(list(), before);
+
+    auto second = Receiver();
+    Child<QComboBox>("HostCBox")->setEditText(second->hostText());
+    Child<QPushButton>("SendBtn")->click();
+    ASSERT_TRUE(offered());
+    Child<QPushButton>("TrustButton")->click();
+    EXPECT_EQ(list(), before + carol.certificatePem);
+    // And the send is tried again at once, as SEND would.
+    EXPECT_EQ(m_transfer->state(), State::Connecting);
+    EXPECT_EQ(VisiblePanel(), QStringLiteral("Panel2"));
+}
+
+// A receiver presenting only its own certificate: shown, explained, never trusted.
+TEST_F(SendFormTest, ReceiverWithoutAuthorityIsExplainedAndNotOffered)
+{
+    const certificates::PemPair carol = testcertificates::NewAuthority(QStringLiteral("Carol"));
+    ASSERT_TRUE(testcertificates::WriteServerFiles(m_peer.path(), carol));
+    OpenForm(Source(QStringLiteral("notes.txt"), TextBytes(3000)));
+    auto receiver = Receiver();
+    TypeHostAndSend(*receiver);
+    ASSERT_TRUE(WaitUntil([&] { return m_transfer->view().panel == SendView::Panel::Trust; }));
+    EXPECT_FALSE(Child("TrustButton")->isVisible());
+    EXPECT_EQ(Child<QPushButton>("DeclineButton")->text(), QStringLiteral("Back"));
+    EXPECT_TRUE(Child<QLabel>("TrustText")->text().contains(QStringLiteral("--trust FILE")));
+    ExpectNothingClipped();
+    Child<QPushButton>("DeclineButton")->click();
+    EXPECT_EQ(VisiblePanel(), QStringLiteral("Panel2"));
 }
 
 TEST_F(SendFormTest, EscapeAbortsAndCloses)

@@ -9,6 +9,8 @@
 #include <QAction>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -87,6 +89,7 @@ TEST(OptionsPage, ButtonsEmitTheirRequestsAndDynamicDnsIsDisabled)
         {"DynDNSBtn", "Dynamic DNS Address Book", &OptionsPage::dynDnsRequested, true},
         {"ResumesBtn", "View Cached Compressed Resumes", &OptionsPage::resumesRequested, true},
         {"ManualBtn", "Online Manual", &OptionsPage::manualRequested, true},
+        {"TrustedBtn", "Trusted Computers", &OptionsPage::trustedComputersRequested, true},
     };
     int firstRowTop = -1;
     for (const Button& b : buttons) {
@@ -107,6 +110,22 @@ TEST(OptionsPage, ButtonsEmitTheirRequestsAndDynamicDnsIsDisabled)
     // Three buttons in the first row, two in the second.
     EXPECT_EQ(Find<QPushButton>(page, "DynDNSBtn")->y(), firstRowTop);
     EXPECT_GT(Find<QPushButton>(page, "ResumesBtn")->y(), firstRowTop);
+}
+
+TEST(OptionsPage, OwnFingerprintIsShownAsSelectableText)
+{
+    Settings settings;
+    OptionsPage page(settings);
+    page.show();
+    const QString readable = QStringLiteral("0123 4567 89AB CDEF 0123 4567 89AB CDEF\n"
+                                            "0123 4567 89AB CDEF 0123 4567 89AB CDEF");
+    page.ShowOwnFingerprint(readable);
+    page.layout()->activate();
+    auto* shown = Find<QLabel>(page, "OwnFingerprint");
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(shown->text(), readable);
+    EXPECT_TRUE(shown->textInteractionFlags() & Qt::TextSelectableByMouse);
+    EXPECT_GE(shown->width(), shown->minimumSizeHint().width());
 }
 
 TEST(OptionsPage, NoticeScrollsFromTheStart)
