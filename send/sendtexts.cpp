@@ -16,13 +16,13 @@ QString TrustExplanation(bool authorityPresented)
         return QCoreApplication::translate(
             "SendTexts",
             "This computer does not trust the receiver's authority yet. Compare the fingerprint "
-            "with the one the receiver shows on its Options page (vantrel --print-ca there) and "
-            "trust it only when they are the same.");
+            "with the one on the receiver's Options page and trust it only when they are the "
+            "same.");
     return QCoreApplication::translate(
         "SendTexts",
         "The receiver presented its own certificate without its authority, so it cannot be "
-        "trusted from here. Import the receiver's authority file (vantrel --export-ca FILE "
-        "there) in the Trusted computers window or with vantrel --trust FILE.");
+        "trusted from here. Import the receiver's authority file (from vantrel --export-ca "
+        "there) in the Trusted computers window, or with vantrel --trust FILE.");
 }
 
 } // namespace vantrel::sendtexts

@@ -383,6 +383,8 @@ QWidget* TSendForm::BuildTrustPanel()
     m_trustText = new QLabel(panel);
     m_trustText->setObjectName(QStringLiteral("TrustText"));
     m_trustText->setWordWrap(true);
+    // The window's size comes from its panels' size hints, which know nothing of wrapping.
+    m_trustText->setMinimumHeight(m_trustText->fontMetrics().lineSpacing() * 5);
     m_trustButton = PanelButton("TrustButton", tr("Trust and send again"), Picture::Accept, panel);
     m_declineButton = PanelButton("DeclineButton", tr("Do not trust"), Picture::Abort, panel);
     connect(m_trustButton, &QPushButton::clicked, &m_transfer, &SendTransfer::TrustReceiver);

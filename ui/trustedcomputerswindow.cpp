@@ -51,8 +51,17 @@ TrustedComputersWindow::TrustedComputersWindow(ProgramFolder folder, UserDialogs
     m_list->setRootIsDecorated(false);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setWordWrap(true);
-    m_list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    m_list->setMinimumSize(640, 180);
+    // The name takes what the fingerprint and the date leave.
+    QHeaderView* header = m_list->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(NameColumn, QHeaderView::Stretch);
+    header->setSectionResizeMode(FingerprintColumn, QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(SinceColumn, QHeaderView::ResizeToContents);
+    const QFontMetrics fixed(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_list->setMinimumSize(fixed.horizontalAdvance(QString(40, QLatin1Char('0'))) +
+                               fontMetrics().horizontalAdvance(TrustList::UnrecordedText()) +
+                               fontMetrics().horizontalAdvance(QString(36, QLatin1Char('n'))),
+                           fontMetrics().lineSpacing() * 10);
     connect(m_list, &QTreeWidget::itemSelectionChanged, this,
             &TrustedComputersWindow::OnSelectionChanged);
 

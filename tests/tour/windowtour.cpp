@@ -31,22 +31,24 @@
 #include "ui/closeunit.h"
 #include "ui/creditspage.h"
 #include "ui/optionspage.h"
+#include "ui/trustedcomputerswindow.h"
 #include "ui/tunnelspage.h"
 #include "widgets/dotmatrixdisplay.h"
 #include "widgets/statusline.h"
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QTextBrowser>
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QRandomGenerator>
 #include <QTabWidget>
+#include <QTextBrowser>
 #include <QTextEdit>
 #include <QThread>
 
@@ -56,6 +58,12 @@
 using namespace vantrel;
 
 namespace {
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 constexpr int StepTimeoutMs = 30000;
 
@@ -292,6 +300,27 @@ int Tour::Run()
     Click(send, "BitBtn9");
     Wait([&] { return m_bob.hub().activeCount() == 0 && m_alice.hub().activeCount() == 0; },
          "the windows to close");
+
+    // A receiver Alice does not trust yet: the offer of its authority, declined.
+    const QString aliceList = m_alice.form->core().folder().file(installation::TrustListFile);
+    const QByteArray trusted = ReadAll(aliceList);
+    m_files.write(QStringLiteral("alice-list.pem"), ReadAll(authority(m_alice)));
+    QFile::remove(aliceList);
+    QFile::copy(m_files.file(QStringLiteral("alice-list.pem")), aliceList);
+    send = OfferFromAlice(m_files.file(QStringLiteral("out/report.pdf")), false);
+    if (!send)
+        return 2;
+    Click(send, "SendBtn");
+    Wait([&] { return Shown(send, "TrustPanel"); }, "the trust offer");
+    Shot(QStringLiteral("send-trust"), send);
+    Click(send, "DeclineButton");
+    Click(send, "BitBtn2");
+    QFile::remove(aliceList);
+    m_files.write(QStringLiteral("alice-list.pem"), trusted);
+    QFile::copy(m_files.file(QStringLiteral("alice-list.pem")), aliceList);
+    Wait([&] { return m_alice.hub().activeCount() == 0; }, "the offer's window to close");
+    Shot(QStringLiteral("trusted-computers"), m_alice.form->trustedComputersWindow());
+    m_alice.form->trustedComputersWindow()->hide();
 
     // The tool windows.
     Shot(QStringLiteral("resumes"), m_bob.form->resumesForm());
