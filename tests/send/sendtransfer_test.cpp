@@ -297,7 +297,8 @@ TEST_F(SendTransferTest, FailuresBeforeAcceptanceReturnToPreparingWithSendEnable
         EXPECT_EQ(view.statusColour, Colour::Failure);
         EXPECT_TRUE(view.sendEnabled);
         EXPECT_FALSE(view.compressionToggleEnabled) << "compression stays as it was sent";
-        EXPECT_EQ(view.panel, Panel::Request);
+        // An untrusted receiver's certificate is shown, to be trusted or not.
+        EXPECT_EQ(view.panel, c.peer == Peer::Untrusted ? Panel::Trust : Panel::Request);
         EXPECT_EQ(m_sounds.Count(Sound::Error), 1);
         EXPECT_EQ(Cell(*transfer, Col::Host), QStringLiteral("N/A"));
         EXPECT_EQ(Cell(*transfer, Col::Status), QStringLiteral("-"));
