@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <sys/types.h>
+
+namespace vantrel::bench {
+
+// What the benchmark must undo when Ctrl+C (SIGINT), SIGTERM or SIGHUP ends it early: the
+// processes it started (the throwaway sshd) get SIGTERM, then the registered commands (removing
+// network namespaces, the work folder) run, and the program exits with 128 + the signal.
+// Normal ends and failures clean up through the owners' destructors; this covers only the
+// signal, and uses nothing but async-signal-safe calls there.
+class SignalCleanup
+{
+public:
+    // Installs the handlers; call once, before anything is registered.
+    static void Install();
+
+    // A process to end at a signal; Forget when it has been stopped normally.
+    static void AddProcess(pid_t pid);
+    static void ForgetProcess(pid_t pid);
+
+    // A command (program found on the PATH now, with its arguments) to run at a signal, in
+    // the order added; returns its slot for Forget.
+    static int AddCommand(const QStringList& command);
+    static void ForgetCommand(int slot);
+};
+
+} // namespace vantrel::bench
