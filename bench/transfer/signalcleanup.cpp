@@ -31,10 +31,6 @@ Command g_commands[MaxCommands];
 
 void OnSignal(int signal)
 {
-    for (volatile pid_t& pid : g_processes) {
-        if (pid > 0)
-            ::kill(pid, SIGTERM);
-    }
     for (Command& command : g_commands) {
         if (!command.active)
             continue;
@@ -46,6 +42,10 @@ void OnSignal(int signal)
         }
         if (child > 0)
             ::waitpid(child, nullptr, 0);
+    }
+    for (volatile pid_t& pid : g_processes) {
+        if (pid != 0)
+            ::kill(pid, SIGTERM);
     }
     ::_exit(128 + signal);
 }

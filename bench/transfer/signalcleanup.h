@@ -8,8 +8,9 @@
 namespace vantrel::bench {
 
 // What the benchmark must undo when Ctrl+C (SIGINT), SIGTERM or SIGHUP ends it early: the
-// processes it started (the throwaway sshd) get SIGTERM, then the registered commands (removing
-// network namespaces, the work folder) run, and the program exits with 128 + the signal.
+// registered commands run (ending sshd's sessions, removing network namespaces and the work
+// folder), then the processes it started (sshd, the tool being timed) get SIGTERM, and the
+// program exits with 128 + the signal.
 // Normal ends and failures clean up through the owners' destructors; this covers only the
 // signal, and uses nothing but async-signal-safe calls there.
 class SignalCleanup
@@ -18,7 +19,7 @@ public:
     // Installs the handlers; call once, before anything is registered.
     static void Install();
 
-    // A process to end at a signal; Forget when it has been stopped normally.
+    // A process (or, negative, a process group) to end at a signal; Forget when it has ended.
     static void AddProcess(pid_t pid);
     static void ForgetProcess(pid_t pid);
 

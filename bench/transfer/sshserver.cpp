@@ -115,6 +115,8 @@ bool SshServer::Start(const QStringList& clientPrefix)
                               "KbdInteractiveAuthentication no\n"
                               "UseDNS no\n"
                               "PrintMotd no\n"
+                              "ClientAliveInterval 5\n"
+                              "ClientAliveCountMax 2\n"
                               "LogLevel ERROR\n"
                               "Subsystem sftp internal-sftp\n")
                    .arg(m_port)
@@ -125,8 +127,11 @@ bool SshServer::Start(const QStringList& clientPrefix)
     if (::geteuid() == 0 && !QFileInfo::exists(QString::fromLatin1(PrivsepFolder)))
         m_madePrivsepFolder = QDir().mkpath(QString::fromLatin1(PrivsepFolder));
 
-    // Ends with this program even when it is killed outright.
-    m_sshd.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+    // Ends with this program even when it is killed outright; its group holds the sessions.
+    m_sshd.setChildProcessModifier([] {
+        ::setpgid(0, 0);
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    });
     m_sshd.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     QStringList command = m_prefix;
     command << QString::fromLatin1(Sshd) << QStringLiteral("-D") << QStringLiteral("-e")
@@ -136,7 +141,11 @@ bool SshServer::Start(const QStringList& clientPrefix)
         m_error = QStringLiteral("sshd did not start");
         return false;
     }
-    SignalCleanup::AddProcess(pid_t(m_sshd.processId()));
+    SignalCleanup::AddProcess(-pid_t(m_sshd.processId()));
+    // Each session is a child of the listener in a session of its own.
+    m_cleanupSlot =
+        SignalCleanup::AddCommand({QStringLiteral("pkill"), QStringLiteral("-TERM"),
+                                   QStringLiteral("-P"), QString::number(m_sshd.processId())});
 
     // Ready once a client gets in with these keys and options.
     QStringList probe = clientPrefix;
@@ -157,8 +166,12 @@ bool SshServer::Start(const QStringList& clientPrefix)
 void SshServer::Stop()
 {
     if (m_sshd.state() != QProcess::NotRunning) {
-        SignalCleanup::ForgetProcess(pid_t(m_sshd.processId()));
-        m_sshd.terminate();
+        const pid_t group = pid_t(m_sshd.processId());
+        SignalCleanup::ForgetProcess(-group);
+        SignalCleanup::ForgetCommand(m_cleanupSlot);
+        RunTool({QStringLiteral("pkill"), QStringLiteral("-TERM"), QStringLiteral("-P"),
+                 QString::number(group)});
+        ::kill(-group, SIGTERM);
         if (!m_sshd.waitForFinished(5000)) {
             m_sshd.kill();
             m_sshd.waitForFinished();

@@ -47,6 +47,7 @@ private:
     QProcess m_sshd;
     QString m_error;
     bool m_madePrivsepFolder = false;
+    int m_cleanupSlot = -1;
 };
 
 } // namespace vantrel::bench

@@ -253,11 +253,20 @@ bool RunTool(Setting& setting, const QString& name, int round, const QString& so
     Prepare(source);
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
+    // A group of its own, so that Ctrl+C ends the whole pipeline and the ssh client in it.
+    process.setChildProcessModifier([] {
+        ::setpgid(0, 0);
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    });
     QElapsedTimer timer;
     timer.start();
     process.start(command.front(), command.mid(1));
+    const pid_t group = pid_t(process.processId());
+    if (group > 0)
+        SignalCleanup::AddProcess(-group);
     const bool finished = process.waitForFinished(-1);
     const double seconds = double(timer.nsecsElapsed()) / 1e9;
+    SignalCleanup::ForgetProcess(-group);
     if (!finished || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
         std::printf("  %-30s FAILED: %s\n", qPrintable(name),
                     qPrintable(QString::fromLocal8Bit(process.readAll()).trimmed()));
@@ -391,7 +400,7 @@ int Orchestrate(const QStringList& args)
         setting.nearPrefix = shapedLink->Near();
         setting.farPrefix = shapedLink->Far();
         setting.host = shapedLink->FarAddress();
-        std::printf("shaped link: netem rate 100mbit delay 10ms on both ends; ping %s\n",
+        std::printf("shaped link: %s; ping %s\n", qPrintable(shapedLink->Method()),
                     qPrintable(shapedLink->Ping()));
     }
 
