@@ -117,7 +117,7 @@ int RunSender(const SenderArgs& args)
         return 1;
     }
     SendInputs inputs;
-    inputs.hostText = QStringLiteral("127.0.0.1:%1").arg(args.port);
+    inputs.hostText = QStringLiteral("%1:%2").arg(args.host).arg(args.port);
 
     int run = 1;
     Event("HANDOFF", run);

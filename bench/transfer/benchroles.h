@@ -23,6 +23,7 @@ struct SenderArgs
 {
     QString home;
     QString trustAuthority; // the receiver's authority certificate
+    QString host = QStringLiteral("127.0.0.1");
     int port = 0;
     QString source;
     bool compression = true;
