@@ -1,5 +1,6 @@
 #include "send/compressworker.h"
 
+#include "send/storedarchivereader.h"
 #include "send/zipbridgeloader.h"
 #include "zipbridge/zipbridge.h"
 
@@ -62,10 +63,15 @@ void CompressWorker::Run()
 {
     const QByteArray archive = QFile::encodeName(m_archivePath);
     const QByteArray source = QFile::encodeName(m_sourcePath);
-    const int result = m_isDirectory ? m_zip->ZipFolder(archive.constData(), source.constData(),
-                                                        &m_progress, &m_cancel)
-                                     : m_zip->ZipSingleFile(archive.constData(), source.constData(),
-                                                            &m_progress, &m_unusedOut, &m_cancel);
+    int result = ZB_OK;
+    if (!m_isDirectory && TryStream(result)) {
+        DeleteArchive(m_archivePath);
+    } else if (m_isDirectory) {
+        result = m_zip->ZipFolder(archive.constData(), source.constData(), &m_progress, &m_cancel);
+    } else {
+        result = m_zip->ZipSingleFile(archive.constData(), source.constData(), &m_progress,
+                                      &m_unusedOut, &m_cancel);
+    }
     if (result != ZB_OK) {
         // A partial archive is of no use to anyone, and on a full disk it holds the space.
         DeleteArchive(m_archivePath);
@@ -74,6 +80,24 @@ void CompressWorker::Run()
     m_outcome.store(result == ZB_OK ? Outcome::Ready : Outcome::Failed, std::memory_order_release);
     if (m_finished)
         m_finished();
+}
+
+bool CompressWorker::TryStream(int& result)
+{
+    StoredArchiveReader reader(m_zip);
+    switch (reader.Open(m_sourcePath)) {
+    case StoredArchiveReader::Opened::Deflated:
+        return false;
+    case StoredArchiveReader::Opened::Unreadable:
+        result = ZB_SOURCE_ERROR;
+        return true;
+    case StoredArchiveReader::Opened::Streamed:
+        break;
+    }
+    m_streamedSize = reader.size();
+    m_streamed = true;
+    result = ZB_OK;
+    return true;
 }
 
 void CompressWorker::CancelAndJoin()

@@ -15,7 +15,9 @@ class ZipBridgeLoader;
 // Compresses one file or directory tree into a temporary archive in the background. The
 // component advances the progress word and polls the cancel word; the worker records how
 // the component ended, so that an archive counts as ready only once it is complete and
-// closed (an empty source reaches its total of 0 before the archive even exists).
+// closed (an empty source reaches its total of 0 before the archive even exists). A single
+// file that its archive would hold stored gets no archive file: the component produces that
+// archive while it is sent, and only its size is known here.
 class CompressWorker
 {
 public:
@@ -48,9 +50,15 @@ public:
     // Failed because the archive's disk is full (the partial archive is deleted on any
     // failure). Read once outcome() is Failed.
     bool noSpace() const { return m_noSpace.load(std::memory_order_relaxed); }
+    // Ready without an archive file: the stored archive is produced while it is sent, and
+    // this is its size. Read once outcome() is Ready.
+    bool streamed() const { return m_streamed; }
+    std::uint64_t streamedSize() const { return m_streamedSize; }
 
 private:
     void Run();
+    // Whether the file's archive is produced while it is sent (the result, when it is).
+    bool TryStream(int& result);
 
     ZipBridgeLoader* m_zip;
     QString m_sourcePath;
@@ -63,6 +71,9 @@ private:
     std::uint32_t m_unusedOut = 0;
     std::atomic<Outcome> m_outcome{Outcome::Running};
     std::atomic<bool> m_noSpace{false};
+    // Written before the outcome is published, read after it.
+    bool m_streamed = false;
+    std::uint64_t m_streamedSize = 0;
     // Its stop raises the cancel word, which the component polls.
     WorkerThread m_worker{
         [this] { std::atomic_ref<std::uint32_t>(m_cancel).store(1, std::memory_order_release); }};

@@ -2,6 +2,7 @@
 
 #include "net/wirerecords.h"
 #include "send/sendcounters.h"
+#include "send/storedarchivereader.h"
 #include "stats/ratecounters.h"
 
 #include <QFile>
@@ -75,10 +76,35 @@ void DataWorker::Fail(DataStatus status)
         HandOver(m_transfer, send::UM_SEND_BROKEN{m_run});
 }
 
+bool DataWorker::OpenStoredArchive(StoredArchiveReader& reader)
+{
+    switch (reader.Open(m_stream.sourcePath)) {
+    case StoredArchiveReader::Opened::Unreadable:
+        Fail(DataStatus::SourceUnopenable);
+        return false;
+    case StoredArchiveReader::Opened::Deflated:
+        // The file changed so much since its archive was measured that it would now be
+        // deflated: the announced archive cannot be made.
+        Fail(DataStatus::SourceChanged);
+        return false;
+    case StoredArchiveReader::Opened::Streamed:
+        break;
+    }
+    if (reader.size() != m_stream.streamBytes) {
+        Fail(DataStatus::SourceChanged);
+        return false;
+    }
+    return true;
+}
+
 void DataWorker::Run()
 {
-    QFile source(m_stream.sourcePath);
-    if (!source.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+    QFile file(m_stream.sourcePath);
+    StoredArchiveReader archive(m_stream.storedArchive);
+    if (m_stream.storedArchive) {
+        if (!OpenStoredArchive(archive))
+            return;
+    } else if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         Fail(DataStatus::SourceUnopenable);
         return;
     }
@@ -87,9 +113,29 @@ void DataWorker::Run()
         Fail(DataStatus::ResumeBeyondEnd);
         return;
     }
-    if (m_stream.resumeOffset > 0 && !source.seek(m_stream.resumeOffset)) {
+    if (!m_stream.storedArchive && m_stream.resumeOffset > 0 && !file.seek(m_stream.resumeOffset)) {
         Fail(DataStatus::SourceUnreadable);
         return;
+    }
+    Source source;
+    if (m_stream.storedArchive) {
+        source = [&archive](std::uint64_t offset, char* buffer, std::int64_t length,
+                            DataStatus& failure) -> std::int64_t {
+            const std::int64_t got =
+                archive.Read(offset, buffer, static_cast<std::uint32_t>(length));
+            // The component fails a file it cannot read and one that changed its size alike.
+            if (got < 0)
+                failure = DataStatus::SourceChanged;
+            return got;
+        };
+    } else {
+        source = [&file](std::uint64_t, char* buffer, std::int64_t length,
+                         DataStatus& failure) -> std::int64_t {
+            const qint64 got = file.read(buffer, length);
+            if (got < 0)
+                failure = DataStatus::SourceUnreadable;
+            return got;
+        };
     }
 
     Status(DataStatus::SendingHeader);
@@ -118,12 +164,12 @@ void DataWorker::Run()
         return;
     PostNotice(std::move(done));
     m_session->Close();
-    source.close();
+    file.close();
     if (!m_worker.StopRequested())
         HandOver(m_transfer, send::UM_SEND_COMPLETED{m_run});
 }
 
-DataStatus DataWorker::SendStream(QFile& source)
+DataStatus DataWorker::SendStream(const Source& source)
 {
     TlsSession& session = *m_session;
     session.SetBufferedWrites(true);
@@ -137,9 +183,10 @@ DataStatus DataWorker::SendStream(QFile& source)
         if (m_worker.StopRequested())
             return DataStatus::ConnectionReset;
         const auto wanted = static_cast<qint64>(std::min<std::uint32_t>(ChunkSize, total - sent));
-        const qint64 got = source.read(buffer.get(), wanted);
+        DataStatus failure = DataStatus::SourceUnreadable;
+        const qint64 got = source(sent, buffer.get(), wanted, failure);
         if (got < 0)
-            return DataStatus::SourceUnreadable;
+            return failure;
         if (got == 0)
             return DataStatus::SourceShrank; // it ended before the announced length
 

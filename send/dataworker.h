@@ -10,13 +10,14 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
-
-class QFile;
 
 namespace vantrel {
 
 class RateCounters;
+class StoredArchiveReader;
+class ZipBridgeLoader;
 struct SendCounters;
 
 // Streams the file or archive after the data header: large reads into one buffer, written
@@ -28,6 +29,9 @@ public:
     struct Stream
     {
         QString sourcePath;
+        // Set when the stream is the stored archive of the file at `sourcePath`, produced by
+        // the component as it is sent.
+        const ZipBridgeLoader* storedArchive = nullptr;
         std::uint32_t streamBytes = 0;
         std::uint32_t resumeOffset = 0;
         std::int32_t rawFlag = RawFlagArchive;
@@ -49,8 +53,14 @@ public:
 
 private:
     void Run();
+    // Reads up to `length` bytes at the stream position `offset`: the count, 0 at an early
+    // end of the source, or a failure as the status to report.
+    using Source = std::function<std::int64_t(std::uint64_t offset, char* buffer,
+                                              std::int64_t length, DataStatus& failure)>;
     // Completed, or what failed.
-    DataStatus SendStream(QFile& source);
+    DataStatus SendStream(const Source& source);
+    // The stored archive produced as it is sent; false after reporting a failure.
+    bool OpenStoredArchive(StoredArchiveReader& reader);
     void Status(DataStatus status);
     void Fail(DataStatus status);
     void PostNotice(SendNotice notice);

@@ -59,6 +59,8 @@ QString SendStatusTexts::Data(DataStatus status, const QString& source)
         return tr("Status: Unable to read '%1'").arg(source);
     case DataStatus::SourceShrank:
         return tr("Status: '%1' became shorter while it was sent").arg(source);
+    case DataStatus::SourceChanged:
+        return tr("Status: '%1' changed while it was sent").arg(source);
     case DataStatus::ResumeBeyondEnd:
         break;
     }

@@ -189,8 +189,11 @@ void SendTransfer::StartDataPhase()
         return;
     }
     QString source = m_sourcePath;
+    const bool streamed = m_view.compressionOn && m_compress && m_compress->streamed();
     if (m_view.compressionOn) {
-        const qint64 archiveSize = QFileInfo(m_archivePath).size();
+        // A stored archive produced while it is sent has the file itself as its source.
+        const qint64 archiveSize = streamed ? static_cast<qint64>(m_compress->streamedSize())
+                                            : QFileInfo(m_archivePath).size();
         if (archiveSize < 0 || static_cast<std::uint64_t>(archiveSize) >= SizeFieldLimit) {
             FailBeforeData(tr("Status: The archive is too large to send (4 GB or more)"));
             return;
@@ -199,7 +202,7 @@ void SendTransfer::StartDataPhase()
         m_view.compressionInfo = ProgressTexts::Efficiency(
             TransferProgress::EfficiencyPercent(m_totalSize, m_streamBytes));
         m_view.compressionHint = tr("Compression Efficiency: 0% worst <-> 100% best");
-        source = m_archivePath;
+        source = streamed ? m_sourcePath : m_archivePath;
     } else {
         m_streamBytes = m_totalSize;
         m_view.compressionInfo = tr("Disabled");
@@ -217,6 +220,7 @@ void SendTransfer::StartDataPhase()
     m_dataSource = source;
     DataWorker::Stream stream;
     stream.sourcePath = source;
+    stream.storedArchive = streamed ? m_services.zip : nullptr;
     stream.streamBytes = m_streamBytes;
     stream.resumeOffset = m_resumeOffset;
     stream.rawFlag = m_rawFlag;

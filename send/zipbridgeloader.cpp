@@ -23,7 +23,20 @@ bool ZipBridgeLoader::ResolveAll()
            Resolve(m_library, "OrvakZipSingleFile", m_zipSingleFile) &&
            Resolve(m_library, "OrvakZipFolderRecursive", m_zipFolder) &&
            Resolve(m_library, "ZipBridgeUnzipSingleFileBounded", m_unzipSingleFile) &&
-           Resolve(m_library, "ZipBridgeUnzipAllFolderBounded", m_unzipFolder);
+           Resolve(m_library, "ZipBridgeUnzipAllFolderBounded", m_unzipFolder) && ResolveOptional();
+}
+
+bool ZipBridgeLoader::ResolveOptional()
+{
+    // All three or none: a stream that cannot be read or closed is no use.
+    if (!Resolve(m_library, "ZipBridgeOpenStoredStream", m_openStored) ||
+        !Resolve(m_library, "ZipBridgeReadStoredStream", m_readStored) ||
+        !Resolve(m_library, "ZipBridgeCloseStoredStream", m_closeStored)) {
+        m_openStored = nullptr;
+        m_readStored = nullptr;
+        m_closeStored = nullptr;
+    }
+    return true;
 }
 
 std::unique_ptr<ZipBridgeLoader> ZipBridgeLoader::Load(const QStringList& preferredFolders)
@@ -69,6 +82,25 @@ int ZipBridgeLoader::ZipFolder(const char* archivePath, const char* source, std:
                                std::uint32_t* cancel) const
 {
     return m_zipFolder(archivePath, source, progress, cancel);
+}
+
+int ZipBridgeLoader::OpenStoredStream(const char* filePath, ZipBridgeStoredStream** stream,
+                                      std::uint64_t* archiveSize) const
+{
+    *stream = nullptr;
+    return CanStreamStored() ? m_openStored(filePath, stream, archiveSize) : ZB_OK;
+}
+
+int ZipBridgeLoader::ReadStoredStream(ZipBridgeStoredStream* stream, std::uint64_t offset,
+                                      void* buffer, std::uint32_t length, std::uint32_t* got) const
+{
+    return m_readStored(stream, offset, buffer, length, got);
+}
+
+void ZipBridgeLoader::CloseStoredStream(ZipBridgeStoredStream* stream) const
+{
+    if (stream)
+        m_closeStored(stream);
 }
 
 ArchiveUnpacker::Result ZipBridgeLoader::Unpack(bool directory, const char* archivePath,

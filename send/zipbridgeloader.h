@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <memory>
 
+struct ZipBridgeStoredStream;
+
 namespace vantrel {
 
 // The compression component, loaded by name at start-up, with the operations the engine
@@ -36,6 +38,16 @@ public:
     int ZipFolder(const char* archivePath, const char* source, std::uint32_t* progress,
                   std::uint32_t* cancel) const;
 
+    // Whether the component can produce a stored single file's archive on the fly; a component
+    // without these operations has every archive written.
+    bool CanStreamStored() const { return m_openStored && m_readStored && m_closeStored; }
+    // ZB_OK with `stream` null when the file's archive is to be written (deflated).
+    int OpenStoredStream(const char* filePath, ZipBridgeStoredStream** stream,
+                         std::uint64_t* archiveSize) const;
+    int ReadStoredStream(ZipBridgeStoredStream* stream, std::uint64_t offset, void* buffer,
+                         std::uint32_t length, std::uint32_t* got) const;
+    void CloseStoredStream(ZipBridgeStoredStream* stream) const;
+
     Result Unpack(bool directory, const char* archivePath, const char* target,
                   std::uint32_t* progress, std::uint32_t* cancel,
                   std::uint64_t limitBytes) const override;
@@ -50,8 +62,14 @@ private:
     using UnzipBoundedFn = int (*)(const char*, const char*, std::uint32_t*, std::uint32_t*,
                                    std::uint64_t);
 
+    using OpenStoredFn = int (*)(const char*, ZipBridgeStoredStream**, std::uint64_t*);
+    using ReadStoredFn = int (*)(ZipBridgeStoredStream*, std::uint64_t, void*, std::uint32_t,
+                                 std::uint32_t*);
+    using CloseStoredFn = void (*)(ZipBridgeStoredStream*);
+
     ZipBridgeLoader() = default;
     bool ResolveAll();
+    bool ResolveOptional(); // the stored stream, which older components lack
 
     QLibrary m_library;
     FolderPropertiesFn m_folderProperties = nullptr;
@@ -59,6 +77,9 @@ private:
     ZipFolderFn m_zipFolder = nullptr;
     UnzipBoundedFn m_unzipSingleFile = nullptr;
     UnzipBoundedFn m_unzipFolder = nullptr;
+    OpenStoredFn m_openStored = nullptr;
+    ReadStoredFn m_readStored = nullptr;
+    CloseStoredFn m_closeStored = nullptr;
 };
 
 } // namespace vantrel

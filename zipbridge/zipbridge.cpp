@@ -7,10 +7,12 @@
 #include "zipbridge/cancelflag.h"
 #include "zipbridge/progresscounter.h"
 #include "zipbridge/sourcetree.h"
+#include "zipbridge/storedzipstream.h"
 
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 using vantrel::ArchiveBuilder;
@@ -19,6 +21,13 @@ using vantrel::CancelFlag;
 using vantrel::ProgressCounter;
 using vantrel::SourceEntry;
 using vantrel::SourceTree;
+using vantrel::StoredZipStream;
+
+// The opaque handle of the C operations.
+struct ZipBridgeStoredStream
+{
+    std::unique_ptr<StoredZipStream> stream;
+};
 
 namespace {
 
@@ -144,6 +153,40 @@ int ZipBridgeUnzipAllFolderBounded(const char* archivePath, const char* destinat
                                    uint32_t* progress, uint32_t* cancel, uint64_t limitBytes)
 {
     return Unzip(archivePath, destinationDir, progress, cancel, limitBytes, false);
+}
+
+int ZipBridgeOpenStoredStream(const char* filePath, ZipBridgeStoredStream** stream,
+                              uint64_t* archiveSize)
+{
+    if (!filePath || !stream)
+        return ZB_SOURCE_ERROR;
+    *stream = nullptr;
+    std::unique_ptr<StoredZipStream> opened;
+    const int rc = StoredZipStream::Open(filePath, opened);
+    if (rc != ZB_OK || !opened)
+        return rc;
+    if (archiveSize)
+        *archiveSize = opened->Size();
+    *stream = new ZipBridgeStoredStream{std::move(opened)};
+    return ZB_OK;
+}
+
+int ZipBridgeReadStoredStream(ZipBridgeStoredStream* stream, uint64_t offset, void* buffer,
+                              uint32_t length, uint32_t* got)
+{
+    if (got)
+        *got = 0;
+    if (!stream || !buffer || !got)
+        return ZB_SOURCE_ERROR;
+    std::size_t read = 0;
+    const int rc = stream->stream->Read(offset, static_cast<unsigned char*>(buffer), length, read);
+    *got = static_cast<uint32_t>(read);
+    return rc;
+}
+
+void ZipBridgeCloseStoredStream(ZipBridgeStoredStream* stream)
+{
+    delete stream;
 }
 
 } // extern "C"

@@ -13,14 +13,16 @@ extern "C" {
 
 #define ZIPBRIDGE_EXPORT __attribute__((visibility("default")))
 
-enum ZipBridgeResult {
+enum ZipBridgeResult
+{
     ZB_OK = 0,
     ZB_CANCELLED = 1,
     ZB_SOURCE_ERROR = 2,      /* source missing or unreadable */
     ZB_ARCHIVE_ERROR = 3,     /* archive cannot be written, or is damaged */
     ZB_DESTINATION_ERROR = 4, /* the destination cannot be written (disk full, no rights) */
     ZB_LIMIT_EXCEEDED = 5,    /* extraction went past the caller's limit */
-    ZB_UNSAFE_ENTRIES = 6     /* some entries were refused (outside the target, links); the rest were extracted */
+    ZB_UNSAFE_ENTRIES =
+        6 /* some entries were refused (outside the target, links); the rest were extracted */
 };
 
 /* Total size in bytes, directory count (at least 1, the directory itself) and file count. */
@@ -33,8 +35,7 @@ ZIPBRIDGE_EXPORT int ZipBridgeFolderProperties64(const char* directory, uint64_t
 
 /* `progress` reaches the file size only once the archive is complete and closed. */
 ZIPBRIDGE_EXPORT int OrvakZipSingleFile(const char* archivePath, const char* filePath,
-                                        uint32_t* progress, uint32_t* unusedOut,
-                                        uint32_t* cancel);
+                                        uint32_t* progress, uint32_t* unusedOut, uint32_t* cancel);
 
 /* `progress` reaches the FolderProperties total only once the archive is complete and closed. */
 ZIPBRIDGE_EXPORT int OrvakZipFolderRecursive(const char* archivePath, const char* directory,
@@ -57,9 +58,22 @@ ZIPBRIDGE_EXPORT int ZipBridgeUnzipSingleFileBounded(const char* archivePath,
                                                      uint32_t* progress, uint32_t* cancel,
                                                      uint64_t limitBytes);
 ZIPBRIDGE_EXPORT int ZipBridgeUnzipAllFolderBounded(const char* archivePath,
-                                                    const char* destinationDir,
-                                                    uint32_t* progress, uint32_t* cancel,
-                                                    uint64_t limitBytes);
+                                                    const char* destinationDir, uint32_t* progress,
+                                                    uint32_t* cancel, uint64_t limitBytes);
+
+/* A single file's archive, produced on the fly when it would hold the file stored (deflating
+   does not pay): byte for byte what OrvakZipSingleFile writes for that file, without writing
+   it. *stream is set and *archiveSize is its size; *stream stays null (result ZB_OK) when the
+   file would be deflated, and the archive must be written as usual. */
+typedef struct ZipBridgeStoredStream ZipBridgeStoredStream;
+ZIPBRIDGE_EXPORT int ZipBridgeOpenStoredStream(const char* filePath, ZipBridgeStoredStream** stream,
+                                               uint64_t* archiveSize);
+/* Up to `length` bytes at `offset` into *got (fewer only at the end). Reads that follow each
+   other are cheapest; any other offset first reads the file's bytes before it once.
+   ZB_SOURCE_ERROR when the file cannot be read or has changed its size since it was opened. */
+ZIPBRIDGE_EXPORT int ZipBridgeReadStoredStream(ZipBridgeStoredStream* stream, uint64_t offset,
+                                               void* buffer, uint32_t length, uint32_t* got);
+ZIPBRIDGE_EXPORT void ZipBridgeCloseStoredStream(ZipBridgeStoredStream* stream);
 
 #ifdef __cplusplus
 }

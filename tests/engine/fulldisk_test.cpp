@@ -208,9 +208,10 @@ TEST_F(TwoCopies, FullTempFolderFailsTheSendClearly)
     QDir().mkpath(folder);
     ASSERT_EQ(m_bob->rules().Add({QStringLiteral("127.0.0.1"), folder, QStringLiteral("0")}),
               AutoReceiveRules::Check::Ok);
-    const QString source = Source(QStringLiteral("data.bin"));
-    WriteFile(source, RandomData(UnpackedSize, 43));
-    const QString target = folder + QStringLiteral("/data.bin");
+    // A tree: a single file that is stored travels without an archive in the Temp folder.
+    const QString source = Source(QStringLiteral("data"));
+    WriteFile(source + QStringLiteral("/data.bin"), RandomData(UnpackedSize, 43));
+    const QString target = folder + QStringLiteral("/data");
 
     QPointer<SendTransfer> send = m_alice->OpenSend(source, true);
     EngineCopy::SendTo(*send, *m_bob);

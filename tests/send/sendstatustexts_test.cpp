@@ -73,6 +73,7 @@ TEST(SendStatusTexts, DataStatuses)
         {DataStatus::SourceUnopenable, "Status: Unable to open '/data/a.zip'"},
         {DataStatus::SourceUnreadable, "Status: Unable to read '/data/a.zip'"},
         {DataStatus::SourceShrank, "Status: '/data/a.zip' became shorter while it was sent"},
+        {DataStatus::SourceChanged, "Status: '/data/a.zip' changed while it was sent"},
         {DataStatus::ResumeBeyondEnd,
          "Status: Other side asked to resume beyond the end of the data"},
     };
