@@ -3,6 +3,7 @@
 #include "core/base/archiveunpacker.h"
 #include "net/tlssession.h"
 #include "receive/bufferedoutput.h"
+#include "receive/storedfiledelivery.h"
 #include "stats/ratecounters.h"
 
 #include <QDir>
@@ -98,12 +99,16 @@ void ReceiveWorker::StartData(Plan plan, std::uint64_t run)
     m_shared.receivedBytes.store(plan.startBytes);
     StoreWord(m_shared.unzipProgress, 0);
     StoreWord(m_shared.cancelUnzip, 0);
+    m_stored = StoredEntryTracker();
+    m_tracking = !plan.raw && !plan.directory;
     m_phase.store(Streaming);
     m_worker.Start([this, plan = std::move(plan)] { Receive(plan); });
 }
 
 void ReceiveWorker::Receive(const Plan& plan)
 {
+    if (m_tracking && plan.startBytes > 0)
+        TrackPrefix(plan);
     Outcome outcome = Stream(plan);
     // Whatever ended the stream, what arrived goes to disk before anyone measures the file
     // for a resume or moves it into the cache.
@@ -149,12 +154,35 @@ ReceiveWorker::Outcome ReceiveWorker::Stream(const Plan& plan)
         received += bytes;
         m_shared.receivedBytes.store(received, std::memory_order_relaxed);
         counters.AddDownload(bytes);
+        if (m_tracking)
+            m_stored.Feed(output.Free(), bytes);
         if (!output.Commit(got))
             return Outcome::DiskWriteError;
         if (pacer.Count(bytes))
             pacer.Wait([this] { return Stopped(); });
     }
     return Outcome::Completed;
+}
+
+void ReceiveWorker::TrackPrefix(const Plan& plan)
+{
+    QFile prefix(plan.archivePath);
+    if (!prefix.open(QIODevice::ReadOnly)) {
+        m_tracking = false;
+        return;
+    }
+    constexpr qint64 Block = 1024 * 1024;
+    QByteArray block;
+    while (m_stored.Usable() && !m_stored.Complete() && m_stored.consumed() < plan.startBytes) {
+        if (Stopped())
+            return;
+        block = prefix.read(std::min<qint64>(Block, plan.startBytes - m_stored.consumed()));
+        if (block.isEmpty()) {
+            m_tracking = false; // shorter than the reply promised: extract the ordinary way
+            return;
+        }
+        m_stored.Feed(block.constData(), static_cast<std::size_t>(block.size()));
+    }
 }
 
 ReceiveWorker::Outcome ReceiveWorker::Decompress(const Plan& plan)
@@ -179,6 +207,21 @@ ReceiveWorker::Outcome ReceiveWorker::Decompress(const Plan& plan)
     // away again with everything else it wrote when the archive overruns its bound.
     if (Stopped())
         return Outcome::Stopped;
+    if (m_tracking && m_stored.Complete()) {
+        using Stored = StoredFileDelivery::Result;
+        switch (StoredFileDelivery::Deliver(m_stored, plan.archivePath, plan.targetPath,
+                                            plan.totalSize, &m_shared.unzipProgress,
+                                            &m_shared.cancelUnzip)) {
+        case Stored::Delivered:
+            return Outcome::Completed;
+        case Stored::DestinationError:
+            return Outcome::DestinationError;
+        case Stored::Cancelled:
+            return Stopped() ? Outcome::Stopped : Outcome::DecompressionFailed;
+        case Stored::NotApplicable:
+            break; // the ordinary extraction decides
+        }
+    }
     using Result = ArchiveUnpacker::Result;
     const Result result =
         plan.unpacker->Unpack(plan.directory, QFile::encodeName(plan.archivePath).constData(),

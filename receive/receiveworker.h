@@ -3,6 +3,7 @@
 #include "net/wirerecords.h"
 #include "net/workerthread.h"
 #include "receive/receivemessages.h"
+#include "receive/storedentrytracker.h"
 #include "stats/bandpacer.h"
 
 #include <QString>
@@ -106,6 +107,8 @@ private:
     void WaitForHeader(TlsSession* session);
     void Receive(const Plan& plan);
     Outcome Stream(const Plan& plan);
+    // A resumed single-file archive: the tracker sees the prefix already on disk.
+    void TrackPrefix(const Plan& plan);
     Outcome Decompress(const Plan& plan);
     template <typename Message> void Post();
     void CloseWakePipe();
@@ -121,6 +124,9 @@ private:
     int m_wake[2] = {-1, -1}; // ends a header wait without touching the session
     std::optional<DataHeader> m_header;
     Outcome m_outcome = Outcome::None;
+    // Follows a single-file archive's stored entry as it arrives (worker thread only).
+    StoredEntryTracker m_stored;
+    bool m_tracking = false;
     TlsSession* m_stopSession = nullptr; // Stop's session, for its interrupt
     bool m_sessionUntouched = true;      // what the last Stop found
     WorkerThread m_worker{[this] { InterruptStep(); }};
