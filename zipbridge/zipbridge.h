@@ -13,17 +13,15 @@ extern "C" {
 
 #define ZIPBRIDGE_EXPORT __attribute__((visibility("default")))
 
-enum ZipBridgeResult
-{
+enum ZipBridgeResult {
     ZB_OK = 0,
     ZB_CANCELLED = 1,
     ZB_SOURCE_ERROR = 2,      /* source missing or unreadable */
     ZB_ARCHIVE_ERROR = 3,     /* archive cannot be written, or is damaged */
     ZB_DESTINATION_ERROR = 4, /* the destination cannot be written (disk full, no rights) */
     ZB_LIMIT_EXCEEDED = 5,    /* extraction went past the caller's limit */
-    ZB_UNSAFE_ENTRIES =
-        6, /* some entries were refused (outside the target, links); the rest were extracted */
-    ZB_NOT_STREAMABLE = 7 /* the archive cannot be followed while it arrives; nothing was kept */
+    ZB_UNSAFE_ENTRIES = 6,    /* some entries were refused (outside the target, links); the rest were extracted */
+    ZB_NOT_STREAMABLE = 7     /* the archive cannot be followed while it arrives; nothing was kept */
 };
 
 /* Total size in bytes, directory count (at least 1, the directory itself) and file count. */
@@ -36,7 +34,8 @@ ZIPBRIDGE_EXPORT int ZipBridgeFolderProperties64(const char* directory, uint64_t
 
 /* `progress` reaches the file size only once the archive is complete and closed. */
 ZIPBRIDGE_EXPORT int OrvakZipSingleFile(const char* archivePath, const char* filePath,
-                                        uint32_t* progress, uint32_t* unusedOut, uint32_t* cancel);
+                                        uint32_t* progress, uint32_t* unusedOut,
+                                        uint32_t* cancel);
 
 /* `progress` reaches the FolderProperties total only once the archive is complete and closed. */
 ZIPBRIDGE_EXPORT int OrvakZipFolderRecursive(const char* archivePath, const char* directory,
@@ -59,8 +58,9 @@ ZIPBRIDGE_EXPORT int ZipBridgeUnzipSingleFileBounded(const char* archivePath,
                                                      uint32_t* progress, uint32_t* cancel,
                                                      uint64_t limitBytes);
 ZIPBRIDGE_EXPORT int ZipBridgeUnzipAllFolderBounded(const char* archivePath,
-                                                    const char* destinationDir, uint32_t* progress,
-                                                    uint32_t* cancel, uint64_t limitBytes);
+                                                    const char* destinationDir,
+                                                    uint32_t* progress, uint32_t* cancel,
+                                                    uint64_t limitBytes);
 
 /* The bounded extraction of a tree while its archive is still being written to
    `archivePath`: `arrived` is the number of its bytes on disk so far (it only grows) and
@@ -73,7 +73,8 @@ ZIPBRIDGE_EXPORT int ZipBridgeUnzipAllFolderBounded(const char* archivePath,
 ZIPBRIDGE_EXPORT int ZipBridgeUnzipAllFolderStreaming(const char* archivePath,
                                                       const char* destinationDir,
                                                       uint32_t* progress, uint32_t* cancel,
-                                                      uint64_t limitBytes, const uint64_t* arrived,
+                                                      uint64_t limitBytes,
+                                                      const uint64_t* arrived,
                                                       const uint32_t* complete);
 
 #ifdef __cplusplus
