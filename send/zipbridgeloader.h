@@ -39,6 +39,11 @@ public:
     Result Unpack(bool directory, const char* archivePath, const char* target,
                   std::uint32_t* progress, std::uint32_t* cancel,
                   std::uint64_t limitBytes) const override;
+    // NotStreamable from a component without the operation.
+    Result UnpackWhileArriving(const char* archivePath, const char* target, std::uint32_t* progress,
+                               std::uint32_t* cancel, std::uint64_t limitBytes,
+                               const std::uint64_t* arrived,
+                               const std::uint32_t* complete) const override;
 
     QString fileName() const { return m_library.fileName(); }
 
@@ -49,6 +54,9 @@ private:
     using ZipFolderFn = int (*)(const char*, const char*, std::uint32_t*, std::uint32_t*);
     using UnzipBoundedFn = int (*)(const char*, const char*, std::uint32_t*, std::uint32_t*,
                                    std::uint64_t);
+    using UnzipStreamingFn = int (*)(const char*, const char*, std::uint32_t*, std::uint32_t*,
+                                     std::uint64_t, const std::uint64_t*, const std::uint32_t*);
+    static Result ResultOf(int code);
 
     ZipBridgeLoader() = default;
     bool ResolveAll();
@@ -59,6 +67,7 @@ private:
     ZipFolderFn m_zipFolder = nullptr;
     UnzipBoundedFn m_unzipSingleFile = nullptr;
     UnzipBoundedFn m_unzipFolder = nullptr;
+    UnzipStreamingFn m_unzipStreaming = nullptr; // optional
 };
 
 } // namespace vantrel

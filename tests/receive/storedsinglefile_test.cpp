@@ -1,6 +1,7 @@
 // A single file whose one archive entry is stored: cut straight out of the temporary archive
 // (no second pass through the extraction), fresh or resumed at a cut in any part of the
 // archive, and only when the archive's end agrees with what streamed past.
+#include "tests/receive/countingunpacker.h"
 #include "tests/receive/receivefixture.h"
 
 #include "core/base/archiveunpacker.h"
@@ -21,24 +22,6 @@ namespace vantrel::test {
 namespace {
 
 using State = ReceiveTransfer::State;
-
-// Counts the archives that reach the ordinary extraction.
-class CountingUnpacker final : public ArchiveUnpacker
-{
-public:
-    explicit CountingUnpacker(const ArchiveUnpacker* inner) : m_inner(inner) {}
-    Result Unpack(bool directory, const char* archivePath, const char* target,
-                  std::uint32_t* progress, std::uint32_t* cancel,
-                  std::uint64_t limitBytes) const override
-    {
-        ++calls;
-        return m_inner->Unpack(directory, archivePath, target, progress, cancel, limitBytes);
-    }
-    mutable std::atomic<int> calls{0};
-
-private:
-    const ArchiveUnpacker* m_inner;
-};
 
 // What a file looks like on disk besides its bytes.
 struct Stamp
@@ -186,7 +169,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Cut{"InsideTheDescriptor", [](auto end, auto, auto) { return end + 7; }},
                       Cut{"InsideTheCentralDirectory", [](auto, auto cd, auto) { return cd + 20; }},
                       Cut{"InsideTheEndRecord", [](auto, auto, auto size) { return size - 5; }}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& param) { return std::string(param.param.name); });
 
 // An archive whose end disagrees with the bytes that streamed past is not taken on the
 // stream's word: the ordinary extraction decides, and no staging file is left behind.
@@ -233,7 +216,7 @@ INSTANTIATE_TEST_SUITE_P(
         Tamper{"DescriptorCrcDisagrees", [](QByteArray& a, auto end, auto) { a[end + 4] ^= 1; },
                true},
         Tamper{"NotMadeOnUnix", [](QByteArray& a, auto, auto cd) { a[cd + 5] = 0; }, true}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& param) { return std::string(param.param.name); });
 
 // The tracker reads the same entry whatever pieces the stream comes in.
 TEST_F(StoredSingleFile, TrackerIsIndifferentToHowTheStreamIsCut)
