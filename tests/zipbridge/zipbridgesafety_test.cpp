@@ -417,7 +417,7 @@ TEST_P(ZipBridgeSafetyTest, AFullDiskLeavesNothingHalfWritten)
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, ZipBridgeSafetyTest, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "Streaming" : "Ordinary"; });
+                         [](const auto& param) { return param.param ? "Streaming" : "Ordinary"; });
 
 } // namespace
 } // namespace vantrel::test::zip

@@ -142,7 +142,7 @@ INSTANTIATE_TEST_SUITE_P(
                          a[a.size() - 22 + 8] -= 1;
                          a[a.size() - 22 + 10] -= 1;
                      }}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& param) { return std::string(param.param.name); });
 
 // An archive that stops growing and never completes: a cancel ends the wait promptly and takes
 // back what was written.
