@@ -148,7 +148,35 @@ def seeds_zip():
     put("unzip", "not-an-archive", bytes([0x41]) + b"PK\x03\x04garbage")
 
 
+def stored_single(data=b"stored bytes", name=b"f.bin", descriptor=True, host=3):
+    """A single stored entry as the sending copy writes it: sizes in the local header, an
+    extended timestamp, and (with flag bit 3) the CRC in a data descriptor."""
+    import zlib
+    crc = zlib.crc32(data)
+    flags = 8 if descriptor else 0
+    extra = struct.pack("<HHBI", 0x5455, 5, 1, 1600000000)
+    local = struct.pack("<IHHHHHIIIHH", 0x04034b50, 10, flags, 0, 0, 0, 0 if descriptor else crc,
+                        len(data), len(data), len(name), len(extra)) + name + extra
+    tail = struct.pack("<IIII", 0x08074b50, crc, len(data), len(data)) if descriptor else b""
+    offset = len(local) + len(data) + len(tail)
+    central = struct.pack("<IHHHHHHIIIHHHHHII", 0x02014b50, (host << 8) | 10, 10, flags, 0, 0, 0,
+                          crc, len(data), len(data), len(name), len(extra), 0, 0, 0,
+                          (stat.S_IFREG | 0o644) << 16, 0) + name + extra
+    end = struct.pack("<IHHHHIIH", 0x06054b50, 0, 0, 1, 1, len(central), offset, 0)
+    return local + data + tail + central + end
+
+
+def seeds_storedentry():
+    # The first byte: the size of the pieces the stream comes in, less one.
+    put("storedentry", "descriptor", bytes([0]) + stored_single())
+    put("storedentry", "no-descriptor", bytes([7]) + stored_single(descriptor=False))
+    put("storedentry", "empty-file", bytes([3]) + stored_single(data=b""))
+    put("storedentry", "not-unix", bytes([255]) + stored_single(host=0))
+    put("storedentry", "deflated", bytes([1]) + zip_bytes([("d", b"x" * 100, stat.S_IFREG | 0o644)]))
+
+
 if __name__ == "__main__":
     seeds_records()
     seeds_stored()
     seeds_zip()
+    seeds_storedentry()

@@ -36,6 +36,11 @@ public:
     bool Commit(int n);
     // Everything buffered goes to the file. False once any write has failed.
     bool Flush();
+    // The bytes of the file on disk so far (what the buffer holds not counted).
+    std::uint64_t onDisk() const
+    {
+        return m_file.isOpen() ? static_cast<std::uint64_t>(m_file.pos()) : 0;
+    }
     // Flushes and closes. False when anything failed to reach the file. Idempotent.
     bool Close();
 

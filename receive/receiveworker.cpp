@@ -3,14 +3,18 @@
 #include "core/base/archiveunpacker.h"
 #include "net/tlssession.h"
 #include "receive/bufferedoutput.h"
+#include "receive/storedfiledelivery.h"
 #include "stats/ratecounters.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -98,19 +102,32 @@ void ReceiveWorker::StartData(Plan plan, std::uint64_t run)
     m_shared.receivedBytes.store(plan.startBytes);
     StoreWord(m_shared.unzipProgress, 0);
     StoreWord(m_shared.cancelUnzip, 0);
+    StoreWord(m_shared.cancelOverlap, 0);
+    m_stored = StoredEntryTracker();
+    m_tracking = !plan.raw && !plan.directory;
     m_phase.store(Streaming);
     m_worker.Start([this, plan = std::move(plan)] { Receive(plan); });
 }
 
 void ReceiveWorker::Receive(const Plan& plan)
 {
+    if (m_tracking && plan.startBytes > 0)
+        TrackPrefix(plan);
+    StartOverlap(plan);
     Outcome outcome = Stream(plan);
     // Whatever ended the stream, what arrived goes to disk before anyone measures the file
     // for a resume or moves it into the cache.
+    plan.output->Flush();
+    const std::uint64_t onDisk = plan.output->onDisk();
     const bool kept = plan.output->Close();
     if (!kept && outcome != Outcome::Stopped)
         outcome = Outcome::DiskWriteError;
+    if (outcome == Outcome::Completed && !Stopped())
+        PublishArrival(onDisk, true);
+    else
+        AbandonOverlap();
     if (outcome == Outcome::Stopped || Stopped()) {
+        AbandonOverlap();
         m_outcome = Outcome::Stopped;
         return;
     }
@@ -125,7 +142,8 @@ void ReceiveWorker::Receive(const Plan& plan)
         return;
     }
     Post<recv::DecompressionStarted>();
-    outcome = Decompress(plan);
+    const std::optional<Outcome> overlapped = FinishOverlap(plan);
+    outcome = overlapped ? *overlapped : Decompress(plan);
     m_outcome = Stopped() ? Outcome::Stopped : outcome;
     Post<recv::UM_RECV_COMPLETED>();
 }
@@ -149,12 +167,130 @@ ReceiveWorker::Outcome ReceiveWorker::Stream(const Plan& plan)
         received += bytes;
         m_shared.receivedBytes.store(received, std::memory_order_relaxed);
         counters.AddDownload(bytes);
+        if (m_tracking)
+            m_stored.Feed(output.Free(), bytes);
         if (!output.Commit(got))
             return Outcome::DiskWriteError;
+        if (m_overlap.joinable())
+            PublishArrival(output.onDisk(), false);
         if (pacer.Count(bytes))
             pacer.Wait([this] { return Stopped(); });
     }
     return Outcome::Completed;
+}
+
+void ReceiveWorker::StartOverlap(const Plan& plan)
+{
+    m_staging.clear();
+    // Only a new folder: unpacking into one that exists mixes with what it holds, which only
+    // the ordinary extraction does.
+    const QFileInfo target(plan.targetPath);
+    if (plan.raw || !plan.directory || !plan.unpacker || plan.streamBytes == 0 || target.exists() ||
+        target.isSymLink() || !target.dir().exists())
+        return;
+    for (int n = 1; n <= 100 && m_staging.isEmpty(); ++n) {
+        const QString name = QStringLiteral(".%1.vantrel-unpack-%2-%3")
+                                 .arg(target.fileName())
+                                 .arg(QCoreApplication::applicationPid())
+                                 .arg(n);
+        if (target.dir().mkdir(name))
+            m_staging = target.dir().filePath(name);
+    }
+    if (m_staging.isEmpty())
+        return;
+    PublishArrival(plan.output->onDisk(), false);
+    StoreWord(m_shared.arrivalComplete, 0);
+    m_overlapResult = ArchiveUnpacker::Result::Failed;
+    m_overlap = std::thread([this, unpacker = plan.unpacker, limit = plan.totalSize,
+                             archive = QFile::encodeName(plan.archivePath),
+                             staging = QFile::encodeName(m_staging)] {
+        m_overlapResult = unpacker->UnpackWhileArriving(
+            archive.constData(), staging.constData(), &m_shared.unzipProgress,
+            &m_shared.cancelOverlap, limit, &m_shared.arrived, &m_shared.arrivalComplete);
+    });
+}
+
+void ReceiveWorker::PublishArrival(std::uint64_t bytes, bool complete)
+{
+    std::atomic_ref<std::uint64_t>(m_shared.arrived).store(bytes, std::memory_order_release);
+    if (complete)
+        std::atomic_ref<std::uint32_t>(m_shared.arrivalComplete)
+            .store(1, std::memory_order_release);
+}
+
+void ReceiveWorker::AbandonOverlap()
+{
+    if (!m_overlap.joinable())
+        return;
+    StoreWord(m_shared.cancelOverlap, 1);
+    m_overlap.join();
+    RemoveStaging();
+}
+
+std::optional<ReceiveWorker::Outcome> ReceiveWorker::FinishOverlap(const Plan& plan)
+{
+    if (!m_overlap.joinable())
+        return std::nullopt;
+    m_overlap.join();
+    using Result = ArchiveUnpacker::Result;
+    const Result result = m_overlapResult;
+    if ((result == Result::Ok || result == Result::UnsafeEntriesSkipped) && !Stopped() &&
+        ::rename(QFile::encodeName(m_staging).constData(),
+                 QFile::encodeName(plan.targetPath).constData()) == 0) {
+        m_staging.clear();
+        return result == Result::Ok ? Outcome::Completed : Outcome::CompletedWithSkippedEntries;
+    }
+    RemoveStaging();
+    switch (result) {
+    case Result::LimitExceeded:
+        return Outcome::ArchiveTooLarge;
+    case Result::DestinationError:
+        return Outcome::DestinationError;
+    case Result::Cancelled:
+        if (Stopped())
+            return Outcome::Stopped;
+        break;
+    default:
+        break;
+    }
+    return Stopped() ? std::optional<Outcome>(Outcome::Stopped) : std::nullopt;
+}
+
+void ReceiveWorker::RemoveStaging()
+{
+    if (m_staging.isEmpty())
+        return;
+    // The archive may have given folders no write permission: make them removable first.
+    QDirIterator folders(m_staging, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
+                         QDirIterator::Subdirectories);
+    while (folders.hasNext()) {
+        const QString folder = folders.next();
+        if (!QFileInfo(folder).isSymLink())
+            ::chmod(QFile::encodeName(folder).constData(), 0700);
+    }
+    QDir(m_staging).removeRecursively();
+    m_staging.clear();
+}
+
+void ReceiveWorker::TrackPrefix(const Plan& plan)
+{
+    QFile prefix(plan.archivePath);
+    if (!prefix.open(QIODevice::ReadOnly)) {
+        m_tracking = false;
+        return;
+    }
+    constexpr qint64 Block = 1024 * 1024;
+    QByteArray block;
+    while (m_stored.Usable() && !m_stored.Complete() && m_stored.consumed() < plan.startBytes) {
+        if (Stopped())
+            return;
+        block = prefix.read(std::min<qint64>(Block, plan.startBytes - m_stored.consumed()));
+        if (block.isEmpty()) {
+            m_tracking = false; // shorter than the reply promised: extract the ordinary way
+            return;
+        }
+        m_stored.Feed(block.constData(), static_cast<std::size_t>(block.size()));
+    }
 }
 
 ReceiveWorker::Outcome ReceiveWorker::Decompress(const Plan& plan)
@@ -179,6 +315,21 @@ ReceiveWorker::Outcome ReceiveWorker::Decompress(const Plan& plan)
     // away again with everything else it wrote when the archive overruns its bound.
     if (Stopped())
         return Outcome::Stopped;
+    if (m_tracking && m_stored.Complete()) {
+        using Stored = StoredFileDelivery::Result;
+        switch (StoredFileDelivery::Deliver(m_stored, plan.archivePath, plan.targetPath,
+                                            plan.totalSize, &m_shared.unzipProgress,
+                                            &m_shared.cancelUnzip)) {
+        case Stored::Delivered:
+            return Outcome::Completed;
+        case Stored::DestinationError:
+            return Outcome::DestinationError;
+        case Stored::Cancelled:
+            return Stopped() ? Outcome::Stopped : Outcome::DecompressionFailed;
+        case Stored::NotApplicable:
+            break; // the ordinary extraction decides
+        }
+    }
     using Result = ArchiveUnpacker::Result;
     const Result result =
         plan.unpacker->Unpack(plan.directory, QFile::encodeName(plan.archivePath).constData(),
@@ -196,6 +347,7 @@ ReceiveWorker::Outcome ReceiveWorker::Decompress(const Plan& plan)
     case Result::Cancelled:
         return Stopped() ? Outcome::Stopped : Outcome::DecompressionFailed;
     case Result::Failed:
+    case Result::NotStreamable:
         break;
     }
     return Outcome::DecompressionFailed;
@@ -222,6 +374,7 @@ bool ReceiveWorker::Stop(TlsSession* session)
 void ReceiveWorker::InterruptStep()
 {
     StoreWord(m_shared.cancelUnzip, 1);
+    StoreWord(m_shared.cancelOverlap, 1);
     int phase = WaitingForHeader;
     if (m_phase.compare_exchange_strong(phase, Idle)) {
         // The wait has not begun to read, and now never will: waking it is enough.

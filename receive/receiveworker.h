@@ -1,8 +1,10 @@
 #pragma once
 
+#include "core/base/archiveunpacker.h"
 #include "net/wirerecords.h"
 #include "net/workerthread.h"
 #include "receive/receivemessages.h"
+#include "receive/storedentrytracker.h"
 #include "stats/bandpacer.h"
 
 #include <QString>
@@ -10,13 +12,13 @@
 #include <atomic>
 #include <cstdint>
 #include <optional>
+#include <thread>
 
 namespace vantrel {
 
 class BufferedOutput;
 class RateCounters;
 class TlsSession;
-class ArchiveUnpacker;
 
 // The thread of one receive transfer. It runs twice in sequence: first it waits for the
 // data header (and nothing else: the transfer then prepares the output on the UI thread),
@@ -33,6 +35,11 @@ public:
         // Passed to the decompression component, which updates and polls them atomically.
         alignas(4) std::uint32_t unzipProgress = 0;
         alignas(4) std::uint32_t cancelUnzip = 0;
+        // The unpacking of a tree that overlaps the stream: the archive's bytes on disk, and
+        // whether that count is final; its cancel word.
+        alignas(8) std::uint64_t arrived = 0;
+        alignas(4) std::uint32_t arrivalComplete = 0;
+        alignas(4) std::uint32_t cancelOverlap = 0;
     };
 
     enum class Outcome
@@ -106,6 +113,18 @@ private:
     void WaitForHeader(TlsSession* session);
     void Receive(const Plan& plan);
     Outcome Stream(const Plan& plan);
+    // A resumed single-file archive: the tracker sees the prefix already on disk.
+    void TrackPrefix(const Plan& plan);
+    // A tree unpacks into a hidden staging folder beside its target while the archive
+    // arrives, on a thread of its own that this worker starts and always joins.
+    void StartOverlap(const Plan& plan);
+    void PublishArrival(std::uint64_t bytes, bool complete);
+    // Stops the overlapping unpacking (a stream that did not complete) and removes its work.
+    void AbandonOverlap();
+    // The overlapping unpacking's result once the stream is whole: the staging folder becomes
+    // the target, or nothing when the ordinary extraction of the archive must decide.
+    std::optional<Outcome> FinishOverlap(const Plan& plan);
+    void RemoveStaging();
     Outcome Decompress(const Plan& plan);
     template <typename Message> void Post();
     void CloseWakePipe();
@@ -121,6 +140,12 @@ private:
     int m_wake[2] = {-1, -1}; // ends a header wait without touching the session
     std::optional<DataHeader> m_header;
     Outcome m_outcome = Outcome::None;
+    // Follows a single-file archive's stored entry as it arrives (worker thread only).
+    StoredEntryTracker m_stored;
+    bool m_tracking = false;
+    QString m_staging;
+    std::thread m_overlap;
+    ArchiveUnpacker::Result m_overlapResult = ArchiveUnpacker::Result::Failed;
     TlsSession* m_stopSession = nullptr; // Stop's session, for its interrupt
     bool m_sessionUntouched = true;      // what the last Stop found
     WorkerThread m_worker{[this] { InterruptStep(); }};

@@ -19,6 +19,8 @@ template <typename Fn> bool Resolve(QLibrary& library, const char* name, Fn& tar
 
 bool ZipBridgeLoader::ResolveAll()
 {
+    // Optional: a component without it is still complete, and every tree takes Unpack.
+    Resolve(m_library, "ZipBridgeUnzipAllFolderStreaming", m_unzipStreaming);
     return Resolve(m_library, "ZipBridgeFolderProperties64", m_folderProperties) &&
            Resolve(m_library, "OrvakZipSingleFile", m_zipSingleFile) &&
            Resolve(m_library, "OrvakZipFolderRecursive", m_zipFolder) &&
@@ -109,7 +111,22 @@ ArchiveUnpacker::Result ZipBridgeLoader::Unpack(bool directory, const char* arch
                                                 std::uint64_t limitBytes) const
 {
     const UnzipBoundedFn unzip = directory ? m_unzipFolder : m_unzipSingleFile;
-    switch (unzip(archivePath, target, progress, cancel, limitBytes)) {
+    return ResultOf(unzip(archivePath, target, progress, cancel, limitBytes));
+}
+
+ArchiveUnpacker::Result ZipBridgeLoader::UnpackWhileArriving(
+    const char* archivePath, const char* target, std::uint32_t* progress, std::uint32_t* cancel,
+    std::uint64_t limitBytes, const std::uint64_t* arrived, const std::uint32_t* complete) const
+{
+    if (!m_unzipStreaming)
+        return Result::NotStreamable;
+    return ResultOf(
+        m_unzipStreaming(archivePath, target, progress, cancel, limitBytes, arrived, complete));
+}
+
+ArchiveUnpacker::Result ZipBridgeLoader::ResultOf(int code)
+{
+    switch (code) {
     case ZB_OK:
         return Result::Ok;
     case ZB_UNSAFE_ENTRIES:
@@ -120,6 +137,8 @@ ArchiveUnpacker::Result ZipBridgeLoader::Unpack(bool directory, const char* arch
         return Result::DestinationError;
     case ZB_CANCELLED:
         return Result::Cancelled;
+    case ZB_NOT_STREAMABLE:
+        return Result::NotStreamable;
     default:
         return Result::Failed;
     }

@@ -51,6 +51,11 @@ public:
     Result Unpack(bool directory, const char* archivePath, const char* target,
                   std::uint32_t* progress, std::uint32_t* cancel,
                   std::uint64_t limitBytes) const override;
+    // NotStreamable from a component without the operation.
+    Result UnpackWhileArriving(const char* archivePath, const char* target, std::uint32_t* progress,
+                               std::uint32_t* cancel, std::uint64_t limitBytes,
+                               const std::uint64_t* arrived,
+                               const std::uint32_t* complete) const override;
 
     QString fileName() const { return m_library.fileName(); }
 
@@ -61,6 +66,9 @@ private:
     using ZipFolderFn = int (*)(const char*, const char*, std::uint32_t*, std::uint32_t*);
     using UnzipBoundedFn = int (*)(const char*, const char*, std::uint32_t*, std::uint32_t*,
                                    std::uint64_t);
+    using UnzipStreamingFn = int (*)(const char*, const char*, std::uint32_t*, std::uint32_t*,
+                                     std::uint64_t, const std::uint64_t*, const std::uint32_t*);
+    static Result ResultOf(int code);
 
     using OpenStoredFn = int (*)(const char*, ZipBridgeStoredStream**, std::uint64_t*);
     using ReadStoredFn = int (*)(ZipBridgeStoredStream*, std::uint64_t, void*, std::uint32_t,
@@ -80,6 +88,7 @@ private:
     OpenStoredFn m_openStored = nullptr;
     ReadStoredFn m_readStored = nullptr;
     CloseStoredFn m_closeStored = nullptr;
+    UnzipStreamingFn m_unzipStreaming = nullptr; // optional
 };
 
 } // namespace vantrel

@@ -1,19 +1,25 @@
 #include "zipbridge/archiveextractor.h"
 #include <cstdio>
 
+#include "zipbridge/centraldirectory.h"
 #include "zipbridge/entrypath.h"
 #include "zipbridge/threadlocale.h"
 #include "zipbridge/zipbridge.h"
 
 #include <archive.h>
 #include <archive_entry.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <mutex>
+#include <thread>
 
 namespace vantrel {
 
@@ -102,6 +108,8 @@ ArchiveExtractor::~ArchiveExtractor()
         archive_write_free(m_disk);
     if (m_reader)
         archive_read_free(m_reader);
+    if (m_fd >= 0)
+        close(m_fd);
 }
 
 // A zip with no entries is only its end-of-central-directory record, at offset 0.
@@ -155,7 +163,67 @@ int ArchiveExtractor::ExtractTree(const std::string& archivePath, const std::str
     }
     if (rc != ZB_OK)
         return Finish(rc, false);
+    return ExtractEntries(destinationDir);
+}
 
+int ArchiveExtractor::ExtractTreeStreaming(const std::string& archivePath,
+                                           const std::string& destinationDir,
+                                           const std::uint64_t* arrived,
+                                           const std::uint32_t* complete)
+{
+    const ThreadLocale utf8Names;
+    m_progress.Publish(0);
+    m_streaming = true;
+    m_arrived = arrived;
+    m_complete = complete;
+    m_fd = open(archivePath.c_str(), O_RDONLY | O_CLOEXEC);
+    m_reader = archive_read_new();
+    if (m_fd < 0 || !m_reader || !arrived || !complete ||
+        archive_read_support_format_zip_streamable(m_reader) != ARCHIVE_OK ||
+        archive_read_open(m_reader, this, nullptr, &ArchiveExtractor::ReadGrowing, nullptr) !=
+            ARCHIVE_OK)
+        return Finish(m_cancel.Requested() ? ZB_CANCELLED : ZB_NOT_STREAMABLE, false);
+    return ExtractEntries(destinationDir);
+}
+
+long ArchiveExtractor::ReadGrowing(struct archive*, void* self, const void** buffer)
+{
+    return static_cast<ArchiveExtractor*>(self)->ReadMore(buffer);
+}
+
+long ArchiveExtractor::ReadMore(const void** buffer)
+{
+    if (m_block.empty())
+        m_block.resize(kReadBlock);
+    for (;;) {
+        if (m_cancel.Requested())
+            return -1;
+        // The completion first: once it is seen, the count read after it is final.
+        const bool complete =
+            std::atomic_ref<const std::uint32_t>(*m_complete).load(std::memory_order_acquire) != 0;
+        const std::uint64_t arrived =
+            std::atomic_ref<const std::uint64_t>(*m_arrived).load(std::memory_order_acquire);
+        if (m_readOffset < arrived) {
+            const std::size_t want = static_cast<std::size_t>(
+                std::min<std::uint64_t>(arrived - m_readOffset, m_block.size()));
+            const ssize_t got = pread(m_fd, m_block.data(), want, static_cast<off_t>(m_readOffset));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0)
+                return -1;
+            m_readOffset += static_cast<std::uint64_t>(got);
+            *buffer = m_block.data();
+            return got;
+        }
+        if (complete)
+            return 0;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
+
+int ArchiveExtractor::ExtractEntries(const std::string& destinationDir)
+{
+    int rc = ZB_OK;
     MakeFolders(destinationDir);
     // Resolved once, so that links above the destination (the user's own) never make
     // libarchive refuse an entry; links below it are what the checks are about.
@@ -175,12 +243,25 @@ int ArchiveExtractor::ExtractTree(const std::string& archivePath, const std::str
         const int next = archive_read_next_header(m_reader, &entry);
         if (next == ARCHIVE_EOF)
             break;
-        if (next < ARCHIVE_WARN)
+        if (next < ARCHIVE_WARN) {
+            if (m_streaming)
+                return Finish(m_cancel.Requested() ? ZB_CANCELLED : ZB_NOT_STREAMABLE, refusedSome);
             return Finish(ZB_ARCHIVE_ERROR, refusedSome);
+        }
 
         const mode_t type = archive_entry_filetype(entry);
         const char* name = archive_entry_pathname(entry);
         const bool isDirectory = type == AE_IFDIR;
+        if (m_streaming) {
+            Seen seen;
+            const char* raw = name ? name : archive_entry_pathname_utf8(entry);
+            seen.name = raw ? raw : "";
+            seen.isDirectory = isDirectory;
+            seen.size = archive_entry_size_is_set(entry)
+                            ? static_cast<std::uint64_t>(archive_entry_size(entry))
+                            : 0;
+            m_seen.push_back(std::move(seen));
+        }
         if ((type != AE_IFREG && !isDirectory) || archive_entry_hardlink(entry) ||
             archive_entry_symlink(entry) || !name) {
             refusedSome = true;
@@ -202,11 +283,72 @@ int ArchiveExtractor::ExtractTree(const std::string& archivePath, const std::str
         NoteMissing(root, *relative, isDirectory);
         bool refused = false;
         rc = WriteEntry(entry, target, isDirectory, refused);
+        if (m_streaming && m_cancel.Requested())
+            return Finish(ZB_CANCELLED, refusedSome);
+        if (rc == ZB_ARCHIVE_ERROR && m_streaming) {
+            m_damaged = false; // the ordinary extraction tells damage from a reader's limits
+            return Finish(ZB_NOT_STREAMABLE, refusedSome);
+        }
         if (rc != ZB_OK)
             return Finish(rc, refusedSome);
+        if (m_streaming && !refused)
+            m_seen.back().target = target;
         refusedSome = refusedSome || refused;
     }
+    if (m_streaming) {
+        // The folders' times and permissions are applied when the writer closes; the
+        // central directory's permissions go on top of them.
+        const int closed = archive_write_close(m_disk);
+        archive_write_free(m_disk);
+        m_disk = nullptr;
+        if (closed == ARCHIVE_FATAL)
+            return Finish(ZB_DESTINATION_ERROR, refusedSome);
+        if (m_cancel.Requested())
+            return Finish(ZB_CANCELLED, refusedSome);
+        if (!MatchCentralDirectory())
+            return Finish(ZB_NOT_STREAMABLE, refusedSome);
+    }
     return Finish(ZB_OK, refusedSome);
+}
+
+bool ArchiveExtractor::MatchCentralDirectory()
+{
+    // Whatever the reader left unread, up to the end of the archive.
+    const void* unused = nullptr;
+    while (ReadMore(&unused) > 0) {
+    }
+    if (m_cancel.Requested())
+        return false;
+    struct stat st = {};
+    if (fstat(m_fd, &st) != 0)
+        return false;
+    const std::optional<std::vector<CentralDirectory::Entry>> central =
+        CentralDirectory::Read(m_fd, static_cast<std::uint64_t>(st.st_size));
+    if (!central || central->size() != m_seen.size())
+        return false;
+    mode_t mask = 0;
+    {
+        std::lock_guard<std::mutex> lock(UmaskLock());
+        mask = umask(0);
+        umask(mask);
+    }
+    for (std::size_t i = 0; i < m_seen.size(); ++i) {
+        const Seen& seen = m_seen[i];
+        const CentralDirectory::Entry& entry = (*central)[i];
+        if (!entry.madeOnUnix || entry.name != seen.name)
+            return false;
+        if (seen.target.empty())
+            continue; // refused or skipped: nothing of it was written
+        const mode_t type = entry.mode & S_IFMT;
+        if (seen.isDirectory ? type != S_IFDIR : (type != S_IFREG || entry.size != seen.size))
+            return false;
+        if (!seen.isDirectory && entry.crc != seen.crc)
+            return false;
+        const mode_t perm = (entry.mode & 0777) | (seen.isDirectory ? 0700 : 0600);
+        if (chmod(seen.target.c_str(), perm & ~mask) != 0)
+            return false;
+    }
+    return true;
 }
 
 int ArchiveExtractor::ExtractSingleFile(const std::string& archivePath,
@@ -372,6 +514,12 @@ int ArchiveExtractor::CopyData(std::uint64_t declaredSize)
             return ZB_DESTINATION_ERROR;
         m_written += size;
         entryWritten += size;
+        // (A null block of no bytes would restart zlib's CRC.)
+        if (m_streaming && size > 0) {
+            m_seen.back().crc = static_cast<std::uint32_t>(
+                crc32_z(m_seen.back().crc, static_cast<const Bytef*>(block), size));
+            m_seen.back().size = entryWritten;
+        }
         m_progress.Publish(m_written);
     }
 }
@@ -398,7 +546,8 @@ int ArchiveExtractor::Finish(int result, bool refusedSome)
     }
     // A half-written tree must not pass for a result: an overrun, a damaged entry and a
     // destination that failed (a full disk) take back everything this call wrote.
-    if (result == ZB_LIMIT_EXCEEDED || result == ZB_DESTINATION_ERROR || m_damaged)
+    if (result == ZB_LIMIT_EXCEEDED || result == ZB_DESTINATION_ERROR || m_damaged ||
+        result == ZB_NOT_STREAMABLE)
         RemoveWritten();
     m_progress.PublishFinal(m_written);
     if (result == ZB_OK && refusedSome)

@@ -34,11 +34,37 @@ public:
 
     // Every entry below `destinationDir`, created when missing. Results are ZipBridgeResult.
     int ExtractTree(const std::string& archivePath, const std::string& destinationDir);
+    // The same while the archive is still being written: `arrived` counts the bytes of the
+    // archive on disk so far (it only grows) and `complete` turns 1 once that count is final;
+    // the extraction reads no further than `arrived`, waiting (until cancelled) for more. Only
+    // what every local header, data descriptor and the central directory agree on is kept: an
+    // archive the streaming reader cannot follow, or whose central directory tells another
+    // story (other entries, names, sizes, CRCs, types), gives ZB_NOT_STREAMABLE with nothing
+    // left of what this call wrote, and the ordinary extraction of the complete archive
+    // decides. Refused entries, the limit, a full disk and a cancel end it as ExtractTree's do.
+    int ExtractTreeStreaming(const std::string& archivePath, const std::string& destinationDir,
+                             const std::uint64_t* arrived, const std::uint32_t* complete);
     // The archive's one file, whatever its name, to exactly `destinationFile`.
     int ExtractSingleFile(const std::string& archivePath, const std::string& destinationFile);
 
 private:
+    // One entry as the streaming pass met it, to be held against the central directory.
+    struct Seen
+    {
+        std::string name;
+        std::string target; // empty when nothing was written for it
+        bool isDirectory = false;
+        std::uint64_t size = 0;
+        std::uint32_t crc = 0;
+    };
+
     static bool IsEmptyZip(const std::string& archivePath);
+    static long ReadGrowing(struct archive*, void* self, const void** buffer);
+    long ReadMore(const void** buffer);
+    int ExtractEntries(const std::string& destinationDir);
+    // The streaming pass against the central directory; the permissions of the directory
+    // applied to what was written. False when they disagree.
+    bool MatchCentralDirectory();
     int OpenArchive(const std::string& archivePath);
     int OpenDisk();
     int WriteEntry(struct archive_entry* entry, const std::string& target, bool isDirectory,
@@ -64,6 +90,14 @@ private:
     std::vector<std::pair<std::string, bool>> m_writtenPaths;
     std::vector<std::pair<std::string, bool>> m_pending;
     std::set<std::string> m_noted;
+    // The streaming pass: the archive as it grows, and what it met.
+    bool m_streaming = false;
+    int m_fd = -1;
+    std::uint64_t m_readOffset = 0;
+    const std::uint64_t* m_arrived = nullptr;
+    const std::uint32_t* m_complete = nullptr;
+    std::vector<unsigned char> m_block;
+    std::vector<Seen> m_seen;
 };
 
 } // namespace vantrel

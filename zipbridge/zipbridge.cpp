@@ -189,4 +189,14 @@ void ZipBridgeCloseStoredStream(ZipBridgeStoredStream* stream)
     delete stream;
 }
 
+int ZipBridgeUnzipAllFolderStreaming(const char* archivePath, const char* destinationDir,
+                                     uint32_t* progress, uint32_t* cancel, uint64_t limitBytes,
+                                     const uint64_t* arrived, const uint32_t* complete)
+{
+    if (!archivePath || !destinationDir || !*destinationDir)
+        return ZB_DESTINATION_ERROR;
+    ArchiveExtractor extractor{ProgressCounter(progress), CancelFlag(cancel), limitBytes};
+    return extractor.ExtractTreeStreaming(archivePath, destinationDir, arrived, complete);
+}
+
 } // extern "C"

@@ -21,8 +21,8 @@ enum ZipBridgeResult
     ZB_ARCHIVE_ERROR = 3,     /* archive cannot be written, or is damaged */
     ZB_DESTINATION_ERROR = 4, /* the destination cannot be written (disk full, no rights) */
     ZB_LIMIT_EXCEEDED = 5,    /* extraction went past the caller's limit */
-    ZB_UNSAFE_ENTRIES =
-        6 /* some entries were refused (outside the target, links); the rest were extracted */
+    ZB_UNSAFE_ENTRIES = 6,    /* some entries were refused (outside the target, links); the rest were extracted */
+    ZB_NOT_STREAMABLE = 7     /* the archive cannot be followed while it arrives; nothing was kept */
 };
 
 /* Total size in bytes, directory count (at least 1, the directory itself) and file count. */
@@ -74,6 +74,21 @@ ZIPBRIDGE_EXPORT int ZipBridgeOpenStoredStream(const char* filePath, ZipBridgeSt
 ZIPBRIDGE_EXPORT int ZipBridgeReadStoredStream(ZipBridgeStoredStream* stream, uint64_t offset,
                                                void* buffer, uint32_t length, uint32_t* got);
 ZIPBRIDGE_EXPORT void ZipBridgeCloseStoredStream(ZipBridgeStoredStream* stream);
+
+/* The bounded extraction of a tree while its archive is still being written to
+   `archivePath`: `arrived` is the number of its bytes on disk so far (it only grows) and
+   `complete` turns 1 once that number is final, both words shared with the writing thread.
+   Reading waits for more until then, or until `cancel`. Entries are only kept when the
+   central directory agrees with what the local headers and data descriptors said (the same
+   entries, names, types, sizes and CRCs); otherwise, and for archives the streaming reader
+   cannot follow, the result is ZB_NOT_STREAMABLE with nothing of this call left, and the
+   complete archive is for ZipBridgeUnzipAllFolderBounded. */
+ZIPBRIDGE_EXPORT int ZipBridgeUnzipAllFolderStreaming(const char* archivePath,
+                                                      const char* destinationDir,
+                                                      uint32_t* progress, uint32_t* cancel,
+                                                      uint64_t limitBytes,
+                                                      const uint64_t* arrived,
+                                                      const uint32_t* complete);
 
 #ifdef __cplusplus
 }

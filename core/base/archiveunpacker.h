@@ -16,7 +16,8 @@ public:
         LimitExceeded,        // the output went past `limitBytes`; what was written is gone
         DestinationError,     // the target cannot be written (disk full, no rights)
         Cancelled,
-        Failed // a damaged archive or any other failure
+        Failed,       // a damaged archive or any other failure
+        NotStreamable // UnpackWhileArriving declined: nothing was kept, Unpack decides
     };
 
     virtual ~ArchiveUnpacker() = default;
@@ -27,6 +28,20 @@ public:
     virtual Result Unpack(bool directory, const char* archivePath, const char* target,
                           std::uint32_t* progress, std::uint32_t* cancel,
                           std::uint64_t limitBytes) const = 0;
+
+    // Unpacks a tree into the new folder `target` while `archivePath` is still being written:
+    // `arrived` counts its bytes on disk (it only grows) and `complete` turns non-zero once
+    // that count is final; both words are written by another thread. Whatever cannot be
+    // trusted before the archive is whole ends as NotStreamable with nothing kept.
+    virtual Result UnpackWhileArriving(const char* archivePath, const char* target,
+                                       std::uint32_t* progress, std::uint32_t* cancel,
+                                       std::uint64_t limitBytes, const std::uint64_t* arrived,
+                                       const std::uint32_t* complete) const
+    {
+        (void)archivePath, (void)target, (void)progress, (void)cancel, (void)limitBytes,
+            (void)arrived, (void)complete;
+        return Result::NotStreamable;
+    }
 };
 
 } // namespace vantrel

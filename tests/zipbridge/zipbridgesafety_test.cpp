@@ -17,7 +17,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class ZipBridgeSafetyTest : public ::testing::Test
+// Every case runs against the ordinary extraction and against the streaming one (given the
+// complete archive, and followed by the ordinary one when it declines, as the receiver does).
+class ZipBridgeSafetyTest : public ::testing::TestWithParam<bool>
 {
 protected:
     std::string P(const std::string& relative) const
@@ -29,6 +31,15 @@ protected:
                   std::uint64_t limit = ~std::uint64_t{0})
     {
         std::uint32_t progress = 0, cancel = 0;
+        if (GetParam()) {
+            const std::uint64_t arrived = fs::exists(archive) ? fs::file_size(archive) : 0;
+            const std::uint32_t complete = 1;
+            const int streamed =
+                ZipBridgeUnzipAllFolderStreaming(archive.c_str(), destination.c_str(), &progress,
+                                                 &cancel, limit, &arrived, &complete);
+            if (streamed != ZB_NOT_STREAMABLE)
+                return streamed;
+        }
         return ZipBridgeUnzipAllFolderBounded(archive.c_str(), destination.c_str(), &progress,
                                               &cancel, limit);
     }
@@ -55,7 +66,7 @@ protected:
     TempFolder m_temp;
 };
 
-TEST_F(ZipBridgeSafetyTest, HostileEntriesAreRefusedAndTheRestIsExtracted)
+TEST_P(ZipBridgeSafetyTest, HostileEntriesAreRefusedAndTheRestIsExtracted)
 {
     MakeDirs(P("work/dest"));
     MakeDirs(P("outside"));
@@ -93,7 +104,7 @@ TEST_F(ZipBridgeSafetyTest, HostileEntriesAreRefusedAndTheRestIsExtracted)
     }());
 }
 
-TEST_F(ZipBridgeSafetyTest, LinksAlreadyInTheDestinationAreNotWrittenThrough)
+TEST_P(ZipBridgeSafetyTest, LinksAlreadyInTheDestinationAreNotWrittenThrough)
 {
     MakeDirs(P("dest"));
     MakeDirs(P("outside"));
@@ -112,7 +123,7 @@ TEST_F(ZipBridgeSafetyTest, LinksAlreadyInTheDestinationAreNotWrittenThrough)
     EXPECT_EQ(ReadFile(P("dest/victim.txt")), "new");
 }
 
-TEST_F(ZipBridgeSafetyTest, SingleFileGoesToExactlyTheDestinationWhateverItsName)
+TEST_P(ZipBridgeSafetyTest, SingleFileGoesToExactlyTheDestinationWhateverItsName)
 {
     MakeDirs(P("out"));
     WriteFile(P("victim.txt"), "untouched");
@@ -165,7 +176,7 @@ TEST_F(ZipBridgeSafetyTest, SingleFileGoesToExactlyTheDestinationWhateverItsName
     EXPECT_FALSE(fs::exists(P("out/d")));
 }
 
-TEST_F(ZipBridgeSafetyTest, BoundedExtractionPastItsLimitRemovesWhatItWrote)
+TEST_P(ZipBridgeSafetyTest, BoundedExtractionPastItsLimitRemovesWhatItWrote)
 {
     const std::string payload = RandomBytes(100000, 5);
     CraftArchive(P("tree.zip"), {{"a/", 'd', ""},
@@ -204,7 +215,7 @@ TEST_F(ZipBridgeSafetyTest, BoundedExtractionPastItsLimitRemovesWhatItWrote)
     }
 }
 
-TEST_F(ZipBridgeSafetyTest, DamagedArchivesAreReported)
+TEST_P(ZipBridgeSafetyTest, DamagedArchivesAreReported)
 {
     const std::string text = TextBytes(500000, 4);
     CraftArchive(P("good.zip"), {{"t.txt", 'f', text}});
@@ -232,7 +243,7 @@ TEST_F(ZipBridgeSafetyTest, DamagedArchivesAreReported)
     EXPECT_EQ(UnzipTree(P("missing.zip"), P("missing dir")), ZB_ARCHIVE_ERROR);
 }
 
-TEST_F(ZipBridgeSafetyTest, EntriesWhoseDataAndHeadersDisagreeFailAndLeaveNothing)
+TEST_P(ZipBridgeSafetyTest, EntriesWhoseDataAndHeadersDisagreeFailAndLeaveNothing)
 {
     const std::string text = TextBytes(100000, 8);
     const RawEntry stored = StoredEntry("lie.txt", "eleven byte");
@@ -304,7 +315,7 @@ TEST_F(ZipBridgeSafetyTest, EntriesWhoseDataAndHeadersDisagreeFailAndLeaveNothin
 // Found by fuzzing: a local header may disagree with the central directory, which holds the
 // entry's true CRC and sizes. The entry fails like any other whose headers and data disagree,
 // and nothing it claimed is left behind, whatever the limit.
-TEST_F(ZipBridgeSafetyTest, AnEntryWhoseLocalHeaderDisagreesWithTheDirectoryLeavesNothing)
+TEST_P(ZipBridgeSafetyTest, AnEntryWhoseLocalHeaderDisagreesWithTheDirectoryLeavesNothing)
 {
     const std::string text = TextBytes(100000, 9);
     const RawEntry entry = DeflatedEntry("lie.txt", text);
@@ -349,7 +360,7 @@ TEST_F(ZipBridgeSafetyTest, AnEntryWhoseLocalHeaderDisagreesWithTheDirectoryLeav
     }
 }
 
-TEST_F(ZipBridgeSafetyTest, AFullDiskIsReportedOnBothSides)
+TEST_P(ZipBridgeSafetyTest, AFullDiskIsReportedOnBothSides)
 {
     // The tool's process may write no file beyond 1 MiB, as if the disk were full.
     WriteFile(P("src/big.bin"), RandomBytes(4 << 20, 21));
@@ -373,7 +384,7 @@ TEST_F(ZipBridgeSafetyTest, AFullDiskIsReportedOnBothSides)
 // A real full disk, in the calling process: an extraction that runs out of room takes back
 // what it wrote (a half tree must not pass for a result), and a full disk under the archive
 // being made is told apart from a damaged one.
-TEST_F(ZipBridgeSafetyTest, AFullDiskLeavesNothingHalfWritten)
+TEST_P(ZipBridgeSafetyTest, AFullDiskLeavesNothingHalfWritten)
 {
     SmallDisk disk(QString::fromStdString(P("disk")), 2 << 20);
     if (!disk.ok())
@@ -404,6 +415,9 @@ TEST_F(ZipBridgeSafetyTest, AFullDiskLeavesNothingHalfWritten)
                                  &unused, &cancel),
               ZB_DESTINATION_ERROR);
 }
+
+INSTANTIATE_TEST_SUITE_P(Paths, ZipBridgeSafetyTest, ::testing::Values(false, true),
+                         [](const auto& param) { return param.param ? "Streaming" : "Ordinary"; });
 
 } // namespace
 } // namespace vantrel::test::zip

@@ -1,0 +1,206 @@
+// A tree unpacks while its archive arrives, into a hidden staging folder that becomes the
+// target only once the archive is whole and checked; resumed at a cut anywhere, broken off,
+// or sent as a conventional archive that cannot be followed that way.
+#include "tests/receive/countingunpacker.h"
+#include "tests/receive/receivefixture.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <functional>
+
+namespace vantrel::test {
+
+namespace {
+
+using State = ReceiveTransfer::State;
+
+std::uint32_t Word(const QByteArray& bytes, qsizetype at)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData() + at);
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+class OverlappedTree : public ReceiveFixture
+{
+protected:
+    void SetUp() override
+    {
+        ReceiveFixture::SetUp();
+        m_counting = std::make_unique<CountingUnpacker>(m_services.unpacker);
+        m_services.unpacker = m_counting.get();
+        m_files = {{QStringLiteral("a/notes.txt"), QByteArray(200000, 'n') + Pattern(1000)},
+                   {QStringLiteral("a/b/noise.bin"), Pattern(300000, 3)},
+                   {QStringLiteral("a/b/c/zero"), QByteArray()},
+                   {QStringLiteral("top.txt"), QByteArrayLiteral("top\n")}};
+        std::uint32_t total = 0;
+        for (const auto& [name, content] : m_files) {
+            m_data.write(QStringLiteral("src/album/") + name, content);
+            total += static_cast<std::uint32_t>(content.size());
+        }
+        m_archive = ZipFolder(m_data.file(QStringLiteral("src/album")));
+        ASSERT_GT(m_archive.size(), 1000);
+        m_request = Request("album", 3, 4, total, 0);
+    }
+
+    // Hidden names in the destination's folder: staging left behind.
+    QStringList Leftovers() const
+    {
+        QStringList names =
+            QDir(m_data.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        names.removeIf([](const QString& name) { return !name.startsWith(QLatin1Char('.')); });
+        return names;
+    }
+
+    void ExpectTree(const QString& target)
+    {
+        for (const auto& [name, content] : m_files)
+            EXPECT_EQ(ReadAll(target + QLatin1Char('/') + name), content) << name.toStdString();
+        EXPECT_TRUE(Leftovers().isEmpty()) << Leftovers().join(QLatin1Char(' ')).toStdString();
+        EXPECT_TRUE(TempFiles().isEmpty());
+    }
+
+    // A first attempt broken off after `cut` bytes, saved for later.
+    void BreakAndKeep(std::uint32_t cut)
+    {
+        auto sender = Sender(m_request);
+        auto transfer = Open(*sender);
+        sender->Start(ScriptedSender::Stream(m_archive, false, cut));
+        transfer->Accept(m_data.file(QStringLiteral("first")));
+        ASSERT_TRUE(WaitForState(*transfer, State::Interrupted));
+        EXPECT_TRUE(Leftovers().isEmpty()) << "the broken stream's staging is gone";
+        EXPECT_FALSE(QFileInfo::exists(m_data.file(QStringLiteral("first"))));
+        transfer->SaveForLaterResume();
+        EXPECT_TRUE(Leftovers().isEmpty());
+        ASSERT_EQ(m_resumes->entries().size(), 1u);
+    }
+
+    std::unique_ptr<CountingUnpacker> m_counting;
+    QList<std::pair<QString, QByteArray>> m_files;
+    QByteArray m_archive;
+    RequestHeader m_request;
+};
+
+TEST_F(OverlappedTree, UnpacksWhileArrivingAndArrivesWhole)
+{
+    auto sender = Sender(m_request);
+    auto transfer = Open(*sender);
+    sender->Start(ScriptedSender::Stream(m_archive, false));
+    const QString target = m_data.file(QStringLiteral("album"));
+    transfer->Accept(target);
+    ASSERT_TRUE(WaitForState(*transfer, State::Completed));
+    EXPECT_EQ(transfer->view().statusText, QStringLiteral("Completed"));
+    EXPECT_EQ(m_counting->whileArriving, 1);
+    EXPECT_EQ(m_counting->calls, 0) << "no second pass over the complete archive";
+    ExpectTree(target);
+}
+
+// Resumed from the cached prefix at a cut in every part of the archive: the unpacking runs
+// again from the start of the file.
+struct Cut
+{
+    const char* name;
+    std::function<qsizetype(const QByteArray& archive)> at;
+};
+
+class OverlappedResume : public OverlappedTree, public ::testing::WithParamInterface<Cut>
+{
+};
+
+TEST_P(OverlappedResume, ArrivesWholeFromTheCachedPrefix)
+{
+    const auto cut = static_cast<std::uint32_t>(GetParam().at(m_archive));
+    BreakAndKeep(cut);
+    auto sender = Sender(m_request);
+    auto transfer = Open(*sender);
+    sender->Start(ScriptedSender::Stream(m_archive, false));
+    const QString target = m_data.file(QStringLiteral("album"));
+    transfer->Accept(target);
+    ASSERT_EQ(transfer->state(), State::ResumeQuestion);
+    transfer->Resume();
+    ASSERT_TRUE(WaitForState(*transfer, State::Completed));
+    sender->Join();
+    ASSERT_EQ(sender->replies.size(), 1u);
+    EXPECT_EQ(sender->replies[0].resumeOffset, cut);
+    EXPECT_EQ(m_counting->calls, 0);
+    ExpectTree(target);
+}
+
+qsizetype CentralOffset(const QByteArray& a)
+{
+    return Word(a, a.size() - 22 + 16);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stages, OverlappedResume,
+    ::testing::Values(Cut{"InsideTheFirstLocalHeader", [](const QByteArray&) { return 13; }},
+                      Cut{"InsideData", [](const QByteArray& a) { return a.size() / 2; }},
+                      // The last file's descriptor ends 16 bytes before the central directory.
+                      Cut{"InsideADescriptor",
+                          [](const QByteArray& a) { return CentralOffset(a) - 9; }},
+                      Cut{"InsideTheCentralDirectory",
+                          [](const QByteArray& a) { return CentralOffset(a) + 30; }}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+// An archive written the conventional way (Python's zipfile into a stream: stored entries
+// whose sizes come only after their data) is still received.
+TEST_F(OverlappedTree, AConventionalArchiveIsStillReceived)
+{
+    QProcess python;
+    python.start(
+        QStringLiteral("python3"),
+        {QStringLiteral("-c"),
+         QStringLiteral(
+             "import sys, zipfile\n"
+             "class S:\n"
+             "    def __init__(s): s.n = 0\n"
+             "    def write(s, b): sys.stdout.buffer.write(b); s.n += len(b); return len(b)\n"
+             "    def tell(s): return s.n\n"
+             "    def flush(s): pass\n"
+             "with zipfile.ZipFile(S(), 'w', zipfile.ZIP_STORED) as z:\n"
+             "    for name, size in (('a/one.txt', 5000), ('b.bin', 70000)):\n"
+             "        i = zipfile.ZipInfo(name); i.create_system = 3\n"
+             "        i.external_attr = 0o100644 << 16\n"
+             "        with z.open(i, 'w') as f: f.write(bytes((n * 7) % 251 for n in "
+             "range(size)))\n")});
+    ASSERT_TRUE(python.waitForFinished(30000));
+    const QByteArray archive = python.readAllStandardOutput();
+    ASSERT_GT(archive.size(), 75000) << python.readAllStandardError().toStdString();
+    ASSERT_EQ(archive[6] & 8, 8) << "sizes after the data";
+
+    auto sender = Sender(Request("conv", 1, 2, 75000, 0));
+    auto transfer = Open(*sender);
+    sender->Start(ScriptedSender::Stream(archive, false));
+    const QString target = m_data.file(QStringLiteral("conv"));
+    transfer->Accept(target);
+    ASSERT_TRUE(WaitForState(*transfer, State::Completed));
+    QByteArray b;
+    for (int n = 0; n < 70000; ++n)
+        b.append(static_cast<char>((n * 7) % 251));
+    EXPECT_EQ(ReadAll(target + QStringLiteral("/b.bin")), b);
+    EXPECT_EQ(ReadAll(target + QStringLiteral("/a/one.txt")), b.left(5000));
+    EXPECT_TRUE(Leftovers().isEmpty());
+    EXPECT_TRUE(TempFiles().isEmpty());
+}
+
+// Into a folder that exists already, the unpacking waits for the whole archive, as before.
+TEST_F(OverlappedTree, AnExistingFolderTakesTheOrdinaryExtraction)
+{
+    const QString target = m_data.file(QStringLiteral("album"));
+    m_data.write(QStringLiteral("album/mine.txt"), "mine");
+    auto sender = Sender(m_request);
+    auto transfer = Open(*sender);
+    sender->Start(ScriptedSender::Stream(m_archive, false));
+    transfer->Accept(target);
+    ASSERT_TRUE(WaitForState(*transfer, State::Completed));
+    EXPECT_EQ(m_counting->calls, 1);
+    EXPECT_EQ(ReadAll(target + QStringLiteral("/mine.txt")), "mine");
+    ExpectTree(target);
+}
+
+} // namespace
+
+} // namespace vantrel::test
