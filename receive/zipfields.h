@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/base/littleendian.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -10,13 +12,12 @@ namespace vantrel::zipfields {
 
 inline std::uint16_t U16(const unsigned char* p)
 {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+    return littleendian::GetU16(p);
 }
 
 inline std::uint32_t U32(const unsigned char* p)
 {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+    return littleendian::GetU32(p);
 }
 
 struct ExtraTimes
