@@ -1,31 +1,46 @@
 #include "zipbridge/archivebuilder.h"
 
 #include "zipbridge/compressionprobe.h"
+#include "zipbridge/jobpool.h"
 #include "zipbridge/zipbridge.h"
-#include "zipbridge/zipheaderfixup.h"
+#include "zipbridge/zipjob.h"
 
-#include <archive.h>
-#include <archive_entry.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 namespace vantrel {
 
 namespace {
 
-// Reads of this size bound the time between two looks at the cancel word.
-constexpr std::size_t kReadBlock = 256 * 1024;
-// libarchive hands its output to WriteBlock in blocks of this size.
-constexpr int kOutputBlock = 1024 * 1024;
+// Deflate looks back this far: a block primed with it compresses as if it were not cut off.
+constexpr std::size_t kDictionarySize = 32 * 1024;
+// Pieces in flight per thread: enough to keep every thread busy while the oldest is written.
+constexpr std::size_t kPiecesPerThread = 3;
+
+bool ReadFully(int fd, unsigned char* buffer, std::size_t length)
+{
+    std::size_t done = 0;
+    while (done < length) {
+        const ssize_t got = read(fd, buffer + done, length - done);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        done += static_cast<std::size_t>(got);
+    }
+    return true;
+}
 
 } // namespace
 
-ArchiveBuilder::ArchiveBuilder(ProgressCounter progress, CancelFlag cancel)
-    : m_progress(progress), m_cancel(cancel)
+ArchiveBuilder::ArchiveBuilder(ProgressCounter progress, CancelFlag cancel, unsigned threads)
+    : m_progress(progress), m_cancel(cancel), m_threads(std::max(1u, threads))
 {
 }
 
@@ -36,108 +51,58 @@ ArchiveBuilder::~ArchiveBuilder()
 
 void ArchiveBuilder::Abandon()
 {
-    if (m_archive) {
-        // Closed, not just freed: libarchive releases its output buffer and compressor only
-        // on close. What the close would still write goes nowhere.
-        m_discardOutput = true;
-        archive_write_close(m_archive);
-        archive_write_free(m_archive);
-        m_archive = nullptr;
-    }
-    if (m_fd >= 0) {
-        close(m_fd);
-        m_fd = -1;
-    }
+    m_pool.reset();
+    m_pending.clear();
+    m_output.Discard();
 }
 
 int ArchiveBuilder::Open(const std::string& archivePath)
 {
     m_progress.Publish(0);
-    m_fd = open(archivePath.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (m_fd < 0)
+    if (!m_output.Open(archivePath))
         return ZB_ARCHIVE_ERROR;
-    m_archive = archive_write_new();
-    if (!m_archive || archive_write_set_format_zip(m_archive) != ARCHIVE_OK ||
-        archive_write_set_format_option(m_archive, "zip", "compression-level", "1") != ARCHIVE_OK ||
-        archive_write_set_bytes_per_block(m_archive, kOutputBlock) != ARCHIVE_OK ||
-        archive_write_set_bytes_in_last_block(m_archive, 1) != ARCHIVE_OK ||
-        archive_write_open2(m_archive, this, nullptr, &ArchiveBuilder::WriteBlock, nullptr,
-                            nullptr) != ARCHIVE_OK) {
-        Abandon();
-        return ZB_ARCHIVE_ERROR;
-    }
-    m_buffer.resize(kReadBlock);
+    m_pool = std::make_unique<JobPool>(m_threads, m_cancel);
     return ZB_OK;
 }
 
 bool ArchiveBuilder::ArchiveIdentity(dev_t& device, ino_t& inode) const
 {
     struct stat st = {};
-    if (m_fd < 0 || fstat(m_fd, &st) != 0)
+    if (!m_output.IsOpen() || fstat(m_output.Fd(), &st) != 0)
         return false;
     device = st.st_dev;
     inode = st.st_ino;
     return true;
 }
 
-ssize_t ArchiveBuilder::WriteBlock(struct archive* a, void* self, const void* buffer,
-                                   std::size_t length)
+ZipEntryInfo ArchiveBuilder::InfoOf(const SourceEntry& entry, bool isDirectory)
 {
-    auto* builder = static_cast<ArchiveBuilder*>(self);
-    if (builder->m_discardOutput)
-        return static_cast<ssize_t>(length);
-    const auto* bytes = static_cast<const unsigned char*>(buffer);
-    std::size_t done = 0;
-    while (done < length) {
-        const ssize_t put = write(builder->m_fd, bytes + done, length - done);
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0) {
-            builder->m_writeErrno = put < 0 ? errno : ENOSPC;
-            archive_set_error(a, builder->m_writeErrno, "Cannot write the archive");
-            return -1;
-        }
-        done += static_cast<std::size_t>(put);
-    }
-    return static_cast<ssize_t>(length);
-}
-
-int ArchiveBuilder::WriteHeader(const SourceEntry& source, bool isDirectory, bool store)
-{
-    struct archive_entry* entry = archive_entry_new();
-    if (!entry)
-        return ZB_ARCHIVE_ERROR;
+    ZipEntryInfo info;
     // Names are the file system's bytes (UTF-8 on any sane system), never converted.
-    archive_entry_copy_pathname(entry, source.relativePath.c_str());
-    archive_entry_set_filetype(entry, isDirectory ? AE_IFDIR : AE_IFREG);
-    archive_entry_set_perm(entry, source.mode & 0777);
-    archive_entry_set_size(entry, isDirectory ? 0 : static_cast<la_int64_t>(source.size));
+    info.name = isDirectory ? entry.relativePath + '/' : entry.relativePath;
+    info.isDirectory = isDirectory;
+    info.size = isDirectory ? 0 : entry.size;
+    info.mode = static_cast<std::uint32_t>((isDirectory ? S_IFDIR : S_IFREG) | (entry.mode & 0777));
     // Only the modification time: access and change times differ from run to run.
-    archive_entry_set_mtime(entry, source.mtime, 0);
-    archive_entry_set_uid(entry, 0);
-    archive_entry_set_gid(entry, 0);
-
-    if (store)
-        archive_write_zip_set_compression_store(m_archive);
-    else
-        archive_write_zip_set_compression_deflate(m_archive);
-    const int rc = archive_write_header(m_archive, entry);
-    archive_entry_free(entry);
-    return rc < ARCHIVE_WARN ? WriteFailure() : ZB_OK;
+    info.mtime = static_cast<std::uint32_t>(entry.mtime);
+    return info;
 }
 
 int ArchiveBuilder::AddDirectory(const SourceEntry& entry)
 {
-    if (!m_archive)
+    if (!m_pool)
         return ZB_ARCHIVE_ERROR;
     if (m_cancel.Requested())
         return ZB_CANCELLED;
-    return WriteHeader(entry, true, true);
+    auto state = std::make_shared<EntryState>();
+    state->info = InfoOf(entry, true);
+    const int rc = Reserve();
+    return rc == ZB_OK ? Enqueue(Pending{state, nullptr, true, true}) : rc;
 }
 
 int ArchiveBuilder::AddFile(const std::string& sourcePath, const SourceEntry& entry)
 {
-    if (!m_archive)
+    if (!m_pool)
         return ZB_ARCHIVE_ERROR;
     if (m_cancel.Requested())
         return ZB_CANCELLED;
@@ -154,69 +119,166 @@ int ArchiveBuilder::AddFile(const std::string& sourcePath, const SourceEntry& en
         return ZB_SOURCE_ERROR;
     }
     posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-    const bool store = CompressionProbe::ShouldStore(fd, entry.size, m_scratch);
-    int rc = WriteHeader(entry, false, store);
-    if (rc == ZB_OK)
-        rc = CopyData(fd, entry.size);
+    // A file of one block is judged by the thread that deflates it; a larger one here, from
+    // samples, before its blocks go out.
+    const bool store =
+        entry.size > kBlockSize && CompressionProbe::ShouldStore(fd, entry.size, m_scratch);
+    const int rc = ReadFile(fd, entry, store);
     close(fd);
     return rc;
 }
 
-int ArchiveBuilder::CopyData(int sourceFd, std::uint64_t length)
+int ArchiveBuilder::ReadFile(int fd, const SourceEntry& entry, bool store)
 {
-    std::uint64_t remaining = length;
-    while (remaining > 0) {
+    auto state = std::make_shared<EntryState>();
+    state->info = InfoOf(entry, false);
+    state->info.deflated = !store;
+    const bool whole = entry.size <= kBlockSize;
+    std::uint64_t offset = 0;
+    bool first = true;
+    do {
+        int rc = Reserve();
+        if (rc != ZB_OK)
+            return rc;
         if (m_cancel.Requested())
             return ZB_CANCELLED;
-        const std::size_t want =
-            static_cast<std::size_t>(std::min<std::uint64_t>(remaining, m_buffer.size()));
-        const ssize_t got = read(sourceFd, m_buffer.data(), want);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
+        const auto length =
+            static_cast<std::size_t>(std::min<std::uint64_t>(entry.size - offset, kBlockSize));
+        std::unique_ptr<ZipJob> job = TakeJob();
+        job->kind = whole ? ZipJob::Kind::WholeFile
+                          : (store ? ZipJob::Kind::Checksum : ZipJob::Kind::Block);
+        job->dictionaryLength = job->kind == ZipJob::Kind::Block ? m_dictionary.size() : 0;
+        if (first)
+            job->dictionaryLength = 0;
+        job->input.resize(job->dictionaryLength + length);
+        std::memcpy(job->input.data(), m_dictionary.data(), job->dictionaryLength);
+        if (!ReadFully(fd, job->input.data() + job->dictionaryLength, length))
             return ZB_SOURCE_ERROR;
-        const la_ssize_t written =
-            archive_write_data(m_archive, m_buffer.data(), static_cast<std::size_t>(got));
-        if (written != got)
+        offset += length;
+        job->last = offset == entry.size;
+        if (job->kind == ZipJob::Kind::Block) {
+            const std::size_t keep = std::min(length, kDictionarySize);
+            const unsigned char* end = job->input.data() + job->input.size();
+            m_dictionary.assign(end - keep, end);
+        }
+        const bool last = job->last;
+        rc = Enqueue(Pending{state, std::move(job), first, last});
+        if (rc != ZB_OK)
+            return rc;
+        first = false;
+    } while (offset < entry.size);
+    return ZB_OK;
+}
+
+std::unique_ptr<ZipJob> ArchiveBuilder::TakeJob()
+{
+    if (m_spare.empty())
+        return std::make_unique<ZipJob>();
+    std::unique_ptr<ZipJob> job = std::move(m_spare.back());
+    m_spare.pop_back();
+    return job;
+}
+
+int ArchiveBuilder::Reserve()
+{
+    while (m_pending.size() >= m_threads * kPiecesPerThread) {
+        const int rc = WriteFront();
+        if (rc != ZB_OK)
+            return rc;
+    }
+    return ZB_OK;
+}
+
+int ArchiveBuilder::Enqueue(Pending pending)
+{
+    if (pending.job)
+        m_pool->Submit(pending.job.get());
+    m_pending.push_back(std::move(pending));
+    return ZB_OK;
+}
+
+int ArchiveBuilder::WriteFront()
+{
+    Pending& piece = m_pending.front();
+    ZipJob* job = piece.job.get();
+    if (job) {
+        m_pool->Wait(job);
+        if (job->skipped || m_cancel.Requested())
+            return ZB_CANCELLED;
+        if (job->failed)
+            return ZB_ARCHIVE_ERROR;
+    }
+    EntryState& entry = *piece.entry;
+    if (piece.first) {
+        if (job && job->kind == ZipJob::Kind::WholeFile)
+            entry.info.deflated = !job->store;
+        entry.info.offset = m_output.Position();
+        m_records.clear();
+        ZipRecords::AppendLocalHeader(m_records, entry.info);
+        if (!m_output.Write(m_records))
             return WriteFailure();
-        remaining -= static_cast<std::uint64_t>(got);
-        m_consumed += static_cast<std::uint64_t>(got);
+    }
+    if (job) {
+        const bool written = entry.info.deflated ? m_output.Write(job->output)
+                                                 : m_output.Write(job->Data(), job->DataLength());
+        if (!written)
+            return WriteFailure();
+        entry.compressed += entry.info.deflated ? job->output.size() : job->DataLength();
+        entry.crc = piece.first
+                        ? job->crc
+                        : static_cast<std::uint32_t>(crc32_combine(
+                              entry.crc, job->crc, static_cast<z_off_t>(job->DataLength())));
+        m_consumed += job->DataLength();
         // The total itself is kept back until the archive is closed: it means "ready".
         if (m_total > 0)
             m_progress.Publish(std::min(m_consumed, m_total - 1));
     }
+    if (piece.last) {
+        m_records.clear();
+        ZipRecords::AppendDescriptor(m_records, entry.info, entry.crc, entry.compressed);
+        if (!m_records.empty() && !m_output.Write(m_records))
+            return WriteFailure();
+        ZipRecords::AppendCentralRecord(m_central, entry.info, entry.crc, entry.compressed);
+        ++m_entries;
+    }
+    if (piece.job)
+        m_spare.push_back(std::move(piece.job));
+    m_pending.pop_front();
     return ZB_OK;
 }
 
 int ArchiveBuilder::WriteFailure() const
 {
     // A full disk is the caller's to report as such; any other failure is the archive's.
-    return m_writeErrno == ENOSPC || m_writeErrno == EDQUOT ? ZB_DESTINATION_ERROR
-                                                            : ZB_ARCHIVE_ERROR;
+    const int error = m_output.WriteErrno();
+    return error == ENOSPC || error == EDQUOT ? ZB_DESTINATION_ERROR : ZB_ARCHIVE_ERROR;
 }
 
 int ArchiveBuilder::Finish()
 {
-    if (!m_archive)
+    if (!m_pool)
         return ZB_ARCHIVE_ERROR;
+    while (!m_pending.empty()) {
+        const int rc = WriteFront();
+        if (rc != ZB_OK) {
+            Abandon();
+            return rc;
+        }
+    }
     if (m_cancel.Requested()) {
         Abandon();
         return ZB_CANCELLED;
     }
-    const int closed = archive_write_close(m_archive);
-    archive_write_free(m_archive);
-    m_archive = nullptr;
-    if (closed != ARCHIVE_OK || !ZipHeaderFixup::Apply(m_fd)) {
+    m_pool.reset();
+    const std::uint64_t centralOffset = m_output.Position();
+    m_records.clear();
+    ZipRecords::AppendEnd(m_records, m_entries, centralOffset, m_central.size());
+    m_archiveSize = centralOffset + m_central.size() + m_records.size();
+    if (!m_output.Write(m_central) || !m_output.Write(m_records) || !m_output.Close()) {
+        const int rc = WriteFailure();
         Abandon();
-        return WriteFailure();
+        return rc;
     }
-    struct stat st = {};
-    if (fstat(m_fd, &st) == 0)
-        m_archiveSize = static_cast<std::uint64_t>(st.st_size);
-    const int fd = m_fd;
-    m_fd = -1;
-    if (close(fd) != 0)
-        return ZB_ARCHIVE_ERROR;
     m_progress.PublishFinal(m_total);
     return ZB_OK;
 }

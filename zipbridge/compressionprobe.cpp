@@ -21,7 +21,7 @@ bool StartsWith(const unsigned char* data, std::size_t length, std::size_t at, c
 }
 
 // Formats whose payload is compressed already (images, audio, video, archives).
-bool HasCompressedSignature(const unsigned char* d, std::size_t n)
+bool IsCompressedFormat(const unsigned char* d, std::size_t n)
 {
     return StartsWith(d, n, 0, "\xFF\xD8\xFF", 3)         // JPEG
            || StartsWith(d, n, 0, "\x89PNG\r\n\x1A\n", 8) // PNG
@@ -45,52 +45,37 @@ bool HasCompressedSignature(const unsigned char* d, std::size_t n)
            || StartsWith(d, n, 0, "\x1A\x45\xDF\xA3", 4);                        // Matroska, WebM
 }
 
-} // namespace
-
-bool CompressionProbe::ShouldStore(int fd, std::uint64_t size, std::vector<unsigned char>& scratch)
+// Where the samples lie: the whole file when it is small, else its start, middle and end.
+int SampleLayout(std::uint64_t size, std::uint64_t (&offsets)[3], std::size_t (&lengths)[3])
 {
-    if (size == 0)
-        return true;
-
-    // Up to three samples (start, middle, end): a file is judged by more than its header.
-    std::uint64_t offsets[3] = {0, 0, 0};
-    std::size_t lengths[3] = {0, 0, 0};
-    int samples = 0;
-    if (size <= 3 * kSampleBytes) {
+    constexpr std::size_t kSample = CompressionProbe::kSampleBytes;
+    if (size <= 3 * kSample) {
+        offsets[0] = 0;
         lengths[0] = static_cast<std::size_t>(size);
-        samples = 1;
-    } else {
-        offsets[1] = (size / 2) - (kSampleBytes / 2);
-        offsets[2] = size - kSampleBytes;
-        lengths[0] = lengths[1] = lengths[2] = kSampleBytes;
-        samples = 3;
+        return 1;
     }
+    offsets[0] = 0;
+    offsets[1] = (size / 2) - (kSample / 2);
+    offsets[2] = size - kSample;
+    lengths[0] = lengths[1] = lengths[2] = kSample;
+    return 3;
+}
 
-    const std::size_t inputCapacity = 3 * kSampleBytes;
-    const std::size_t outputCapacity = compressBound(static_cast<uLong>(inputCapacity));
-    scratch.resize(inputCapacity + outputCapacity);
-    unsigned char* input = scratch.data();
-    unsigned char* output = scratch.data() + inputCapacity;
-
-    if (!ReadAt(fd, input, lengths[0], offsets[0]))
-        return false; // the real read reports the problem
-    if (HasCompressedSignature(input, lengths[0]))
+// Deflates each sample on its own and compares the total with the samples' size.
+bool DeflateDoesNotPay(const unsigned char* const (&samples)[3], const std::size_t (&lengths)[3],
+                       int count, unsigned char* output, std::size_t outputCapacity)
+{
+    if (IsCompressedFormat(samples[0], lengths[0]))
         return true;
-
     z_stream stream{};
     if (deflateInit2(&stream, 1, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
         return false;
     std::uint64_t sampled = 0;
     std::uint64_t compressed = 0;
     bool ok = true;
-    for (int i = 0; i < samples && ok; ++i) {
-        unsigned char* sample = input + i * kSampleBytes;
-        if (i > 0 && !ReadAt(fd, sample, lengths[i], offsets[i])) {
-            ok = false;
-            break;
-        }
+    for (int i = 0; i < count && ok; ++i) {
         deflateReset(&stream);
-        stream.next_in = sample;
+        stream.next_in = const_cast<unsigned char*>(samples[i]);
         stream.avail_in = static_cast<uInt>(lengths[i]);
         stream.next_out = output;
         stream.avail_out = static_cast<uInt>(outputCapacity);
@@ -102,7 +87,57 @@ bool CompressionProbe::ShouldStore(int fd, std::uint64_t size, std::vector<unsig
     deflateEnd(&stream);
     if (!ok)
         return false;
-    return compressed * 100 > sampled * (100 - kMinSavingPercent);
+    return !CompressionProbe::DeflateSavesEnough(sampled, compressed);
+}
+
+} // namespace
+
+bool CompressionProbe::ShouldStore(int fd, std::uint64_t size, std::vector<unsigned char>& scratch)
+{
+    if (size == 0)
+        return true;
+    std::uint64_t offsets[3] = {0, 0, 0};
+    std::size_t lengths[3] = {0, 0, 0};
+    const int count = SampleLayout(size, offsets, lengths);
+
+    const std::size_t inputCapacity = 3 * kSampleBytes;
+    const std::size_t outputCapacity = compressBound(static_cast<uLong>(inputCapacity));
+    scratch.resize(inputCapacity + outputCapacity);
+    unsigned char* input = scratch.data();
+    const unsigned char* samples[3] = {input, input + kSampleBytes, input + 2 * kSampleBytes};
+    for (int i = 0; i < count; ++i) {
+        // A failed read is reported by the real read that follows.
+        if (!ReadAt(fd, input + i * kSampleBytes, lengths[i], offsets[i]))
+            return false;
+        // A signature alone decides; the other samples are not needed.
+        if (i == 0 && IsCompressedFormat(input, lengths[0]))
+            return true;
+    }
+    return DeflateDoesNotPay(samples, lengths, count, input + inputCapacity, outputCapacity);
+}
+
+bool CompressionProbe::ShouldStoreData(const unsigned char* data, std::size_t size,
+                                       std::vector<unsigned char>& scratch)
+{
+    if (size == 0)
+        return true;
+    std::uint64_t offsets[3] = {0, 0, 0};
+    std::size_t lengths[3] = {0, 0, 0};
+    const int count = SampleLayout(size, offsets, lengths);
+    const unsigned char* samples[3] = {data + offsets[0], data + offsets[1], data + offsets[2]};
+    const std::size_t outputCapacity = compressBound(static_cast<uLong>(3 * kSampleBytes));
+    scratch.resize(outputCapacity);
+    return DeflateDoesNotPay(samples, lengths, count, scratch.data(), outputCapacity);
+}
+
+bool CompressionProbe::HasCompressedSignature(const unsigned char* data, std::size_t length)
+{
+    return IsCompressedFormat(data, length);
+}
+
+bool CompressionProbe::DeflateSavesEnough(std::uint64_t sampled, std::uint64_t compressed)
+{
+    return compressed * 100 <= sampled * (100 - kMinSavingPercent);
 }
 
 } // namespace vantrel

@@ -5,6 +5,7 @@
 #include "zipbridge/archivebuilder.h"
 #include "zipbridge/archiveextractor.h"
 #include "zipbridge/cancelflag.h"
+#include "zipbridge/jobpool.h"
 #include "zipbridge/progresscounter.h"
 #include "zipbridge/sourcetree.h"
 #include "zipbridge/storedzipstream.h"
@@ -18,6 +19,7 @@
 using vantrel::ArchiveBuilder;
 using vantrel::ArchiveExtractor;
 using vantrel::CancelFlag;
+using vantrel::JobPool;
 using vantrel::ProgressCounter;
 using vantrel::SourceEntry;
 using vantrel::SourceTree;
@@ -90,7 +92,8 @@ int OrvakZipSingleFile(const char* archivePath, const char* filePath, uint32_t* 
     entry.mode = st.st_mode;
     entry.mtime = st.st_mtim.tv_sec;
 
-    ArchiveBuilder builder{ProgressCounter(progress), CancelFlag(cancel)};
+    ArchiveBuilder builder{ProgressCounter(progress), CancelFlag(cancel),
+                           JobPool::DefaultThreads()};
     builder.SetTotal(entry.size);
     int rc = builder.Open(archivePath);
     if (rc == ZB_OK)
@@ -108,7 +111,8 @@ int OrvakZipFolderRecursive(const char* archivePath, const char* directory, uint
 {
     if (!archivePath || !directory)
         return ZB_SOURCE_ERROR;
-    ArchiveBuilder builder{ProgressCounter(progress), CancelFlag(cancel)};
+    ArchiveBuilder builder{ProgressCounter(progress), CancelFlag(cancel),
+                           JobPool::DefaultThreads()};
     int rc = builder.Open(archivePath);
     if (rc != ZB_OK)
         return rc;

@@ -1,6 +1,6 @@
 #pragma once
 
-namespace vantrel {
+namespace vantrel::test::zip {
 
 // Rewrites, in a finished zip file, the two header fields that libarchive fills from the
 // process environment, so that the same tree gives the same bytes on every machine:
@@ -19,4 +19,4 @@ public:
     static bool Apply(int fd);
 };
 
-} // namespace vantrel
+} // namespace vantrel::test::zip

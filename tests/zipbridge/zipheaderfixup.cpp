@@ -1,4 +1,4 @@
-#include "zipbridge/zipheaderfixup.h"
+#include "tests/zipbridge/zipheaderfixup.h"
 #include "zipbridge/readat.h"
 #include "zipbridge/zipfields.h"
 
@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace vantrel {
+namespace vantrel::test::zip {
 
 namespace {
 
@@ -186,4 +186,4 @@ bool ZipHeaderFixup::Apply(int fd)
     return central.empty() || WriteAt(fd, central.data(), central.size(), cd.offset);
 }
 
-} // namespace vantrel
+} // namespace vantrel::test::zip
