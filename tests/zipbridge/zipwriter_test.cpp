@@ -206,7 +206,6 @@ TEST_F(ZipWriterTest, ArchivesAreTheSameForAnyThreadCountAndEveryReaderAcceptsTh
         EXPECT_TRUE(ReadFile(archive) == first);
     }
     CheckExtractions(P("tree-1.zip"), P("src"), "tree");
-    CheckWithOtherReaders(P("tree-1.zip"));
 
     // The blocks of a deflated file cost next to nothing against one stream: each block is
     // primed with the data before it.
@@ -229,11 +228,15 @@ TEST_F(ZipWriterTest, ArchivesAreTheSameForAnyThreadCountAndEveryReaderAcceptsTh
             single = ReadFile(P("log.zip"));
         EXPECT_TRUE(ReadFile(P("log.zip")) == single) << threads;
     }
-    CheckWithOtherReaders(P("log.zip"));
     std::uint32_t progress = 0, cancel = 0;
     ASSERT_EQ(OrvakUnzipSingleFile(P("log.zip").c_str(), P("log.out").c_str(), &progress, &cancel),
               ZB_OK);
     EXPECT_TRUE(ReadFile(P("log.out")) == ReadFile(P("src/big/log.txt")));
+
+    // Last: under ThreadSanitizer, the threads' hand-overs in this process are no longer seen
+    // once it has started a child process.
+    CheckWithOtherReaders(P("tree-1.zip"));
+    CheckWithOtherReaders(P("log.zip"));
 }
 
 TEST_F(ZipWriterTest, CancelAndAShrinkingSourceFailCleanlyWithNoThreadLeft)
