@@ -7,7 +7,6 @@
 #define VANTREL_ZIPCRC_FOLD 1
 #endif
 
-
 namespace vantrel::zipcrc {
 
 namespace {
