@@ -1,5 +1,12 @@
 #include "receive/bufferedoutput.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 namespace vantrel {
 
 BufferedOutput::~BufferedOutput()
@@ -23,8 +30,24 @@ bool BufferedOutput::Create(const QString& path)
 {
     Prepare();
     m_file.setFileName(path);
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+    // Only a file that holds something is truncated. Truncating a file to nothing makes ext4
+    // write all of it out when it is closed (its guard for files replaced by truncation):
+    // the empty temporary archive made just before would otherwise cost, at the end of the
+    // stream, a close that waits for the whole archive to be allocated, writeback that slows
+    // the copy of its file, and a slow removal, for a file that is deleted right after.
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    struct stat st = {};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || (st.st_size > 0 && ::ftruncate(fd, 0) != 0)) {
+        m_errorText = QString::fromLocal8Bit(std::strerror(errno));
+        if (fd >= 0)
+            ::close(fd);
+        return false;
+    }
+    if (!m_file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered,
+                     QFileDevice::AutoCloseHandle)) {
         m_errorText = m_file.errorString();
+        ::close(fd);
         return false;
     }
     return true;

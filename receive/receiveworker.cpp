@@ -24,7 +24,9 @@ namespace vantrel {
 
 namespace {
 
-constexpr int BlockBytes = 1024;
+// The most one read asks for: a whole record of the largest size, whatever the sender's
+// records are (a peer that writes 1 KiB records still yields 1 KiB per read).
+constexpr std::uint32_t ReadBytes = 64 * 1024;
 
 std::uint32_t LoadWord(std::uint32_t& word)
 {
@@ -160,7 +162,14 @@ ReceiveWorker::Outcome ReceiveWorker::Stream(const Plan& plan)
     while (received < plan.streamBytes) {
         if (Stopped())
             return Outcome::Stopped;
-        const int got = session.Read(output.Free(), std::min(output.FreeBytes(), BlockBytes));
+        const std::uint32_t allowed =
+            pacer.Allowance(std::min(static_cast<std::uint32_t>(output.FreeBytes()), ReadBytes));
+        if (allowed == 0) {
+            // A limit lowered below what this window has moved already.
+            pacer.Wait([this] { return Stopped(); });
+            continue;
+        }
+        const int got = session.Read(output.Free(), static_cast<int>(allowed));
         if (got <= 0)
             return Stopped() ? Outcome::Stopped : Outcome::ConnectionLost;
         const auto bytes = static_cast<std::uint32_t>(got);

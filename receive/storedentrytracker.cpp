@@ -1,8 +1,7 @@
 #include "receive/storedentrytracker.h"
 
+#include "core/base/zipcrc.h"
 #include "receive/zipfields.h"
-
-#include <zlib.h>
 
 #include <algorithm>
 
@@ -37,8 +36,7 @@ void StoredEntryTracker::Feed(const char* data, std::size_t length)
         }
         case Stage::Data: {
             const std::size_t take = std::min<std::size_t>(length, m_dataLeft);
-            m_crc = static_cast<std::uint32_t>(
-                crc32_z(m_crc, reinterpret_cast<const Bytef*>(data), take));
+            m_crc = zipcrc::Update(m_crc, data, take);
             data += take;
             length -= take;
             m_consumed += take;
@@ -95,7 +93,7 @@ void StoredEntryTracker::ReadNameAndExtra()
     m_dataOffset = m_headerBytes;
     m_header.clear();
     m_header.shrink_to_fit();
-    m_crc = static_cast<std::uint32_t>(crc32_z(0, nullptr, 0));
+    m_crc = 0;
     m_dataLeft = m_size;
     m_stage = m_size == 0 ? Stage::Done : Stage::Data;
 }

@@ -190,14 +190,26 @@ DataStatus DataWorker::SendStream(const Source& source)
         if (got == 0)
             return DataStatus::SourceShrank; // it ended before the announced length
 
-        for (qint64 offset = 0; offset < got; offset += BlockSize) {
-            const int block = static_cast<int>(std::min<qint64>(BlockSize, got - offset));
-            if (session.Write(buffer.get() + offset, block) != block)
+        for (qint64 offset = 0; offset < got;) {
+            const std::uint32_t block = pacer.Allowance(
+                static_cast<std::uint32_t>(std::min<qint64>(WriteBytes, got - offset)));
+            if (block == 0) {
+                // A limit lowered below what this window has moved already.
+                if (!session.Flush())
+                    return DataStatus::ConnectionReset;
+                pacer.Wait([this] { return m_worker.StopRequested(); });
+                if (m_worker.StopRequested())
+                    return DataStatus::ConnectionReset;
+                continue;
+            }
+            const int length = static_cast<int>(block);
+            if (session.Write(buffer.get() + offset, length) != length)
                 return DataStatus::ConnectionReset;
-            sent += static_cast<std::uint32_t>(block);
+            offset += length;
+            sent += block;
             m_shared.sentBytes.store(sent, std::memory_order_relaxed);
-            m_counters->AddUpload(static_cast<std::uint32_t>(block));
-            if (pacer.Count(static_cast<std::uint32_t>(block))) {
+            m_counters->AddUpload(block);
+            if (pacer.Count(block)) {
                 // What was written so far leaves now, not after the pause; a peer that has
                 // gone shows here, not only once the write buffer has filled.
                 if (!session.Flush())

@@ -21,7 +21,9 @@ class ZipBridgeLoader;
 struct SendCounters;
 
 // Streams the file or archive after the data header: large reads into one buffer, written
-// as consecutive blocks of at most 1024 bytes (one TLS write each), paced by the band limit.
+// in pieces of up to WriteBytes (the TLS library cuts each into records of its largest size,
+// so that a record's fixed costs are paid once per 16 KiB, not once per block), paced by
+// the band limit, which may cut a piece short so that a window ends exactly at the limit.
 // Ends with UM_SEND_COMPLETED or UM_SEND_BROKEN; nothing is posted once a stop is requested.
 class DataWorker
 {
@@ -38,7 +40,7 @@ public:
         BandPacer::Clock clock; // the transfer's, which ends the band-limit windows
     };
 
-    static constexpr int BlockSize = 1024;
+    static constexpr int WriteBytes = 64 * 1024;
     static constexpr int ChunkSize = 512 * 1024;
 
     DataWorker(SendWorkerInbox* transfer, std::uint64_t run, std::unique_ptr<TlsSession> session,

@@ -1,5 +1,6 @@
 #include "stats/bandpacer.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -10,6 +11,18 @@ void BandPacer::Start(Clock clock)
     m_clock = std::move(clock);
     m_windowStart = m_clock ? m_clock() : 0;
     m_windowBytes = 0;
+}
+
+std::uint32_t BandPacer::Allowance(std::uint32_t wanted)
+{
+    const std::uint32_t limit = m_limit.load(std::memory_order_relaxed);
+    if (limit == 0)
+        return wanted;
+    Roll();
+    const std::uint64_t window = std::uint64_t{limit} * WindowBytesPerKb;
+    if (m_windowBytes >= window)
+        return 0;
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(wanted, window - m_windowBytes));
 }
 
 bool BandPacer::Count(std::uint32_t bytes)

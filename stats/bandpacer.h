@@ -28,6 +28,10 @@ public:
 
     // Opens the first window at the clock's present: the start of the data phase.
     void Start(Clock clock);
+    // How much of a block of `wanted` bytes may move before the window is full: all of it
+    // without a limit, 0 when the window is full already (the loop then waits). Lets a loop
+    // move large blocks and still stop at the limit, as small blocks would.
+    std::uint32_t Allowance(std::uint32_t wanted);
     // Counts a block the loop has moved. True when the window is full: the loop then
     // calls Wait before its next block. Without a limit nothing is counted or measured.
     bool Count(std::uint32_t bytes);

@@ -1,5 +1,6 @@
 #include "zipbridge/storedzipstream.h"
 
+#include "core/base/zipcrc.h"
 #include "zipbridge/compressionprobe.h"
 #include "zipbridge/readat.h"
 #include "zipbridge/zipbridge.h"
@@ -8,7 +9,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
@@ -157,7 +157,7 @@ bool StoredZipStream::BuildTail()
 
 bool StoredZipStream::ChecksumPrefix(std::uint64_t dataBytes)
 {
-    m_crc = static_cast<std::uint32_t>(crc32(0, nullptr, 0));
+    m_crc = 0;
     m_crcThrough = 0;
     std::vector<unsigned char> block(
         static_cast<std::size_t>(std::min<std::uint64_t>(dataBytes, kChecksumBlock)));
@@ -166,7 +166,7 @@ bool StoredZipStream::ChecksumPrefix(std::uint64_t dataBytes)
             std::min<std::uint64_t>(dataBytes - m_crcThrough, kChecksumBlock));
         if (!ReadAt(m_fd, block.data(), want, m_crcThrough))
             return false;
-        m_crc = static_cast<std::uint32_t>(crc32(m_crc, block.data(), static_cast<uInt>(want)));
+        m_crc = zipcrc::Update(m_crc, block.data(), want);
         m_crcThrough += want;
     }
     return true;
@@ -182,12 +182,7 @@ int StoredZipStream::ReadData(std::uint64_t dataOffset, unsigned char* buffer, s
     if (!ReadAt(m_fd, buffer, want, dataOffset))
         return ZB_SOURCE_ERROR;
     if (dataOffset == m_crcThrough) {
-        std::size_t done = 0;
-        while (done < want) {
-            const auto part = static_cast<uInt>(std::min<std::size_t>(want - done, 1u << 30));
-            m_crc = static_cast<std::uint32_t>(crc32(m_crc, buffer + done, part));
-            done += part;
-        }
+        m_crc = zipcrc::Update(m_crc, buffer, want);
         m_crcThrough += want;
     }
     got = want;

@@ -86,6 +86,46 @@ TEST(BandPacer, CountsEachWindowOfTheTransfersClock)
     }
 }
 
+// A loop that moves large blocks asks how much may go: exactly what fills the window.
+TEST(BandPacer, AllowanceStopsALargeBlockAtTheWindowsEdge)
+{
+    const struct
+    {
+        const char* what;
+        std::uint32_t countingLimit; // while the earlier bytes moved
+        std::uint32_t countedFirst;  // moved earlier in the window
+        std::uint32_t limit;         // then the limit becomes this
+        std::uint32_t advanceMs;     // and the clock moves
+        std::uint32_t wanted;
+        std::uint32_t allowed;
+    } cases[] = {
+        {"no limit lets all of it go", 0, 0, 0, 0, 65536, 65536},
+        {"an empty window takes up to limit x 2048", 1, 0, 1, 0, 65536, 2048},
+        {"what the window still has", 4, 6000, 4, 0, 65536, 8192 - 6000},
+        {"a small block goes whole", 4, 6000, 4, 0, 100, 100},
+        {"a full window lets nothing go", 1, 2048, 1, 0, 65536, 0},
+        {"a window overrun by a lowered limit lets nothing go", 2, 4000, 1, 0, 1, 0},
+        {"the window's end opens a new one", 1, 2048, 1, 2000, 65536, 2048},
+        {"a huge limit does not wrap", 0, 0, 0xFFFFFFFFu, 0, 0xFFFFFFFFu, 0xFFFFFFFFu},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const ManualClock clock(0);
+        BandPacer pacer;
+        pacer.SetLimit(c.countingLimit);
+        pacer.Start(clock.Clock());
+        pacer.Count(c.countedFirst);
+        pacer.SetLimit(c.limit);
+        clock.Advance(c.advanceMs);
+        const std::uint32_t allowed = pacer.Allowance(c.wanted);
+        EXPECT_EQ(allowed, c.allowed);
+        // What was allowed fills the window exactly when it is less than was wanted.
+        if (c.limit != 0 && allowed > 0) {
+            EXPECT_EQ(pacer.Count(allowed), allowed < c.wanted);
+        }
+    }
+}
+
 // A full window holds the loop until something releases it; each release on another thread.
 TEST(BandPacer, AWaitingLoopIsReleasedByTheWindowsEndALiftedLimitOrAStop)
 {
