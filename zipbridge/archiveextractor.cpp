@@ -1,9 +1,10 @@
 #include "zipbridge/archiveextractor.h"
-#include <cstdio>
 
 #include "zipbridge/centraldirectory.h"
+#include "zipbridge/destinationfailure.h"
 #include "zipbridge/entrypath.h"
 #include "zipbridge/threadlocale.h"
+#include "zipbridge/treewriter.h"
 #include "zipbridge/zipbridge.h"
 
 #include <archive.h>
@@ -17,6 +18,7 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <thread>
@@ -42,41 +44,10 @@ std::mutex& UmaskLock()
     return lock;
 }
 
-bool IsDestinationFailure(int error)
-{
-    switch (error) {
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG:
-    case EIO:
-    case EROFS:
-    case EACCES:
-    case EPERM:
-    case ENOMEM:
-        return true;
-    default:
-        return false;
-    }
-}
-
 bool Exists(const std::string& path)
 {
     struct stat st = {};
     return lstat(path.c_str(), &st) == 0;
-}
-
-// True when a directory on the way to `relative` (below `root`) is a symbolic link.
-bool PassesThroughLink(const std::string& root, const std::string& relative)
-{
-    for (std::size_t slash = relative.find('/'); slash != std::string::npos;
-         slash = relative.find('/', slash + 1)) {
-        struct stat st = {};
-        if (lstat((root + '/' + relative.substr(0, slash)).c_str(), &st) != 0)
-            return false; // nothing further down exists yet
-        if (S_ISLNK(st.st_mode))
-            return true;
-    }
-    return false;
 }
 
 std::string RealPath(const std::string& path)
@@ -231,9 +202,10 @@ int ArchiveExtractor::ExtractEntries(const std::string& destinationDir)
     struct stat st = {};
     if (root.empty() || stat(root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
         return Finish(ZB_DESTINATION_ERROR, false);
-    rc = OpenDisk();
-    if (rc != ZB_OK)
-        return Finish(rc, false);
+    m_root = root;
+    m_tree = std::make_unique<TreeWriter>();
+    if (!m_tree->Open(root))
+        return Finish(ZB_DESTINATION_ERROR, false);
 
     bool refusedSome = false;
     struct archive_entry* entry = nullptr;
@@ -275,14 +247,13 @@ int ArchiveExtractor::ExtractEntries(const std::string& destinationDir)
         if (relative->empty())
             continue; // the destination itself
         const std::string target = Join(root, *relative);
-        // Longer paths would make libarchive change the process's working directory.
-        if (target.size() >= PATH_MAX || PassesThroughLink(root, *relative)) {
+        // No path this long can be named again, nor removed by the undo.
+        if (target.size() >= PATH_MAX) {
             refusedSome = true;
             continue;
         }
-        NoteMissing(root, *relative, isDirectory);
         bool refused = false;
-        rc = WriteEntry(entry, target, isDirectory, refused);
+        rc = WriteTreeEntry(entry, *relative, target, isDirectory, refused);
         if (m_streaming && m_cancel.Requested())
             return Finish(ZB_CANCELLED, refusedSome);
         if (rc == ZB_ARCHIVE_ERROR && m_streaming) {
@@ -296,12 +267,11 @@ int ArchiveExtractor::ExtractEntries(const std::string& destinationDir)
         refusedSome = refusedSome || refused;
     }
     if (m_streaming) {
-        // The folders' times and permissions are applied when the writer closes; the
-        // central directory's permissions go on top of them.
-        const int closed = archive_write_close(m_disk);
-        archive_write_free(m_disk);
-        m_disk = nullptr;
-        if (closed == ARCHIVE_FATAL)
+        // The folders' times are applied when the writer closes; the central directory's
+        // permissions go on top of what the local headers gave.
+        const bool closed = m_tree->Close();
+        m_tree.reset();
+        if (!closed)
             return Finish(ZB_DESTINATION_ERROR, refusedSome);
         if (m_cancel.Requested())
             return Finish(ZB_CANCELLED, refusedSome);
@@ -345,6 +315,8 @@ bool ArchiveExtractor::MatchCentralDirectory()
         if (!seen.isDirectory && entry.crc != seen.crc)
             return false;
         const mode_t perm = (entry.mode & 0777) | (seen.isDirectory ? 0700 : 0600);
+        if (seen.createdPerm && (*seen.createdPerm & ~mask) == (perm & ~mask))
+            continue; // made with these permissions already
         if (chmod(seen.target.c_str(), perm & ~mask) != 0)
             return false;
     }
@@ -418,26 +390,6 @@ void ArchiveExtractor::MakeFolders(const std::string& path)
     }
 }
 
-void ArchiveExtractor::NoteMissing(const std::string& root, const std::string& relative,
-                                   bool isDirectory)
-{
-    // Folders that do not exist yet will be made by this entry (libarchive creates parents).
-    for (std::size_t slash = relative.find('/');; slash = relative.find('/', slash + 1)) {
-        const bool last = slash == std::string::npos;
-        const std::string path = Join(root, last ? relative : relative.substr(0, slash));
-        if (!last || isDirectory) {
-            if (!m_noted.count(path) && !Exists(path)) {
-                m_noted.insert(path);
-                m_pending.emplace_back(path, true);
-            }
-        } else {
-            m_pending.emplace_back(path, false);
-        }
-        if (last)
-            break;
-    }
-}
-
 int ArchiveExtractor::WriteEntry(struct archive_entry* entry, const std::string& target,
                                  bool isDirectory, bool& refused)
 {
@@ -486,6 +438,83 @@ int ArchiveExtractor::WriteEntry(struct archive_entry* entry, const std::string&
     return ZB_OK;
 }
 
+namespace {
+
+// The entry's times as the disk writer would set them: what is not stated is now.
+void EntryTimes(struct archive_entry* entry, timespec times[2])
+{
+    const bool atime = archive_entry_atime_is_set(entry);
+    const bool mtime = archive_entry_mtime_is_set(entry);
+    if (!atime && !mtime) {
+        times[0].tv_sec = times[1].tv_sec = 0;
+        times[0].tv_nsec = times[1].tv_nsec = UTIME_OMIT;
+        return;
+    }
+    timespec now = {};
+    clock_gettime(CLOCK_REALTIME, &now);
+    times[0] = now;
+    times[1] = now;
+    if (atime) {
+        times[0].tv_sec = archive_entry_atime(entry);
+        times[0].tv_nsec = archive_entry_atime_nsec(entry);
+    }
+    if (mtime) {
+        times[1].tv_sec = archive_entry_mtime(entry);
+        times[1].tv_nsec = archive_entry_mtime_nsec(entry);
+    }
+}
+
+} // namespace
+
+int ArchiveExtractor::WriteTreeEntry(struct archive_entry* entry, const std::string& relative,
+                                     const std::string& target, bool isDirectory, bool& refused)
+{
+    // Received files belong to the receiver: no set-id bits, always readable and writable
+    // by their owner.
+    const mode_t perm = (archive_entry_perm(entry) & 0777) | (isDirectory ? 0700 : 0600);
+    // The declared size is only a claim. It counts toward the limit before anything is
+    // written, and it is checked against the data; the file's length comes from the data.
+    const bool declared = !isDirectory && archive_entry_size_is_set(entry);
+    const auto declaredSize = static_cast<std::uint64_t>(archive_entry_size(entry));
+    if (declared && declaredSize > m_limit - m_written)
+        return ZB_LIMIT_EXCEEDED;
+
+    timespec times[2];
+    EntryTimes(entry, times);
+    std::vector<std::string> created;
+    TreeWriter::Step step;
+    {
+        // The creations take the umask as it is meant to be, never as another extraction's
+        // disk writer has it for a moment.
+        std::lock_guard<std::mutex> lock(UmaskLock());
+        step = isDirectory ? m_tree->MakeFolder(relative, perm, times, created)
+                           : m_tree->CreateFile(relative, perm, created);
+    }
+    bool madeItself = false;
+    for (const std::string& folder : created) {
+        madeItself = madeItself || folder == relative;
+        m_writtenPaths.emplace_back(Join(m_root, folder), true);
+    }
+    if (!isDirectory && step == TreeWriter::Step::Done) {
+        m_writtenPaths.emplace_back(target, false);
+        madeItself = true;
+    }
+    if (step == TreeWriter::Step::DestinationFailed)
+        return ZB_DESTINATION_ERROR;
+    if (step == TreeWriter::Step::Refused) {
+        refused = true;
+        return ZB_OK;
+    }
+    if (m_streaming && madeItself)
+        m_seen.back().createdPerm = perm;
+    if (isDirectory)
+        return ZB_OK;
+    const int copied = CopyData(declared ? declaredSize : kNoLimit);
+    if (copied != ZB_OK)
+        return copied;
+    return m_tree->FinishFile(times) ? ZB_OK : ZB_DESTINATION_ERROR;
+}
+
 int ArchiveExtractor::CopyData(std::uint64_t declaredSize)
 {
     std::uint64_t entryWritten = 0;
@@ -510,7 +539,9 @@ int ArchiveExtractor::CopyData(std::uint64_t declaredSize)
         // The file grows only by the bytes handed over, never by a gap.
         if (offset != static_cast<la_int64_t>(entryWritten))
             return DamagedEntry();
-        if (archive_write_data_block(m_disk, block, size, offset) < ARCHIVE_OK)
+        const bool wrote = m_tree ? m_tree->Write(block, size)
+                                  : archive_write_data_block(m_disk, block, size, offset) >= 0;
+        if (!wrote)
             return ZB_DESTINATION_ERROR;
         m_written += size;
         entryWritten += size;
@@ -532,6 +563,13 @@ int ArchiveExtractor::DamagedEntry()
 
 int ArchiveExtractor::Finish(int result, bool refusedSome)
 {
+    if (m_tree) {
+        // Closing applies the folders' times and releases every handle.
+        const bool closed = m_tree->Close();
+        m_tree.reset();
+        if (!closed && result == ZB_OK)
+            result = ZB_DESTINATION_ERROR;
+    }
     if (m_disk) {
         // Closing applies the folders' times; after that, every handle is released.
         const int closed = archive_write_close(m_disk);

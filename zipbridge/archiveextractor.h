@@ -3,8 +3,11 @@
 #include "zipbridge/cancelflag.h"
 #include "zipbridge/progresscounter.h"
 
+#include <sys/types.h>
+
 #include <cstdint>
-#include <set>
+#include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,11 +17,14 @@ struct archive_entry;
 
 namespace vantrel {
 
-// Unpacks a zip archive, which may be hostile, with libarchive. Only directories and regular
-// files are written, all below the destination: entries with unsafe names, links, devices and
-// entries that would pass through a link already on disk are refused (checked here, and again
-// by libarchive's secure-extraction flags) while the rest is extracted. Progress counts bytes
-// written. Going past the limit, an entry whose data disagrees with its stated size or
+class TreeWriter;
+
+// Unpacks a zip archive, which may be hostile, read with libarchive. Only directories and
+// regular files are written, all below the destination: entries with unsafe names, links,
+// devices and entries that would pass through a link already on disk are refused (a tree's
+// folders are opened without following links by TreeWriter; a single file goes through
+// libarchive's disk writer and its secure-extraction flags) while the rest is extracted. Progress
+// counts bytes written. Going past the limit, an entry whose data disagrees with its stated size or
 // checksum, or a destination that cannot be written (a full disk) stops the extraction and
 // removes what it wrote. A file's length comes only from the bytes written, and an entry counts
 // toward the limit by the larger of its stated size and what it wrote.
@@ -56,6 +62,8 @@ private:
         bool isDirectory = false;
         std::uint64_t size = 0;
         std::uint32_t crc = 0;
+        // The permissions it was made with, when this call made it.
+        std::optional<mode_t> createdPerm;
     };
 
     static bool IsEmptyZip(const std::string& archivePath);
@@ -69,13 +77,15 @@ private:
     int OpenDisk();
     int WriteEntry(struct archive_entry* entry, const std::string& target, bool isDirectory,
                    bool& refused);
+    // One entry of a tree, by the tree writer, below m_root.
+    int WriteTreeEntry(struct archive_entry* entry, const std::string& relative,
+                       const std::string& target, bool isDirectory, bool& refused);
     // The entry's data; `declaredSize` is kNoLimit when the archive states none.
     int CopyData(std::uint64_t declaredSize);
     // An entry whose data and headers disagree: the whole call is undone.
     int DamagedEntry();
     // Creates the destination and any missing folder above it.
     void MakeFolders(const std::string& path);
-    void NoteMissing(const std::string& root, const std::string& relative, bool isDirectory);
     int Finish(int result, bool refusedSome);
     void RemoveWritten();
 
@@ -89,7 +99,9 @@ private:
     // What this call created or wrote, in order, for the undo.
     std::vector<std::pair<std::string, bool>> m_writtenPaths;
     std::vector<std::pair<std::string, bool>> m_pending;
-    std::set<std::string> m_noted;
+    // A tree's destination, resolved, and its writer.
+    std::string m_root;
+    std::unique_ptr<TreeWriter> m_tree;
     // The streaming pass: the archive as it grows, and what it met.
     bool m_streaming = false;
     int m_fd = -1;

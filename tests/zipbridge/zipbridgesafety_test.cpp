@@ -123,6 +123,74 @@ TEST_P(ZipBridgeSafetyTest, LinksAlreadyInTheDestinationAreNotWrittenThrough)
     EXPECT_EQ(ReadFile(P("dest/victim.txt")), "new");
 }
 
+TEST_P(ZipBridgeSafetyTest, WhatAlreadyStandsInAnEntrysPlaceIsReplacedOnlyWhenNothingIsLost)
+{
+    // Each case starts from old.txt, an empty folder and a folder holding keep.txt.
+    const Node folder{'d'};
+    const auto file = [](const char* content) { return Node{'f', content}; };
+    const std::map<std::string, Node> before = {{"old.txt", file("old")},
+                                                {"empty", folder},
+                                                {"full", folder},
+                                                {"full/keep.txt", file("keep")}};
+    const auto with = [&](std::map<std::string, Node> changes, const char* removed = nullptr) {
+        std::map<std::string, Node> after = before;
+        if (removed)
+            after.erase(removed);
+        for (auto& [name, node] : changes)
+            after[name] = node;
+        return after;
+    };
+    struct Case
+    {
+        const char* what;
+        std::vector<CraftEntry> entries;
+        int result;
+        std::map<std::string, Node> after;
+    };
+    const std::vector<Case> cases = {
+        {"a file is overwritten",
+         {{"old.txt", 'f', "new"}},
+         ZB_OK,
+         with({{"old.txt", file("new")}})},
+        {"an empty folder gives way to a file",
+         {{"empty", 'f', "file"}},
+         ZB_OK,
+         with({{"empty", file("file")}})},
+        {"a folder with contents stays",
+         {{"full", 'f', "file"}, {"after.txt", 'f', "after"}},
+         ZB_UNSAFE_ENTRIES,
+         with({{"after.txt", file("after")}})},
+        {"a file where a folder is needed stays",
+         {{"old.txt/inner.txt", 'f', "inner"}, {"old.txt/sub/", 'd', ""}},
+         ZB_UNSAFE_ENTRIES,
+         before},
+        {"a folder entry replaces a file",
+         {{"old.txt/", 'd', ""}, {"old.txt/inner.txt", 'f', "inner"}},
+         ZB_OK,
+         with({{"old.txt", folder}, {"old.txt/inner.txt", file("inner")}})},
+        {"an existing folder takes the entries",
+         {{"full/", 'd', ""}, {"full/more.txt", 'f', "more"}},
+         ZB_OK,
+         with({{"full/more.txt", file("more")}})},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string dest = P("dest" + std::to_string(n));
+        const std::string archive = P("a" + std::to_string(n++) + ".zip");
+        MakeDirs(dest + "/empty");
+        MakeDirs(dest + "/full");
+        WriteFile(dest + "/full/keep.txt", "keep");
+        WriteFile(dest + "/old.txt", "old");
+        CraftArchive(archive, c.entries);
+        EXPECT_EQ(UnzipTree(archive, dest), c.result);
+        std::map<std::string, Node> found = Snapshot(dest);
+        for (auto& [name, node] : found)
+            node.mtime = 0, node.executable = false;
+        EXPECT_EQ(found, c.after);
+    }
+}
+
 TEST_P(ZipBridgeSafetyTest, SingleFileGoesToExactlyTheDestinationWhateverItsName)
 {
     MakeDirs(P("out"));
