@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   qt6-base-dev qt6-charts-dev qt6-multimedia-dev libqt6svg6
   qt6-qpa-plugins libgl-dev libqt6opengl6-dev libxkbcommon-dev libvulkan-dev
-  libarchive-dev libssl-dev zlib1g-dev
+  libarchive-dev libssl-dev zlib1g-dev libdeflate-dev
   cmake ninja-build g++ pkg-config
   clang libclang-rt-14-dev
   libgtest-dev libgmock-dev

@@ -4,7 +4,7 @@
 #include "zipbridge/compressionprobe.h"
 #include "zipbridge/zipjob.h"
 
-#include <zlib.h>
+#include "core/base/zipcrc.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -15,18 +15,6 @@ namespace vantrel {
 namespace {
 
 constexpr unsigned kMaxThreads = 8;
-
-std::uint32_t Checksum(const unsigned char* data, std::size_t length)
-{
-    uLong crc = crc32(0L, nullptr, 0);
-    while (length > 0) {
-        const auto part = static_cast<uInt>(std::min<std::size_t>(length, 1u << 30));
-        crc = crc32(crc, data, part);
-        data += part;
-        length -= part;
-    }
-    return static_cast<std::uint32_t>(crc);
-}
 
 } // namespace
 
@@ -107,7 +95,7 @@ void JobPool::Run(ZipJob& job, BlockDeflater& deflater, std::vector<unsigned cha
     job.output.clear();
     const unsigned char* data = job.Data();
     const std::size_t length = job.DataLength();
-    job.crc = Checksum(data, length);
+    job.crc = zipcrc::Update(0, data, length);
     switch (job.kind) {
     case ZipJob::Kind::Checksum:
         return;

@@ -126,7 +126,7 @@ TEST_P(ZipBridgeSafetyTest, LinksAlreadyInTheDestinationAreNotWrittenThrough)
 TEST_P(ZipBridgeSafetyTest, WhatAlreadyStandsInAnEntrysPlaceIsReplacedOnlyWhenNothingIsLost)
 {
     // Each case starts from old.txt, an empty folder and a folder holding keep.txt.
-    const Node folder{'d'};
+    const Node folder{'d', {}};
     const auto file = [](const char* content) { return Node{'f', content}; };
     const std::map<std::string, Node> before = {{"old.txt", file("old")},
                                                 {"empty", folder},

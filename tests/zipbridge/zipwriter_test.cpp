@@ -272,8 +272,9 @@ TEST_F(ZipWriterTest, CancelAndAShrinkingSourceFailCleanlyWithNoThreadLeft)
         EXPECT_LT(std::atomic_ref<std::uint32_t>(progress).load(), size);
         EXPECT_EQ(OpenHandlesTo(P("out.zip")), 0);
         EXPECT_EQ(unlink(P("out.zip").c_str()), 0);
-        if (shrink)
+        if (shrink) {
             EXPECT_EQ(truncate(P("src/zeros.bin").c_str(), static_cast<off_t>(size)), 0);
+        }
         return result;
     };
     EXPECT_EQ(run(false, false), ZB_CANCELLED);
