@@ -1,5 +1,6 @@
 #include "receive/storedfiledelivery.h"
 
+#include "receive/stagingname.h"
 #include "receive/storedentrytracker.h"
 #include "receive/storedziptail.h"
 
@@ -142,9 +143,8 @@ CopyResult CopyRange(int from, int to, off_t offset, std::uint64_t length, std::
 int CreateStaging(const std::string& folder, const std::string& base, unsigned permissions,
                   std::string* path)
 {
-    for (unsigned n = 1; n <= 1000; ++n) {
-        *path = folder + "/." + base + ".vantrel-" + std::to_string(::getpid()) + '-' +
-                std::to_string(n);
+    for (unsigned n = 1; n <= StagingName::MaxFileNumber; ++n) {
+        *path = folder + '/' + StagingName::Make(StagingName::Kind::File, base, ::getpid(), n);
         const int fd = ::open(path->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
                               static_cast<mode_t>(permissions | 0600));
         if (fd >= 0 || errno != EEXIST)
