@@ -1,8 +1,7 @@
 // A tree unpacks while its archive arrives, into a hidden staging folder that becomes the
 // target only once the archive is whole and checked; resumed at a cut anywhere, broken off,
 // or sent as a conventional archive that cannot be followed that way.
-#include "tests/receive/countingunpacker.h"
-#include "tests/receive/receivefixture.h"
+#include "tests/receive/countedreceivefixture.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -18,20 +17,12 @@ namespace {
 
 using State = ReceiveTransfer::State;
 
-std::uint32_t Word(const QByteArray& bytes, qsizetype at)
-{
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData() + at);
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-class OverlappedTree : public ReceiveFixture
+class OverlappedTree : public CountedReceiveFixture
 {
 protected:
     void SetUp() override
     {
-        ReceiveFixture::SetUp();
-        m_counting = std::make_unique<CountingUnpacker>(m_services.unpacker);
-        m_services.unpacker = m_counting.get();
+        CountedReceiveFixture::SetUp();
         m_files = {{QStringLiteral("a/notes.txt"), QByteArray(200000, 'n') + Pattern(1000)},
                    {QStringLiteral("a/b/noise.bin"), Pattern(300000, 3)},
                    {QStringLiteral("a/b/c/zero"), QByteArray()},
@@ -44,15 +35,6 @@ protected:
         m_archive = ZipFolder(m_data.file(QStringLiteral("src/album")));
         ASSERT_GT(m_archive.size(), 1000);
         m_request = Request("album", 3, 4, total, 0);
-    }
-
-    // Hidden names in the destination's folder: staging left behind.
-    QStringList Leftovers() const
-    {
-        QStringList names =
-            QDir(m_data.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-        names.removeIf([](const QString& name) { return !name.startsWith(QLatin1Char('.')); });
-        return names;
     }
 
     void ExpectTree(const QString& target)
@@ -78,7 +60,6 @@ protected:
         ASSERT_EQ(m_resumes->entries().size(), 1u);
     }
 
-    std::unique_ptr<CountingUnpacker> m_counting;
     QList<std::pair<QString, QByteArray>> m_files;
     QByteArray m_archive;
     RequestHeader m_request;
@@ -129,20 +110,15 @@ TEST_P(OverlappedResume, ArrivesWholeFromTheCachedPrefix)
     ExpectTree(target);
 }
 
-qsizetype CentralOffset(const QByteArray& a)
-{
-    return Word(a, a.size() - 22 + 16);
-}
-
 INSTANTIATE_TEST_SUITE_P(
     Stages, OverlappedResume,
     ::testing::Values(Cut{"InsideTheFirstLocalHeader", [](const QByteArray&) { return 13; }},
                       Cut{"InsideData", [](const QByteArray& a) { return a.size() / 2; }},
                       // The last file's descriptor ends 16 bytes before the central directory.
                       Cut{"InsideADescriptor",
-                          [](const QByteArray& a) { return CentralOffset(a) - 9; }},
+                          [](const QByteArray& a) { return CentralDirectoryOffset(a) - 9; }},
                       Cut{"InsideTheCentralDirectory",
-                          [](const QByteArray& a) { return CentralOffset(a) + 30; }}),
+                          [](const QByteArray& a) { return CentralDirectoryOffset(a) + 30; }}),
     [](const auto& param) { return std::string(param.param.name); });
 
 // An archive written the conventional way (Python's zipfile into a stream: stored entries

@@ -1,8 +1,7 @@
 // A single file whose one archive entry is stored: cut straight out of the temporary archive
 // (no second pass through the extraction), fresh or resumed at a cut in any part of the
 // archive, and only when the archive's end agrees with what streamed past.
-#include "tests/receive/countingunpacker.h"
-#include "tests/receive/receivefixture.h"
+#include "tests/receive/countedreceivefixture.h"
 
 #include "core/base/archiveunpacker.h"
 #include "receive/storedentrytracker.h"
@@ -40,20 +39,12 @@ Stamp StampOf(const QString& path)
     return {st.st_mode, st.st_mtime, st.st_atime};
 }
 
-std::uint32_t Word(const QByteArray& bytes, qsizetype at)
-{
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData() + at);
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-class StoredSingleFile : public ReceiveFixture
+class StoredSingleFile : public CountedReceiveFixture
 {
 protected:
     void SetUp() override
     {
-        ReceiveFixture::SetUp();
-        m_counting = std::make_unique<CountingUnpacker>(m_services.unpacker);
-        m_services.unpacker = m_counting.get();
+        CountedReceiveFixture::SetUp();
         // Random bytes: the sending copy stores them rather than deflating.
         m_content = Pattern(700000, 5);
         const QString source = m_data.file(QStringLiteral("src/photo.raw"));
@@ -83,16 +74,8 @@ protected:
     }
 
     // Offsets of the archive's parts: the end of the entry's data, the central directory.
-    qsizetype CentralOffset() const { return Word(m_archive, m_archive.size() - 22 + 16); }
+    qsizetype CentralOffset() const { return CentralDirectoryOffset(m_archive); }
     qsizetype DataEnd() const { return CentralOffset() - 16; } // the descriptor follows
-
-    // Names in the target's folder that no test put there (a staging file left behind).
-    QStringList Leftovers() const
-    {
-        QStringList names = QDir(m_data.path()).entryList(QDir::Files | QDir::Hidden);
-        names.removeIf([](const QString& name) { return !name.startsWith(QLatin1Char('.')); });
-        return names;
-    }
 
     void ExpectDeliveredAsTheExtractionWould(const QString& target)
     {
@@ -103,7 +86,6 @@ protected:
         EXPECT_TRUE(TempFiles().isEmpty());
     }
 
-    std::unique_ptr<CountingUnpacker> m_counting;
     QByteArray m_content;
     QByteArray m_archive;
     QString m_reference;
