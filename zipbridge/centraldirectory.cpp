@@ -19,6 +19,21 @@ std::uint32_t U32(const unsigned char* p)
     return static_cast<std::uint32_t>(U16(p)) | (static_cast<std::uint32_t>(U16(p + 2)) << 16);
 }
 
+// An extra field that is exactly a run of whole blocks (id, size, data). The ordinary
+// extraction refuses an archive whose central directory has any other.
+bool WholeBlocks(const unsigned char* extra, std::size_t length)
+{
+    std::size_t at = 0;
+    while (length - at >= 4) {
+        const std::size_t size = U16(extra + at + 2);
+        at += 4;
+        if (length - at < size)
+            return false;
+        at += size;
+    }
+    return at == length;
+}
+
 } // namespace
 
 std::optional<std::vector<CentralDirectory::Entry>> CentralDirectory::Read(int fd,
@@ -50,8 +65,10 @@ std::optional<std::vector<CentralDirectory::Entry>> CentralDirectory::Read(int f
         if (U32(p) != ziprecords::CentralSignature)
             return std::nullopt;
         const std::size_t nameLength = U16(p + 28);
-        const std::size_t rest = nameLength + U16(p + 30) + U16(p + 32);
-        if (bytes.size() - at - ziprecords::CentralSize < rest)
+        const std::size_t extraLength = U16(p + 30);
+        const std::size_t rest = nameLength + extraLength + U16(p + 32);
+        if (bytes.size() - at - ziprecords::CentralSize < rest ||
+            !WholeBlocks(p + ziprecords::CentralSize + nameLength, extraLength))
             return std::nullopt;
         Entry entry;
         entry.madeOnUnix = p[5] == ziprecords::UnixHost;
@@ -60,6 +77,7 @@ std::optional<std::vector<CentralDirectory::Entry>> CentralDirectory::Read(int f
         if (entry.size == 0xFFFFFFFFu || U32(p + 20) == 0xFFFFFFFFu)
             return std::nullopt;
         entry.mode = U32(p + 38) >> 16;
+        entry.localOffset = U32(p + 42);
         entry.name.assign(reinterpret_cast<const char*>(p + ziprecords::CentralSize), nameLength);
         entries.push_back(std::move(entry));
         at += ziprecords::CentralSize + rest;
