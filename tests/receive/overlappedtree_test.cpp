@@ -45,35 +45,15 @@ protected:
         EXPECT_TRUE(TempFiles().isEmpty());
     }
 
-    // A first attempt broken off after `cut` bytes, saved for later.
-    void BreakAndKeep(std::uint32_t cut)
-    {
-        auto sender = Sender(m_request);
-        auto transfer = Open(*sender);
-        sender->Start(ScriptedSender::Stream(m_archive, false, cut));
-        transfer->Accept(m_data.file(QStringLiteral("first")));
-        ASSERT_TRUE(WaitForState(*transfer, State::Interrupted));
-        EXPECT_TRUE(Leftovers().isEmpty()) << "the broken stream's staging is gone";
-        EXPECT_FALSE(QFileInfo::exists(m_data.file(QStringLiteral("first"))));
-        transfer->SaveForLaterResume();
-        EXPECT_TRUE(Leftovers().isEmpty());
-        ASSERT_EQ(m_resumes->entries().size(), 1u);
-    }
-
     QList<std::pair<QString, QByteArray>> m_files;
-    QByteArray m_archive;
-    RequestHeader m_request;
 };
 
 TEST_F(OverlappedTree, UnpacksWhileArrivingAndArrivesWhole)
 {
-    auto sender = Sender(m_request);
-    auto transfer = Open(*sender);
-    sender->Start(ScriptedSender::Stream(m_archive, false));
     const QString target = m_data.file(QStringLiteral("album"));
-    transfer->Accept(target);
-    ASSERT_TRUE(WaitForState(*transfer, State::Completed));
-    EXPECT_EQ(transfer->view().statusText, QStringLiteral("Completed"));
+    const Run run = Receive(m_archive, target);
+    ASSERT_TRUE(WaitForState(*run.transfer, State::Completed));
+    EXPECT_EQ(run.transfer->view().statusText, QStringLiteral("Completed"));
     EXPECT_EQ(m_counting->whileArriving, 1);
     EXPECT_EQ(m_counting->calls, 0) << "no second pass over the complete archive";
     ExpectTree(target);
@@ -95,17 +75,8 @@ TEST_P(OverlappedResume, ArrivesWholeFromTheCachedPrefix)
 {
     const auto cut = static_cast<std::uint32_t>(GetParam().at(m_archive));
     BreakAndKeep(cut);
-    auto sender = Sender(m_request);
-    auto transfer = Open(*sender);
-    sender->Start(ScriptedSender::Stream(m_archive, false));
     const QString target = m_data.file(QStringLiteral("album"));
-    transfer->Accept(target);
-    ASSERT_EQ(transfer->state(), State::ResumeQuestion);
-    transfer->Resume();
-    ASSERT_TRUE(WaitForState(*transfer, State::Completed));
-    sender->Join();
-    ASSERT_EQ(sender->replies.size(), 1u);
-    EXPECT_EQ(sender->replies[0].resumeOffset, cut);
+    ResumeInto(target, cut);
     EXPECT_EQ(m_counting->calls, 0);
     ExpectTree(target);
 }
@@ -167,11 +138,8 @@ TEST_F(OverlappedTree, AnExistingFolderTakesTheOrdinaryExtraction)
 {
     const QString target = m_data.file(QStringLiteral("album"));
     m_data.write(QStringLiteral("album/mine.txt"), "mine");
-    auto sender = Sender(m_request);
-    auto transfer = Open(*sender);
-    sender->Start(ScriptedSender::Stream(m_archive, false));
-    transfer->Accept(target);
-    ASSERT_TRUE(WaitForState(*transfer, State::Completed));
+    const Run run = Receive(m_archive, target);
+    ASSERT_TRUE(WaitForState(*run.transfer, State::Completed));
     EXPECT_EQ(m_counting->calls, 1);
     EXPECT_EQ(ReadAll(target + QStringLiteral("/mine.txt")), "mine");
     ExpectTree(target);

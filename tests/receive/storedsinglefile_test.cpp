@@ -87,20 +87,15 @@ protected:
     }
 
     QByteArray m_content;
-    QByteArray m_archive;
     QString m_reference;
-    RequestHeader m_request;
 };
 
 TEST_F(StoredSingleFile, IsCutOutOfTheArchiveAsTheExtractionWouldMakeIt)
 {
-    auto sender = Sender(m_request);
-    auto transfer = Open(*sender);
-    sender->Start(ScriptedSender::Stream(m_archive, false));
     const QString target = m_data.file(QStringLiteral("photo.raw"));
-    transfer->Accept(target);
-    ASSERT_TRUE(WaitForState(*transfer, State::Completed));
-    EXPECT_EQ(transfer->view().statusText, QStringLiteral("Completed"));
+    const Run run = Receive(m_archive, target);
+    ASSERT_TRUE(WaitForState(*run.transfer, State::Completed));
+    EXPECT_EQ(run.transfer->view().statusText, QStringLiteral("Completed"));
     ExpectDeliveredAsTheExtractionWould(target);
 }
 
@@ -119,26 +114,9 @@ TEST_P(StoredResume, ArrivesWholeFromTheCachedPrefix)
 {
     const auto cut =
         static_cast<std::uint32_t>(GetParam().at(DataEnd(), CentralOffset(), m_archive.size()));
-    {
-        auto sender = Sender(m_request);
-        auto transfer = Open(*sender);
-        sender->Start(ScriptedSender::Stream(m_archive, false, cut));
-        transfer->Accept(m_data.file(QStringLiteral("first.raw")));
-        ASSERT_TRUE(WaitForState(*transfer, State::Interrupted));
-        transfer->SaveForLaterResume();
-        ASSERT_EQ(m_resumes->entries().size(), 1u);
-    }
-    auto sender = Sender(m_request);
-    auto transfer = Open(*sender);
-    sender->Start(ScriptedSender::Stream(m_archive, false));
+    BreakAndKeep(cut);
     const QString target = m_data.file(QStringLiteral("photo.raw"));
-    transfer->Accept(target);
-    ASSERT_EQ(transfer->state(), State::ResumeQuestion);
-    transfer->Resume();
-    ASSERT_TRUE(WaitForState(*transfer, State::Completed));
-    sender->Join();
-    ASSERT_EQ(sender->replies.size(), 1u);
-    EXPECT_EQ(sender->replies[0].resumeOffset, cut);
+    ResumeInto(target, cut);
     ExpectDeliveredAsTheExtractionWould(target);
 }
 
@@ -170,19 +148,17 @@ TEST_P(StoredTampered, GoesToTheExtraction)
 {
     QByteArray archive = m_archive;
     GetParam().apply(archive, DataEnd(), CentralOffset());
-    auto sender = Sender(m_request);
-    auto transfer = Open(*sender);
-    sender->Start(ScriptedSender::Stream(archive, false));
     const QString target = m_data.file(QStringLiteral("photo.raw"));
-    transfer->Accept(target);
-    ASSERT_TRUE(WaitForState(*transfer, GetParam().completes ? State::Completed : State::Closed));
+    const Run run = Receive(archive, target);
+    ASSERT_TRUE(
+        WaitForState(*run.transfer, GetParam().completes ? State::Completed : State::Closed));
     EXPECT_EQ(m_counting->calls, 1);
     EXPECT_TRUE(Leftovers().isEmpty()) << Leftovers().join(QLatin1Char(' ')).toStdString();
     EXPECT_TRUE(TempFiles().isEmpty());
     if (GetParam().completes) {
         EXPECT_EQ(ReadAll(target), m_content);
     } else {
-        EXPECT_EQ(transfer->view().statusText, QStringLiteral("Decompression failed"));
+        EXPECT_EQ(run.transfer->view().statusText, QStringLiteral("Decompression failed"));
         EXPECT_FALSE(QFileInfo::exists(target));
     }
 }
