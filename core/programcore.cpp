@@ -9,6 +9,7 @@
 #include "receive/listener.h"
 #include "receive/partialrecords.h"
 #include "receive/resumecache.h"
+#include "receive/stagingsweep.h"
 #include "send/zipbridgeloader.h"
 
 #include <QCoreApplication>
@@ -125,11 +126,24 @@ void ProgramCore::LoadStoredLists()
         PartialRecords(m_folder).Recover(*m_resumes);
     }
     m_rules.Load(m_folder.file(QStringLiteral("autorec.vnt")));
+    StagingSweep::Sweep(StagingFolders());
     const QString refreshText = m_book.Load(m_store);
     if (m_refresher) {
         m_refresher->SetPeriodText(refreshText);
         m_refresher->RefreshAll();
     }
+}
+
+QStringList ProgramCore::StagingFolders() const
+{
+    // A relative target, the name the save dialogs propose or a rule folder typed relative,
+    // resolves against the working directory, which the real program makes the program
+    // folder.
+    QStringList folders{m_folder.path(), QDir::currentPath()};
+    for (const AutoReceiveRule& rule : m_rules.rules())
+        if (!rule.saveFolder.isEmpty())
+            folders.append(QDir::current().absoluteFilePath(rule.saveFolder));
+    return folders;
 }
 
 } // namespace vantrel

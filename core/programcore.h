@@ -14,6 +14,7 @@
 #include "tunnel/incomingpolicy.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -86,8 +87,15 @@ public:
 
     // Loaded at the main window's first showing, in this order: the incoming policy, the
     // resume list (with the partial archives of transfers a crash cut off), the auto-receive
-    // rules and the dynamic DNS book, whose first refresh pass starts at once.
+    // rules and the dynamic DNS book, whose first refresh pass starts at once. Once the rules
+    // are known, the staging files and folders that receives of copies no longer running left
+    // in the folders where targets go (StagingFolders) are removed.
     void LoadStoredLists();
+    // The folders a received target can be put in that this copy knows of: the program
+    // folder, the working directory (where a relative target goes) and every auto-receive
+    // rule's folder. The resume list holds no targets; a folder chosen in a save dialog is
+    // not recorded anywhere.
+    QStringList StagingFolders() const;
 
     IncomingPolicy& policy() { return m_policy; }
     AutoReceiveRules& rules() { return m_rules; }

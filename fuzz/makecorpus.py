@@ -3,10 +3,14 @@
 
 A few valid inputs each, as the program writes them, and the edge cases a damaged file or a
 hostile peer would bring. Run again after a record layout changes; files are rewritten."""
+import hashlib
 import io
 import os
 import stat
 import struct
+import subprocess
+import sys
+import tempfile
 import zipfile
 
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "corpus")
@@ -175,8 +179,48 @@ def seeds_storedentry():
     put("storedentry", "deflated", bytes([1]) + zip_bytes([("d", b"x" * 100, stat.S_IFREG | 0o644)]))
 
 
+def component_zip(tool, files, folders=()):
+    """The archive the compression component writes for a tree (its zip operation, through
+    zipbridge_tool): entries and times fixed, so that the seeds stay the same."""
+    with tempfile.TemporaryDirectory() as work:
+        tree = os.path.join(work, "tree")
+        os.makedirs(tree)
+        for folder in folders:
+            os.makedirs(os.path.join(tree, folder), exist_ok=True)
+        for name, data in files:
+            path = os.path.join(tree, name)
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            with open(path, "wb") as f:
+                f.write(data)
+        for top, dirs, names in os.walk(tree):
+            for entry in dirs + names:
+                os.utime(os.path.join(top, entry), (1700000000, 1700000000))
+        archive = os.path.join(work, "tree.zip")
+        subprocess.run([tool, "zip", tree, archive], check=True)
+        with open(archive, "rb") as f:
+            return f.read()
+
+
+def seeds_unzipstreaming(tool):
+    # The first byte: bit 7 the archive arrives in pieces (the second byte gives their size),
+    # bit 6 and the low six bits the limit as for the unzip harness.
+    noise = b"".join(hashlib.sha256(bytes([i])).digest() for i in range(48))  # stored
+    text = b"log line with some words in it\n" * 60             # deflated
+    tree = component_zip(tool, [("stored.bin", noise), ("docs/text.log", text), ("docs/empty", b"")],
+                         folders=["docs/inner"])
+    put("unzipstreaming", "tree-whole", bytes([0x41, 0]) + tree)
+    put("unzipstreaming", "tree-pieces", bytes([0xC1, 3]) + tree)
+    put("unzipstreaming", "tree-over-limit", bytes([0x81, 0]) + tree)
+    put("unzipstreaming", "folders-only", bytes([0x41, 1]) + component_zip(tool, [], ["a/b", "c"]))
+    put("unzipstreaming", "cut-short", bytes([0xC1, 0]) + tree[: len(tree) // 2])
+
+
 if __name__ == "__main__":
     seeds_records()
     seeds_stored()
     seeds_zip()
     seeds_storedentry()
+    # The streaming extraction's seeds come from the component's own writer:
+    # makecorpus.py [build/zipbridge_tool].
+    if len(sys.argv) > 1:
+        seeds_unzipstreaming(sys.argv[1])

@@ -3,18 +3,17 @@
 #include "core/base/archiveunpacker.h"
 #include "net/tlssession.h"
 #include "receive/bufferedoutput.h"
+#include "receive/stagingname.h"
+#include "receive/stagingsweep.h"
 #include "receive/storedfiledelivery.h"
 #include "stats/ratecounters.h"
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -197,11 +196,10 @@ void ReceiveWorker::StartOverlap(const Plan& plan)
     if (plan.raw || !plan.directory || !plan.unpacker || plan.streamBytes == 0 || target.exists() ||
         target.isSymLink() || !target.dir().exists())
         return;
-    for (int n = 1; n <= 100 && m_staging.isEmpty(); ++n) {
-        const QString name = QStringLiteral(".%1.vantrel-unpack-%2-%3")
-                                 .arg(target.fileName())
-                                 .arg(QCoreApplication::applicationPid())
-                                 .arg(n);
+    const std::string targetName = QFile::encodeName(target.fileName()).toStdString();
+    for (unsigned n = 1; n <= StagingName::MaxFolderNumber && m_staging.isEmpty(); ++n) {
+        const QString name = QFile::decodeName(
+            StagingName::Make(StagingName::Kind::Folder, targetName, ::getpid(), n).c_str());
         if (target.dir().mkdir(name))
             m_staging = target.dir().filePath(name);
     }
@@ -269,15 +267,7 @@ void ReceiveWorker::RemoveStaging()
 {
     if (m_staging.isEmpty())
         return;
-    // The archive may have given folders no write permission: make them removable first.
-    QDirIterator folders(m_staging, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
-                         QDirIterator::Subdirectories);
-    while (folders.hasNext()) {
-        const QString folder = folders.next();
-        if (!QFileInfo(folder).isSymLink())
-            ::chmod(QFile::encodeName(folder).constData(), 0700);
-    }
-    QDir(m_staging).removeRecursively();
+    StagingSweep::RemoveTree(m_staging);
     m_staging.clear();
 }
 

@@ -1,6 +1,7 @@
 #include "receive/storedentrytracker.h"
 
 #include "core/base/zipcrc.h"
+#include "core/base/ziprecords.h"
 #include "receive/zipfields.h"
 
 #include <algorithm>
@@ -9,8 +10,6 @@ namespace vantrel {
 
 namespace {
 
-constexpr std::uint32_t LocalSignature = 0x04034b50;
-constexpr std::uint16_t EncryptedFlag = 0x0001;
 constexpr std::uint16_t StoredMethod = 0;
 
 } // namespace
@@ -63,14 +62,14 @@ void StoredEntryTracker::ReadFixedHeader()
     m_nameLength = zipfields::U16(p + 26);
     const std::uint16_t extraLength = zipfields::U16(p + 28);
     // Zip64 marks its sizes 0xFFFFFFFF here: those never take this path.
-    if (zipfields::U32(p) != LocalSignature || method != StoredMethod ||
-        (m_flags & EncryptedFlag) != 0 || compressed != size || size == 0xFFFFFFFFu ||
+    if (zipfields::U32(p) != ziprecords::LocalSignature || method != StoredMethod ||
+        (m_flags & ziprecords::EncryptedFlag) != 0 || compressed != size || size == 0xFFFFFFFFu ||
         m_nameLength == 0) {
         GiveUp();
         return;
     }
     m_size = size;
-    m_headerBytes = LocalHeaderSize + m_nameLength + extraLength;
+    m_headerBytes = ziprecords::LocalSize + m_nameLength + extraLength;
     m_stage = Stage::NameAndExtra;
     if (m_header.size() >= m_headerBytes)
         ReadNameAndExtra();
@@ -78,10 +77,10 @@ void StoredEntryTracker::ReadFixedHeader()
 
 void StoredEntryTracker::ReadNameAndExtra()
 {
-    m_name = m_header.substr(LocalHeaderSize, m_nameLength);
-    const auto* extra =
-        reinterpret_cast<const unsigned char*>(m_header.data()) + LocalHeaderSize + m_nameLength;
-    const std::size_t extraLength = m_headerBytes - LocalHeaderSize - m_nameLength;
+    m_name = m_header.substr(ziprecords::LocalSize, m_nameLength);
+    const auto* extra = reinterpret_cast<const unsigned char*>(m_header.data()) +
+                        ziprecords::LocalSize + m_nameLength;
+    const std::size_t extraLength = m_headerBytes - ziprecords::LocalSize - m_nameLength;
     const std::optional<zipfields::ExtraTimes> times =
         zipfields::ReadExtra(extra, extraLength, /*local=*/true);
     if (!times) {

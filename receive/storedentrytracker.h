@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/base/ziprecords.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -37,8 +39,6 @@ public:
     std::optional<std::uint32_t> mtime() const { return m_mtime; }
     std::optional<std::uint32_t> atime() const { return m_atime; }
 
-    static constexpr std::uint32_t LocalHeaderSize = 30;
-
 private:
     enum class Stage
     {
@@ -55,7 +55,7 @@ private:
 
     Stage m_stage = Stage::FixedHeader;
     std::string m_header; // the local header as it gathers
-    std::size_t m_headerBytes = LocalHeaderSize;
+    std::size_t m_headerBytes = ziprecords::LocalSize;
     std::uint64_t m_consumed = 0;
     std::uint16_t m_flags = 0;
     std::uint32_t m_localCrc = 0;

@@ -1,5 +1,7 @@
 #include "receive/storedfiledelivery.h"
 
+#include "core/base/fullio.h"
+#include "receive/stagingname.h"
 #include "receive/storedentrytracker.h"
 #include "receive/storedziptail.h"
 
@@ -46,34 +48,6 @@ public:
 private:
     int m_fd;
 };
-
-bool ReadWhole(int fd, unsigned char* buffer, std::size_t length, off_t offset)
-{
-    std::size_t done = 0;
-    while (done < length) {
-        const ssize_t got = ::pread(fd, buffer + done, length - done, offset + done);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return false;
-        done += static_cast<std::size_t>(got);
-    }
-    return true;
-}
-
-bool WriteWhole(int fd, const unsigned char* buffer, std::size_t length)
-{
-    std::size_t done = 0;
-    while (done < length) {
-        const ssize_t put = ::write(fd, buffer + done, length - done);
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            return false;
-        done += static_cast<std::size_t>(put);
-    }
-    return true;
-}
 
 bool Cancelled(std::uint32_t* cancel)
 {
@@ -127,9 +101,9 @@ CopyResult CopyRange(int from, int to, off_t offset, std::uint64_t length, std::
             continue;
         }
         const std::size_t piece = std::min(want, PlainBlock);
-        if (!ReadWhole(from, block.data(), piece, in))
+        if (!ReadAt(from, block.data(), piece, static_cast<std::uint64_t>(in)))
             return CopyResult::SourceFailed;
-        if (!WriteWhole(to, block.data(), piece))
+        if (!WriteAll(to, block.data(), piece))
             return CopyResult::DestinationFailed;
         in += static_cast<off_t>(piece);
         done += piece;
@@ -142,9 +116,8 @@ CopyResult CopyRange(int from, int to, off_t offset, std::uint64_t length, std::
 int CreateStaging(const std::string& folder, const std::string& base, unsigned permissions,
                   std::string* path)
 {
-    for (unsigned n = 1; n <= 1000; ++n) {
-        *path = folder + "/." + base + ".vantrel-" + std::to_string(::getpid()) + '-' +
-                std::to_string(n);
+    for (unsigned n = 1; n <= StagingName::MaxFileNumber; ++n) {
+        *path = folder + '/' + StagingName::Make(StagingName::Kind::File, base, ::getpid(), n);
         const int fd = ::open(path->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
                               static_cast<mode_t>(permissions | 0600));
         if (fd >= 0 || errno != EEXIST)
@@ -172,7 +145,7 @@ StoredFileDelivery::Deliver(const StoredEntryTracker& entry, const QString& arch
     if (archiveSize < dataEnd || archiveSize - dataEnd > StoredZipTail::MaxTail)
         return Result::NotApplicable;
     std::vector<unsigned char> tail(static_cast<std::size_t>(archiveSize - dataEnd));
-    if (!ReadWhole(archive.get(), tail.data(), tail.size(), static_cast<off_t>(dataEnd)))
+    if (!ReadAt(archive.get(), tail.data(), tail.size(), dataEnd))
         return Result::NotApplicable;
     const std::optional<StoredZipTail::Entry> checked =
         StoredZipTail::Check(entry, tail.data(), tail.size(), archiveSize);

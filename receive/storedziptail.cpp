@@ -1,5 +1,6 @@
 #include "receive/storedziptail.h"
 
+#include "core/base/ziprecords.h"
 #include "receive/storedentrytracker.h"
 #include "receive/zipfields.h"
 
@@ -12,23 +13,15 @@ namespace vantrel {
 
 namespace {
 
-constexpr std::uint32_t DescriptorSignature = 0x08074b50;
-constexpr std::uint32_t CentralSignature = 0x02014b50;
-constexpr std::uint32_t EndSignature = 0x06054b50;
-constexpr std::size_t EndSize = 22;
-constexpr std::size_t CentralSize = 46;
-constexpr std::uint16_t DescriptorFlag = 0x0008;
-constexpr unsigned UnixHost = 3;
-
 // The data descriptor between the data and the central directory, when the entry has one.
 bool DescriptorAgrees(const StoredEntryTracker& entry, const unsigned char* p, std::size_t length)
 {
     if (length == 0)
-        return (entry.flags() & DescriptorFlag) == 0;
-    if ((entry.flags() & DescriptorFlag) == 0)
+        return (entry.flags() & ziprecords::DescriptorFlag) == 0;
+    if ((entry.flags() & ziprecords::DescriptorFlag) == 0)
         return false;
-    if (length == 16) {
-        if (zipfields::U32(p) != DescriptorSignature)
+    if (length == ziprecords::DescriptorSize) {
+        if (zipfields::U32(p) != ziprecords::DescriptorSignature)
             return false;
         p += 4;
     } else if (length != 12) {
@@ -45,28 +38,29 @@ std::optional<StoredZipTail::Entry> StoredZipTail::Check(const StoredEntryTracke
                                                          std::size_t tailLength,
                                                          std::uint64_t archiveSize)
 {
-    if (!entry.Complete() || tailLength < EndSize + CentralSize)
+    if (!entry.Complete() || tailLength < ziprecords::EndSize + ziprecords::CentralSize)
         return std::nullopt;
     const std::uint64_t dataEnd = entry.dataOffset() + entry.size();
     if (dataEnd + tailLength != archiveSize)
         return std::nullopt;
 
-    const unsigned char* end = tail + tailLength - EndSize;
+    const unsigned char* end = tail + tailLength - ziprecords::EndSize;
     const std::uint32_t centralSize = zipfields::U32(end + 12);
     const std::uint32_t centralOffset = zipfields::U32(end + 16);
-    if (zipfields::U32(end) != EndSignature || zipfields::U16(end + 4) != 0 ||
+    if (zipfields::U32(end) != ziprecords::EndSignature || zipfields::U16(end + 4) != 0 ||
         zipfields::U16(end + 6) != 0 || zipfields::U16(end + 8) != 1 ||
         zipfields::U16(end + 10) != 1 || zipfields::U16(end + 20) != 0)
         return std::nullopt;
     if (centralOffset < dataEnd ||
-        std::uint64_t{centralOffset} + centralSize + EndSize != archiveSize)
+        std::uint64_t{centralOffset} + centralSize + ziprecords::EndSize != archiveSize)
         return std::nullopt;
     const std::size_t gap = centralOffset - dataEnd;
     if (!DescriptorAgrees(entry, tail, gap))
         return std::nullopt;
 
     const unsigned char* central = tail + gap;
-    if (centralSize < CentralSize || zipfields::U32(central) != CentralSignature)
+    if (centralSize < ziprecords::CentralSize ||
+        zipfields::U32(central) != ziprecords::CentralSignature)
         return std::nullopt;
     const unsigned host = central[5];
     const std::uint16_t flags = zipfields::U16(central + 8);
@@ -80,22 +74,23 @@ std::optional<StoredZipTail::Entry> StoredZipTail::Check(const StoredEntryTracke
     const std::uint16_t disk = zipfields::U16(central + 34);
     const std::uint32_t external = zipfields::U32(central + 38);
     const std::uint32_t localOffset = zipfields::U32(central + 42);
-    if (CentralSize + nameLength + extraLength + commentLength != centralSize)
+    if (ziprecords::CentralSize + nameLength + extraLength + commentLength != centralSize)
         return std::nullopt;
     const std::string& name = entry.name();
-    if (host != UnixHost || flags != entry.flags() || method != 0 || crc != entry.crc() ||
-        compressed != entry.size() || size != entry.size() || disk != 0 || localOffset != 0 ||
-        nameLength != name.size() ||
-        std::memcmp(central + CentralSize, name.data(), nameLength) != 0 || name.back() == '/')
+    if (host != ziprecords::UnixHost || flags != entry.flags() || method != 0 ||
+        crc != entry.crc() || compressed != entry.size() || size != entry.size() || disk != 0 ||
+        localOffset != 0 || nameLength != name.size() ||
+        std::memcmp(central + ziprecords::CentralSize, name.data(), nameLength) != 0 ||
+        name.back() == '/')
         return std::nullopt;
     // Without a descriptor the local header carries the CRC itself.
-    if ((entry.flags() & DescriptorFlag) == 0 && entry.localCrc() != entry.crc())
+    if ((entry.flags() & ziprecords::DescriptorFlag) == 0 && entry.localCrc() != entry.crc())
         return std::nullopt;
     const std::uint32_t mode = external >> 16;
     if ((mode & S_IFMT) != S_IFREG)
         return std::nullopt;
     const std::optional<zipfields::ExtraTimes> times =
-        zipfields::ReadExtra(central + CentralSize + nameLength, extraLength, false);
+        zipfields::ReadExtra(central + ziprecords::CentralSize + nameLength, extraLength, false);
     if (!times || (times->mtime && times->mtime != entry.mtime()) ||
         (times->atime && times->atime != entry.atime()))
         return std::nullopt;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/base/ziprecords.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -28,7 +30,8 @@ public:
                                       std::size_t tailLength, std::uint64_t archiveSize);
 
     // The longest tail Check accepts.
-    static constexpr std::size_t MaxTail = 16 + 46 + 3 * 65535 + 22;
+    static constexpr std::size_t MaxTail =
+        ziprecords::DescriptorSize + ziprecords::CentralSize + 3 * 65535 + ziprecords::EndSize;
 };
 
 } // namespace vantrel

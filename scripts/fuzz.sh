@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:?usage: scripts/fuzz.sh SECONDS [HARNESS...]}
 shift
 build_dir=${VANTREL_FUZZ_BUILD_DIR:-build-fuzz}
-all=(request reply dataheader resumecache partialrecord autoreceiverules handoff settings hosttext unzip storedentry)
+all=(request reply dataheader resumecache partialrecord autoreceiverules handoff settings hosttext unzip storedentry unzipstreaming)
 harnesses=("${@:-${all[@]}}")
 
 cmake -S . -B "$build_dir" -G Ninja -DVANTREL_FUZZ=ON \

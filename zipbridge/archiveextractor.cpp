@@ -229,6 +229,7 @@ int ArchiveExtractor::ExtractEntries(const std::string& destinationDir)
             const char* raw = name ? name : archive_entry_pathname_utf8(entry);
             seen.name = raw ? raw : "";
             seen.isDirectory = isDirectory;
+            seen.headerOffset = archive_read_header_position(m_reader);
             seen.size = archive_entry_size_is_set(entry)
                             ? static_cast<std::uint64_t>(archive_entry_size(entry))
                             : 0;
@@ -305,7 +306,10 @@ bool ArchiveExtractor::MatchCentralDirectory()
     for (std::size_t i = 0; i < m_seen.size(); ++i) {
         const Seen& seen = m_seen[i];
         const CentralDirectory::Entry& entry = (*central)[i];
-        if (!entry.madeOnUnix || entry.name != seen.name)
+        // The ordinary extraction reads each entry where the directory points: it must be the
+        // local header this pass followed, or the two could unpack different data.
+        if (!entry.madeOnUnix || entry.name != seen.name ||
+            static_cast<std::int64_t>(entry.localOffset) != seen.headerOffset)
             return false;
         if (seen.target.empty())
             continue; // refused or skipped: nothing of it was written

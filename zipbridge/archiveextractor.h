@@ -64,14 +64,16 @@ private:
         std::uint32_t crc = 0;
         // The permissions it was made with, when this call made it.
         std::optional<mode_t> createdPerm;
+        std::int64_t headerOffset = -1; // where the reader met its local header
     };
 
     static bool IsEmptyZip(const std::string& archivePath);
     static long ReadGrowing(struct archive*, void* self, const void** buffer);
     long ReadMore(const void** buffer);
     int ExtractEntries(const std::string& destinationDir);
-    // The streaming pass against the central directory; the permissions of the directory
-    // applied to what was written. False when they disagree.
+    // The streaming pass against the central directory (entries, their order and the places
+    // of their local headers); the permissions of the directory applied to what was written.
+    // False when they disagree.
     bool MatchCentralDirectory();
     int OpenArchive(const std::string& archivePath);
     int OpenDisk();

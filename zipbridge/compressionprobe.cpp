@@ -1,5 +1,6 @@
 #include "zipbridge/compressionprobe.h"
-#include "zipbridge/readat.h"
+
+#include "core/base/fullio.h"
 
 #include <unistd.h>
 #include <zlib.h>

@@ -1,8 +1,9 @@
 #include "zipbridge/storedzipstream.h"
 
+#include "core/base/fullio.h"
+#include "core/base/ziprecords.h"
 #include "core/base/zipcrc.h"
 #include "zipbridge/compressionprobe.h"
-#include "zipbridge/readat.h"
 #include "zipbridge/zipbridge.h"
 #include "zipbridge/zipfields.h"
 
@@ -21,15 +22,9 @@ namespace {
 // 4 GiB, after the header fix-up: version 1.0, flag bit 3 (sizes in the local header, the
 // checksum only in the data descriptor), a "UT" field with the modification time and a "ux"
 // field with owner and group 0.
-constexpr std::size_t kLocalSize = 30;
-constexpr std::size_t kDescriptorSize = 16;
-constexpr std::size_t kCentralSize = 46;
-constexpr std::size_t kEndSize = 22;
 constexpr std::size_t kExtraSize = 24;
 constexpr std::uint16_t kVersion = 10;
-constexpr std::uint16_t kMadeByUnix = 3 << 8;
-constexpr std::uint16_t kLengthAtEnd = 1u << 3;
-constexpr std::uint16_t kUtf8Name = 1u << 11;
+constexpr std::uint16_t kMadeByUnix = ziprecords::UnixHost << 8;
 constexpr std::size_t kChecksumBlock = 1024 * 1024;
 
 void Put16(std::vector<unsigned char>& out, std::uint32_t v)
@@ -77,7 +72,8 @@ int StoredZipStream::Open(const std::string& filePath, std::unique_ptr<StoredZip
     // The UT field holds the time in 32 bits; the DOS time is made from what it holds.
     const auto mtime = static_cast<std::uint32_t>(st.st_mtim.tv_sec);
     made->m_flags = static_cast<std::uint16_t>(
-        kLengthAtEnd | (ZipFields::IsUtf8Name(nameBytes, name.size()) ? kUtf8Name : 0));
+        ziprecords::DescriptorFlag |
+        (ZipFields::IsUtf8Name(nameBytes, name.size()) ? ziprecords::Utf8NameFlag : 0));
     made->m_dosTime = ZipFields::DosTimeUtc(mtime);
     made->m_mode = static_cast<std::uint32_t>(S_IFREG | (st.st_mode & 0777));
 
@@ -97,7 +93,7 @@ int StoredZipStream::Open(const std::string& filePath, std::unique_ptr<StoredZip
 
     const auto size32 = static_cast<std::uint32_t>(made->m_fileSize);
     std::vector<unsigned char>& header = made->m_header;
-    Put32(header, 0x04034b50);
+    Put32(header, ziprecords::LocalSignature);
     Put16(header, kVersion);
     Put16(header, made->m_flags);
     Put16(header, 0); // stored
@@ -109,7 +105,8 @@ int StoredZipStream::Open(const std::string& filePath, std::unique_ptr<StoredZip
     Put16(header, kExtraSize);
     header.insert(header.end(), fields.begin(), fields.end());
     made->m_dataStart = header.size();
-    made->m_tailSize = kDescriptorSize + kCentralSize + fields.size() + kEndSize;
+    made->m_tailSize =
+        ziprecords::DescriptorSize + ziprecords::CentralSize + fields.size() + ziprecords::EndSize;
     stream = std::move(made);
     return ZB_OK;
 }
@@ -120,12 +117,12 @@ bool StoredZipStream::BuildTail()
     const std::size_t nameLength = m_entryFields.size() - kExtraSize;
     std::vector<unsigned char>& tail = m_tail;
     tail.clear();
-    Put32(tail, 0x08074b50);
+    Put32(tail, ziprecords::DescriptorSignature);
     Put32(tail, m_crc);
     Put32(tail, size32);
     Put32(tail, size32);
     const auto centralStart = static_cast<std::uint32_t>(m_dataStart + m_fileSize + tail.size());
-    Put32(tail, 0x02014b50);
+    Put32(tail, ziprecords::CentralSignature);
     Put16(tail, kMadeByUnix | kVersion);
     Put16(tail, kVersion);
     Put16(tail, m_flags);
@@ -142,8 +139,9 @@ bool StoredZipStream::BuildTail()
     Put32(tail, m_mode << 16);
     Put32(tail, 0); // the local header's offset
     tail.insert(tail.end(), m_entryFields.begin(), m_entryFields.end());
-    const auto centralSize = static_cast<std::uint32_t>(kCentralSize + m_entryFields.size());
-    Put32(tail, 0x06054b50);
+    const auto centralSize =
+        static_cast<std::uint32_t>(ziprecords::CentralSize + m_entryFields.size());
+    Put32(tail, ziprecords::EndSignature);
     Put16(tail, 0);
     Put16(tail, 0);
     Put16(tail, 1);

@@ -13,18 +13,24 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRandomGenerator>
 
+#include <cerrno>
 #include <csignal>
 #include <memory>
+#include <vector>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
+#include <pty.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace vantrel {
@@ -113,6 +119,96 @@ struct Result
     QByteArray errors;
 };
 
+// A command run on a pseudo-terminal, as from a shell: its output read as it comes, its
+// questions answered by typing.
+class TerminalRun
+{
+public:
+    TerminalRun(const QProcessEnvironment& environment, const QString& folder,
+                const QStringList& arguments)
+    {
+        // Everything the child needs is made before the fork.
+        std::vector<QByteArray> words{QFile::encodeName(ProgramFile())};
+        for (const QString& argument : arguments)
+            words.push_back(argument.toLocal8Bit());
+        std::vector<QByteArray> variables;
+        for (const QString& variable : environment.toStringList())
+            variables.push_back(variable.toLocal8Bit());
+        std::vector<char*> argv, envp;
+        for (QByteArray& word : words)
+            argv.push_back(word.data());
+        argv.push_back(nullptr);
+        for (QByteArray& variable : variables)
+            envp.push_back(variable.data());
+        envp.push_back(nullptr);
+        const QByteArray directory = QFile::encodeName(folder);
+        m_child = ::forkpty(&m_terminal, nullptr, nullptr, nullptr);
+        if (m_child == 0) {
+            if (::chdir(directory.constData()) == 0)
+                ::execve(argv[0], argv.data(), envp.data());
+            ::_exit(127);
+        }
+    }
+    ~TerminalRun()
+    {
+        if (m_child > 0 && !m_exited) {
+            ::kill(m_child, SIGKILL);
+            ::waitpid(m_child, nullptr, 0);
+        }
+        if (m_terminal >= 0)
+            ::close(m_terminal);
+    }
+    bool started() const { return m_child > 0; }
+    const QByteArray& output() const { return m_output; }
+
+    // Reads until `text` has appeared, the terminal closes or the time is up.
+    bool WaitFor(const QByteArray& text, int timeoutMs = 60000)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (!m_output.contains(text) && !m_closed && clock.elapsed() < timeoutMs)
+            ReadSome(100);
+        return m_output.contains(text);
+    }
+    void Type(const QByteArray& line)
+    {
+        ASSERT_EQ(::write(m_terminal, line.data(), line.size()), line.size());
+    }
+    // Reads to the end and gives the exit code; -1 when it does not end in time.
+    int Finish(int timeoutMs = 120000)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (!m_closed && clock.elapsed() < timeoutMs)
+            ReadSome(100);
+        int status = 0;
+        if (!m_closed || ::waitpid(m_child, &status, 0) != m_child)
+            return -1;
+        m_exited = true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+private:
+    void ReadSome(int waitMs)
+    {
+        pollfd entry{m_terminal, POLLIN, 0};
+        if (::poll(&entry, 1, waitMs) <= 0)
+            return;
+        char buffer[4096];
+        const ssize_t got = ::read(m_terminal, buffer, sizeof buffer);
+        if (got > 0)
+            m_output.append(buffer, got);
+        else if (got == 0 || errno != EINTR)
+            m_closed = true; // the other side is gone (EIO once the child has ended)
+    }
+
+    pid_t m_child = -1;
+    int m_terminal = -1;
+    bool m_closed = false;
+    bool m_exited = false;
+    QByteArray m_output;
+};
+
 class CommandLineSendTest : public ::testing::Test
 {
 protected:
@@ -123,18 +219,36 @@ protected:
         for (const Copy* to : {&m_receiver, &m_refuser})
             ASSERT_TRUE(installation::TrustAuthority(m_sender.folder, to->authority()).ok);
         ASSERT_TRUE(QDir().mkpath(Incoming()));
+        TakeFromLoopback(m_receiver);
+    }
+
+    QString Incoming() const { return m_temp.file(QStringLiteral("in")); }
+
+    // A rule of `copy` that takes whatever comes from this machine into Incoming().
+    void TakeFromLoopback(const Copy& copy) const
+    {
         RulesRequest rule;
         rule.kind = RulesRequest::Kind::Add;
         rule.host = QStringLiteral("127.0.0.1");
         rule.saveFolder = Incoming();
         rule.bandLimit = QStringLiteral("0");
-        ASSERT_EQ(
-            rulesedit::ApplyToFile(rule, m_receiver.folder.file(QStringLiteral("autorec.vnt")))
-                .exitCode,
+        EXPECT_EQ(
+            rulesedit::ApplyToFile(rule, copy.folder.file(QStringLiteral("autorec.vnt"))).exitCode,
             0);
     }
-
-    QString Incoming() const { return m_temp.file(QStringLiteral("in")); }
+    // A copy the sender does not trust, which takes what the sender sends.
+    std::unique_ptr<Copy> Stranger() const
+    {
+        auto stranger = std::make_unique<Copy>(m_temp.file(QStringLiteral("stranger")));
+        EXPECT_TRUE(stranger->ok);
+        TakeFromLoopback(*stranger);
+        return stranger;
+    }
+    QByteArray TrustList() const
+    {
+        QFile file(m_sender.folder.file(installation::TrustListFile));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
 
     std::unique_ptr<QProcess> StartSend(const QStringList& arguments)
     {
@@ -221,31 +335,16 @@ TEST_F(CommandLineSendTest, DeliversRefusesAndTellsWhatWentWrong)
 
 TEST_F(CommandLineSendTest, UntrustedReceiverIsNamedWithHowToTrustIt)
 {
-    Copy stranger(m_temp.file(QStringLiteral("stranger")));
-    ASSERT_TRUE(stranger.ok);
-    RulesRequest rule;
-    rule.kind = RulesRequest::Kind::Add;
-    rule.host = QStringLiteral("127.0.0.1");
-    rule.saveFolder = Incoming();
-    rule.bandLimit = QStringLiteral("0");
-    ASSERT_EQ(
-        rulesedit::ApplyToFile(rule, stranger.folder.file(QStringLiteral("autorec.vnt"))).exitCode,
-        0);
+    const std::unique_ptr<Copy> strangerCopy = Stranger();
+    const Copy& stranger = *strangerCopy;
     Headless running(stranger);
     ASSERT_TRUE(running.WaitFor("Listening on port"));
     m_temp.write(QStringLiteral("x.txt"), "x");
-    const QString trustList = m_sender.folder.file(installation::TrustListFile);
-    QFile listFile(trustList);
-    ASSERT_TRUE(listFile.open(QIODevice::ReadOnly));
-    const QByteArray listBefore = listFile.readAll();
-    listFile.close();
+    const QByteArray listBefore = TrustList();
     QFile authorityFile(stranger.authority());
     ASSERT_TRUE(authorityFile.open(QIODevice::ReadOnly));
     const QByteArray authority = authorityFile.readAll();
-    const auto listNow = [&] {
-        QFile file(trustList);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    };
+    const auto listNow = [&] { return TrustList(); };
 
     // Not on a terminal: the receiver's authority is named by the fingerprint it shows for
     // itself, and nothing changes.
@@ -266,9 +365,55 @@ TEST_F(CommandLineSendTest, UntrustedReceiverIsNamedWithHowToTrustIt)
               certificates::Fingerprint(authority)});
     EXPECT_EQ(right.exitCode, commandlinesend::Delivered) << right.errors.constData();
     EXPECT_EQ(listNow(), listBefore + authority);
+    // The sender is done once its last byte is out; the receiver then still unpacks.
+    EXPECT_TRUE(running.WaitFor("Completed")) << running.output().constData();
     QFile arrived(Incoming() + QStringLiteral("/x.txt"));
     ASSERT_TRUE(arrived.open(QIODevice::ReadOnly));
     EXPECT_EQ(arrived.readAll(), QByteArray("x"));
+}
+
+// On a terminal the sender is asked whether to trust the receiver: anything but yes trusts
+// nothing, yes adds its authority and sends again at once.
+TEST_F(CommandLineSendTest, OnATerminalTheAnswerDecidesTrust)
+{
+    const std::unique_ptr<Copy> stranger = Stranger();
+    Headless running(*stranger);
+    ASSERT_TRUE(running.WaitFor("Listening on port"));
+    m_temp.write(QStringLiteral("t.txt"), "trusted at the prompt");
+    const QByteArray listBefore = TrustList();
+    QFile authorityFile(stranger->authority());
+    ASSERT_TRUE(authorityFile.open(QIODevice::ReadOnly));
+    const QByteArray authority = authorityFile.readAll();
+    const QByteArray question = "Trust this computer? [y/N] ";
+    const QStringList arguments = {QStringLiteral("--send"), stranger->hostText(),
+                                   QStringLiteral("t.txt")};
+
+    struct Answer
+    {
+        QByteArray typed;
+        int exitCode;
+        bool trusted;
+    };
+    for (const Answer& answer : {Answer{"n\n", commandlinesend::Untrusted, false},
+                                 Answer{"\n", commandlinesend::Untrusted, false},
+                                 Answer{"Y\n", commandlinesend::Delivered, true}}) {
+        SCOPED_TRACE(answer.typed.constData());
+        TerminalRun run(HeadlessEnvironment(m_sender.home), m_temp.path(), arguments);
+        ASSERT_TRUE(run.started());
+        ASSERT_TRUE(run.WaitFor(question)) << run.output().constData();
+        EXPECT_TRUE(run.output().contains(
+            certificates::ReadableFingerprint(authority).split(u'\n').front().toLatin1()))
+            << run.output().constData();
+        run.Type(answer.typed);
+        EXPECT_EQ(run.Finish(), answer.exitCode) << run.output().constData();
+        EXPECT_EQ(TrustList(), answer.trusted ? listBefore + authority : listBefore);
+    }
+    // Only the last answer sent anything; the receiver unpacks it after the sender is done.
+    EXPECT_TRUE(running.WaitFor("Completed")) << running.output().constData();
+    EXPECT_EQ(running.output().count("Completed"), 1);
+    QFile arrived(Incoming() + QStringLiteral("/t.txt"));
+    ASSERT_TRUE(arrived.open(QIODevice::ReadOnly));
+    EXPECT_EQ(arrived.readAll(), QByteArray("trusted at the prompt"));
 }
 
 TEST_F(CommandLineSendTest, ReceiverOfAnotherVersionIsReportedSo)
@@ -314,6 +459,8 @@ TEST_F(CommandLineSendTest, InterruptedByCtrlCAndResumedByTheSameCommand)
         Send({m_receiver.hostText(), QStringLiteral("big.bin"), QStringLiteral("--no-compress")});
     EXPECT_EQ(second.exitCode, commandlinesend::Delivered) << second.errors.constData();
     EXPECT_TRUE(receiver.WaitFor("resuming into")) << receiver.output().constData();
+    // The sender is done once its last byte is out; the receiver may still be writing.
+    EXPECT_TRUE(receiver.WaitFor("Completed")) << receiver.output().constData();
     QFile file(arrived);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_TRUE(file.readAll() == bytes);

@@ -6,7 +6,9 @@
 #include "net/securechannel.h"
 #include "net/tlssession.h"
 #include "net/wirerecords.h"
+#include "receive/autoreceiverules.h"
 #include "receive/listener.h"
+#include "receive/stagingname.h"
 #include "send/sendtransfer.h"
 #include "send/zipbridgeloader.h"
 #include "tests/support/tempprofile.h"
@@ -19,6 +21,8 @@
 
 #include <sys/socket.h>
 #include <sys/time.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace vantrel {
 namespace {
@@ -134,6 +138,50 @@ TEST(ProgramCoreTest, CopyListensHandsOffToTheHubAndEndsCleanly)
     char byte = 0;
     EXPECT_LE(tunnel->Read(&byte, 1), 0);
     EXPECT_LE(silent->Read(&byte, 1), 0);
+}
+
+// The start removes the staging that receives of a copy that died left where targets go (the
+// program folder and every rule's folder), and leaves the staging of a copy that runs.
+TEST(ProgramCoreTest, LoadingTheListsRemovesStagingThatDeadCopiesLeft)
+{
+    test::TempFolder home, rulesFolder, disabledRuleFolder;
+    const pid_t dead = ::fork();
+    if (dead == 0)
+        ::_exit(0);
+    int status = 0;
+    ::waitpid(dead, &status, 0);
+    ProgramCore core(Profile::Portable(home.path()));
+    ProgramCore::Options options = BuildFolderOptions();
+    options.listen = false;
+    ASSERT_EQ(core.Initialise(options), ProgramCore::InitResult::Ok);
+    AutoReceiveRules rules;
+    ASSERT_EQ(rules.Add({QStringLiteral("peer"), rulesFolder.path(), QStringLiteral("0")}),
+              AutoReceiveRules::Check::Ok);
+    ASSERT_EQ(rules.Add({QStringLiteral("other"), disabledRuleFolder.path(), QStringLiteral("0")}),
+              AutoReceiveRules::Check::Ok);
+    rules.SetEnabled(1, false);
+    ASSERT_TRUE(rules.Save(core.folder().file(QStringLiteral("autorec.vnt"))));
+
+    const auto staging = [](StagingName::Kind kind, const char* name, pid_t pid) {
+        return QFile::decodeName(StagingName::Make(kind, name, pid, 1).c_str());
+    };
+    const QString inProgramFolder = staging(StagingName::Kind::File, "a.bin", dead);
+    const QString inRuleFolder = staging(StagingName::Kind::Folder, "tree", dead);
+    const QString inDisabledRuleFolder = staging(StagingName::Kind::File, "b.bin", dead);
+    const QString ours = staging(StagingName::Kind::File, "c.bin", ::getpid());
+    QFile leftover(core.folder().file(inProgramFolder));
+    ASSERT_TRUE(leftover.open(QIODevice::WriteOnly));
+    leftover.close();
+    rulesFolder.write(inRuleFolder + QStringLiteral("/sub/file"), "x");
+    disabledRuleFolder.write(inDisabledRuleFolder, "x");
+    rulesFolder.write(ours, "x");
+
+    core.LoadStoredLists();
+    EXPECT_TRUE(core.StagingFolders().contains(rulesFolder.path()));
+    EXPECT_FALSE(QFileInfo::exists(core.folder().file(inProgramFolder)));
+    EXPECT_FALSE(QFileInfo::exists(rulesFolder.file(inRuleFolder)));
+    EXPECT_FALSE(QFileInfo::exists(disabledRuleFolder.file(inDisabledRuleFolder)));
+    EXPECT_TRUE(QFileInfo::exists(rulesFolder.file(ours)));
 }
 
 // The book comes from the store with the other lists, resolves at once (here from a table),

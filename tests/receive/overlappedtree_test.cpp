@@ -1,8 +1,7 @@
 // A tree unpacks while its archive arrives, into a hidden staging folder that becomes the
 // target only once the archive is whole and checked; resumed at a cut anywhere, broken off,
 // or sent as a conventional archive that cannot be followed that way.
-#include "tests/receive/countingunpacker.h"
-#include "tests/receive/receivefixture.h"
+#include "tests/receive/countedreceivefixture.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -18,20 +17,12 @@ namespace {
 
 using State = ReceiveTransfer::State;
 
-std::uint32_t Word(const QByteArray& bytes, qsizetype at)
-{
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData() + at);
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-class OverlappedTree : public ReceiveFixture
+class OverlappedTree : public CountedReceiveFixture
 {
 protected:
     void SetUp() override
     {
-        ReceiveFixture::SetUp();
-        m_counting = std::make_unique<CountingUnpacker>(m_services.unpacker);
-        m_services.unpacker = m_counting.get();
+        CountedReceiveFixture::SetUp();
         m_files = {{QStringLiteral("a/notes.txt"), QByteArray(200000, 'n') + Pattern(1000)},
                    {QStringLiteral("a/b/noise.bin"), Pattern(300000, 3)},
                    {QStringLiteral("a/b/c/zero"), QByteArray()},
@@ -46,15 +37,6 @@ protected:
         m_request = Request("album", 3, 4, total, 0);
     }
 
-    // Hidden names in the destination's folder: staging left behind.
-    QStringList Leftovers() const
-    {
-        QStringList names =
-            QDir(m_data.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-        names.removeIf([](const QString& name) { return !name.startsWith(QLatin1Char('.')); });
-        return names;
-    }
-
     void ExpectTree(const QString& target)
     {
         for (const auto& [name, content] : m_files)
@@ -63,36 +45,15 @@ protected:
         EXPECT_TRUE(TempFiles().isEmpty());
     }
 
-    // A first attempt broken off after `cut` bytes, saved for later.
-    void BreakAndKeep(std::uint32_t cut)
-    {
-        auto sender = Sender(m_request);
-        auto transfer = Open(*sender);
-        sender->Start(ScriptedSender::Stream(m_archive, false, cut));
-        transfer->Accept(m_data.file(QStringLiteral("first")));
-        ASSERT_TRUE(WaitForState(*transfer, State::Interrupted));
-        EXPECT_TRUE(Leftovers().isEmpty()) << "the broken stream's staging is gone";
-        EXPECT_FALSE(QFileInfo::exists(m_data.file(QStringLiteral("first"))));
-        transfer->SaveForLaterResume();
-        EXPECT_TRUE(Leftovers().isEmpty());
-        ASSERT_EQ(m_resumes->entries().size(), 1u);
-    }
-
-    std::unique_ptr<CountingUnpacker> m_counting;
     QList<std::pair<QString, QByteArray>> m_files;
-    QByteArray m_archive;
-    RequestHeader m_request;
 };
 
 TEST_F(OverlappedTree, UnpacksWhileArrivingAndArrivesWhole)
 {
-    auto sender = Sender(m_request);
-    auto transfer = Open(*sender);
-    sender->Start(ScriptedSender::Stream(m_archive, false));
     const QString target = m_data.file(QStringLiteral("album"));
-    transfer->Accept(target);
-    ASSERT_TRUE(WaitForState(*transfer, State::Completed));
-    EXPECT_EQ(transfer->view().statusText, QStringLiteral("Completed"));
+    const Run run = Receive(m_archive, target);
+    ASSERT_TRUE(WaitForState(*run.transfer, State::Completed));
+    EXPECT_EQ(run.transfer->view().statusText, QStringLiteral("Completed"));
     EXPECT_EQ(m_counting->whileArriving, 1);
     EXPECT_EQ(m_counting->calls, 0) << "no second pass over the complete archive";
     ExpectTree(target);
@@ -114,24 +75,10 @@ TEST_P(OverlappedResume, ArrivesWholeFromTheCachedPrefix)
 {
     const auto cut = static_cast<std::uint32_t>(GetParam().at(m_archive));
     BreakAndKeep(cut);
-    auto sender = Sender(m_request);
-    auto transfer = Open(*sender);
-    sender->Start(ScriptedSender::Stream(m_archive, false));
     const QString target = m_data.file(QStringLiteral("album"));
-    transfer->Accept(target);
-    ASSERT_EQ(transfer->state(), State::ResumeQuestion);
-    transfer->Resume();
-    ASSERT_TRUE(WaitForState(*transfer, State::Completed));
-    sender->Join();
-    ASSERT_EQ(sender->replies.size(), 1u);
-    EXPECT_EQ(sender->replies[0].resumeOffset, cut);
+    ResumeInto(target, cut);
     EXPECT_EQ(m_counting->calls, 0);
     ExpectTree(target);
-}
-
-qsizetype CentralOffset(const QByteArray& a)
-{
-    return Word(a, a.size() - 22 + 16);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -140,9 +87,9 @@ INSTANTIATE_TEST_SUITE_P(
                       Cut{"InsideData", [](const QByteArray& a) { return a.size() / 2; }},
                       // The last file's descriptor ends 16 bytes before the central directory.
                       Cut{"InsideADescriptor",
-                          [](const QByteArray& a) { return CentralOffset(a) - 9; }},
+                          [](const QByteArray& a) { return CentralDirectoryOffset(a) - 9; }},
                       Cut{"InsideTheCentralDirectory",
-                          [](const QByteArray& a) { return CentralOffset(a) + 30; }}),
+                          [](const QByteArray& a) { return CentralDirectoryOffset(a) + 30; }}),
     [](const auto& param) { return std::string(param.param.name); });
 
 // An archive written the conventional way (Python's zipfile into a stream: stored entries
@@ -191,11 +138,8 @@ TEST_F(OverlappedTree, AnExistingFolderTakesTheOrdinaryExtraction)
 {
     const QString target = m_data.file(QStringLiteral("album"));
     m_data.write(QStringLiteral("album/mine.txt"), "mine");
-    auto sender = Sender(m_request);
-    auto transfer = Open(*sender);
-    sender->Start(ScriptedSender::Stream(m_archive, false));
-    transfer->Accept(target);
-    ASSERT_TRUE(WaitForState(*transfer, State::Completed));
+    const Run run = Receive(m_archive, target);
+    ASSERT_TRUE(WaitForState(*run.transfer, State::Completed));
     EXPECT_EQ(m_counting->calls, 1);
     EXPECT_EQ(ReadAll(target + QStringLiteral("/mine.txt")), "mine");
     ExpectTree(target);

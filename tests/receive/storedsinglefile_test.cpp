@@ -1,8 +1,7 @@
 // A single file whose one archive entry is stored: cut straight out of the temporary archive
 // (no second pass through the extraction), fresh or resumed at a cut in any part of the
 // archive, and only when the archive's end agrees with what streamed past.
-#include "tests/receive/countingunpacker.h"
-#include "tests/receive/receivefixture.h"
+#include "tests/receive/countedreceivefixture.h"
 
 #include "core/base/archiveunpacker.h"
 #include "receive/storedentrytracker.h"
@@ -40,20 +39,12 @@ Stamp StampOf(const QString& path)
     return {st.st_mode, st.st_mtime, st.st_atime};
 }
 
-std::uint32_t Word(const QByteArray& bytes, qsizetype at)
-{
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData() + at);
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-class StoredSingleFile : public ReceiveFixture
+class StoredSingleFile : public CountedReceiveFixture
 {
 protected:
     void SetUp() override
     {
-        ReceiveFixture::SetUp();
-        m_counting = std::make_unique<CountingUnpacker>(m_services.unpacker);
-        m_services.unpacker = m_counting.get();
+        CountedReceiveFixture::SetUp();
         // Random bytes: the sending copy stores them rather than deflating.
         m_content = Pattern(700000, 5);
         const QString source = m_data.file(QStringLiteral("src/photo.raw"));
@@ -83,16 +74,8 @@ protected:
     }
 
     // Offsets of the archive's parts: the end of the entry's data, the central directory.
-    qsizetype CentralOffset() const { return Word(m_archive, m_archive.size() - 22 + 16); }
+    qsizetype CentralOffset() const { return CentralDirectoryOffset(m_archive); }
     qsizetype DataEnd() const { return CentralOffset() - 16; } // the descriptor follows
-
-    // Names in the target's folder that no test put there (a staging file left behind).
-    QStringList Leftovers() const
-    {
-        QStringList names = QDir(m_data.path()).entryList(QDir::Files | QDir::Hidden);
-        names.removeIf([](const QString& name) { return !name.startsWith(QLatin1Char('.')); });
-        return names;
-    }
 
     void ExpectDeliveredAsTheExtractionWould(const QString& target)
     {
@@ -103,22 +86,16 @@ protected:
         EXPECT_TRUE(TempFiles().isEmpty());
     }
 
-    std::unique_ptr<CountingUnpacker> m_counting;
     QByteArray m_content;
-    QByteArray m_archive;
     QString m_reference;
-    RequestHeader m_request;
 };
 
 TEST_F(StoredSingleFile, IsCutOutOfTheArchiveAsTheExtractionWouldMakeIt)
 {
-    auto sender = Sender(m_request);
-    auto transfer = Open(*sender);
-    sender->Start(ScriptedSender::Stream(m_archive, false));
     const QString target = m_data.file(QStringLiteral("photo.raw"));
-    transfer->Accept(target);
-    ASSERT_TRUE(WaitForState(*transfer, State::Completed));
-    EXPECT_EQ(transfer->view().statusText, QStringLiteral("Completed"));
+    const Run run = Receive(m_archive, target);
+    ASSERT_TRUE(WaitForState(*run.transfer, State::Completed));
+    EXPECT_EQ(run.transfer->view().statusText, QStringLiteral("Completed"));
     ExpectDeliveredAsTheExtractionWould(target);
 }
 
@@ -137,26 +114,9 @@ TEST_P(StoredResume, ArrivesWholeFromTheCachedPrefix)
 {
     const auto cut =
         static_cast<std::uint32_t>(GetParam().at(DataEnd(), CentralOffset(), m_archive.size()));
-    {
-        auto sender = Sender(m_request);
-        auto transfer = Open(*sender);
-        sender->Start(ScriptedSender::Stream(m_archive, false, cut));
-        transfer->Accept(m_data.file(QStringLiteral("first.raw")));
-        ASSERT_TRUE(WaitForState(*transfer, State::Interrupted));
-        transfer->SaveForLaterResume();
-        ASSERT_EQ(m_resumes->entries().size(), 1u);
-    }
-    auto sender = Sender(m_request);
-    auto transfer = Open(*sender);
-    sender->Start(ScriptedSender::Stream(m_archive, false));
+    BreakAndKeep(cut);
     const QString target = m_data.file(QStringLiteral("photo.raw"));
-    transfer->Accept(target);
-    ASSERT_EQ(transfer->state(), State::ResumeQuestion);
-    transfer->Resume();
-    ASSERT_TRUE(WaitForState(*transfer, State::Completed));
-    sender->Join();
-    ASSERT_EQ(sender->replies.size(), 1u);
-    EXPECT_EQ(sender->replies[0].resumeOffset, cut);
+    ResumeInto(target, cut);
     ExpectDeliveredAsTheExtractionWould(target);
 }
 
@@ -188,19 +148,17 @@ TEST_P(StoredTampered, GoesToTheExtraction)
 {
     QByteArray archive = m_archive;
     GetParam().apply(archive, DataEnd(), CentralOffset());
-    auto sender = Sender(m_request);
-    auto transfer = Open(*sender);
-    sender->Start(ScriptedSender::Stream(archive, false));
     const QString target = m_data.file(QStringLiteral("photo.raw"));
-    transfer->Accept(target);
-    ASSERT_TRUE(WaitForState(*transfer, GetParam().completes ? State::Completed : State::Closed));
+    const Run run = Receive(archive, target);
+    ASSERT_TRUE(
+        WaitForState(*run.transfer, GetParam().completes ? State::Completed : State::Closed));
     EXPECT_EQ(m_counting->calls, 1);
     EXPECT_TRUE(Leftovers().isEmpty()) << Leftovers().join(QLatin1Char(' ')).toStdString();
     EXPECT_TRUE(TempFiles().isEmpty());
     if (GetParam().completes) {
         EXPECT_EQ(ReadAll(target), m_content);
     } else {
-        EXPECT_EQ(transfer->view().statusText, QStringLiteral("Decompression failed"));
+        EXPECT_EQ(run.transfer->view().statusText, QStringLiteral("Decompression failed"));
         EXPECT_FALSE(QFileInfo::exists(target));
     }
 }

@@ -108,6 +108,20 @@ std::size_t NextCentral(const std::string& a, std::size_t at)
     return at + 46 + u16(at + 28) + u16(at + 30) + u16(at + 32);
 }
 
+// The first block of the extra field of the central directory's entry at `at` claims one byte
+// more than the field holds.
+void OverflowFirstExtraBlock(std::string& a, std::size_t at)
+{
+    const auto u16 = [&](std::size_t i) {
+        return static_cast<unsigned char>(a[i]) | (static_cast<unsigned char>(a[i + 1]) << 8);
+    };
+    const std::size_t extraLength = u16(at + 30);
+    ASSERT_GE(extraLength, 4u) << "the writer gives its entries extra fields";
+    const std::size_t size = at + 46 + u16(at + 28) + 2;
+    a[size] = static_cast<char>((extraLength - 3) & 0xFF);
+    a[size + 1] = static_cast<char>((extraLength - 3) >> 8);
+}
+
 class StreamingDisagreement : public ZipBridgeStreamingTest,
                               public ::testing::WithParamInterface<Disagreement>
 {
@@ -136,6 +150,17 @@ INSTANTIATE_TEST_SUITE_P(
         Disagreement{"CentralName", [](std::string& a, std::size_t cd) { a[cd + 47] = '0'; }},
         // Its type: made on an MS-DOS system, whose permissions mean something else.
         Disagreement{"CentralHost", [](std::string& a, std::size_t cd) { a[cd + 5] = 0; }},
+        // Where the directory says the first file's local header is: on the folder's, and
+        // one byte before its own (the ordinary extraction would read something else there).
+        Disagreement{"CentralLocalOffsetElsewhere",
+                     [](std::string& a, std::size_t cd) {
+                         for (std::size_t i = 0; i < 4; ++i)
+                             a[NextCentral(a, cd) + 42 + i] = 0;
+                     }},
+        Disagreement{"CentralLocalOffsetOffByOne",
+                     [](std::string& a, std::size_t cd) { a[NextCentral(a, cd) + 42] -= 1; }},
+        // An extra field the ordinary extraction refuses to read.
+        Disagreement{"CentralExtraOverflows", OverflowFirstExtraBlock},
         // One entry fewer announced than there are.
         Disagreement{"CentralCount",
                      [](std::string& a, std::size_t) {

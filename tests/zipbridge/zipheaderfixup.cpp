@@ -1,5 +1,7 @@
 #include "tests/zipbridge/zipheaderfixup.h"
-#include "zipbridge/readat.h"
+
+#include "core/base/fullio.h"
+#include "core/base/ziprecords.h"
 #include "zipbridge/zipfields.h"
 
 #include <sys/stat.h>
@@ -12,16 +14,6 @@
 namespace vantrel::test::zip {
 
 namespace {
-
-constexpr std::uint32_t kLocalSignature = 0x04034b50;
-constexpr std::uint32_t kCentralSignature = 0x02014b50;
-constexpr std::uint32_t kEndSignature = 0x06054b50;
-constexpr std::uint32_t kZip64EndSignature = 0x06064b50;
-constexpr std::uint32_t kZip64LocatorSignature = 0x07064b50;
-constexpr std::uint16_t kUtf8NameFlag = 1u << 11;
-constexpr std::size_t kEndSize = 22;
-constexpr std::size_t kCentralSize = 46;
-constexpr std::size_t kLocalSize = 30;
 
 std::uint16_t Get16(const unsigned char* p)
 {
@@ -47,21 +39,6 @@ void Put32(unsigned char* p, std::uint32_t v)
         p[i] = static_cast<unsigned char>(v >> (8 * i));
 }
 
-bool WriteAt(int fd, const unsigned char* buffer, std::size_t length, std::uint64_t offset)
-{
-    std::size_t done = 0;
-    while (done < length) {
-        const ssize_t put =
-            pwrite(fd, buffer + done, length - done, static_cast<off_t>(offset + done));
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            return false;
-        done += static_cast<std::size_t>(put);
-    }
-    return true;
-}
-
 struct CentralDirectory
 {
     std::uint64_t offset = 0;
@@ -72,12 +49,13 @@ struct CentralDirectory
 bool FindCentralDirectory(int fd, CentralDirectory& cd)
 {
     struct stat st = {};
-    if (fstat(fd, &st) != 0 || st.st_size < static_cast<off_t>(kEndSize))
+    if (fstat(fd, &st) != 0 || st.st_size < static_cast<off_t>(ziprecords::EndSize))
         return false;
     const std::uint64_t fileSize = static_cast<std::uint64_t>(st.st_size);
     // libarchive writes no archive comment: the end record is the last 22 bytes.
-    unsigned char end[kEndSize];
-    if (!ReadAt(fd, end, kEndSize, fileSize - kEndSize) || Get32(end) != kEndSignature)
+    unsigned char end[ziprecords::EndSize];
+    if (!ReadAt(fd, end, ziprecords::EndSize, fileSize - ziprecords::EndSize) ||
+        Get32(end) != ziprecords::EndSignature)
         return false;
     cd.entries = Get16(end + 10);
     cd.size = Get32(end + 12);
@@ -87,11 +65,11 @@ bool FindCentralDirectory(int fd, CentralDirectory& cd)
     if (cd.entries == 0xFFFF || cd.size == 0xFFFFFFFFu || cd.offset == 0xFFFFFFFFu) {
         unsigned char locator[20];
         unsigned char end64[56];
-        if (fileSize >= kEndSize + sizeof locator &&
-            ReadAt(fd, locator, sizeof locator, fileSize - kEndSize - sizeof locator) &&
-            Get32(locator) == kZip64LocatorSignature) {
+        if (fileSize >= ziprecords::EndSize + sizeof locator &&
+            ReadAt(fd, locator, sizeof locator, fileSize - ziprecords::EndSize - sizeof locator) &&
+            Get32(locator) == ziprecords::Zip64LocatorSignature) {
             if (!ReadAt(fd, end64, sizeof end64, Get64(locator + 8)) ||
-                Get32(end64) != kZip64EndSignature)
+                Get32(end64) != ziprecords::Zip64EndSignature)
                 return false;
             cd.entries = Get64(end64 + 32);
             cd.size = Get64(end64 + 40);
@@ -111,7 +89,7 @@ bool ReadExtras(const unsigned char* record, std::size_t nameLength, std::size_t
     const bool wantSize = Get32(record + 24) == 0xFFFFFFFFu;
     const bool wantCompressed = Get32(record + 20) == 0xFFFFFFFFu;
     const bool wantOffset = localOffset == 0xFFFFFFFFu;
-    const unsigned char* extra = record + kCentralSize + nameLength;
+    const unsigned char* extra = record + ziprecords::CentralSize + nameLength;
     std::size_t at = 0;
     while (at + 4 <= extraLength) {
         const std::uint16_t id = Get16(extra + at);
@@ -146,15 +124,16 @@ bool ZipHeaderFixup::Apply(int fd)
 
     std::size_t at = 0;
     for (std::uint64_t i = 0; i < cd.entries; ++i) {
-        if (at + kCentralSize > central.size())
+        if (at + ziprecords::CentralSize > central.size())
             return false;
         unsigned char* record = central.data() + at;
-        if (Get32(record) != kCentralSignature)
+        if (Get32(record) != ziprecords::CentralSignature)
             return false;
         const std::size_t nameLength = Get16(record + 28);
         const std::size_t extraLength = Get16(record + 30);
         const std::size_t commentLength = Get16(record + 32);
-        const std::size_t recordSize = kCentralSize + nameLength + extraLength + commentLength;
+        const std::size_t recordSize =
+            ziprecords::CentralSize + nameLength + extraLength + commentLength;
         if (at + recordSize > central.size())
             return false;
 
@@ -164,22 +143,23 @@ bool ZipHeaderFixup::Apply(int fd)
         if (!ReadExtras(record, nameLength, extraLength, localOffset, hasMtime, mtime))
             return false;
 
-        const unsigned char* name = record + kCentralSize;
+        const unsigned char* name = record + ziprecords::CentralSize;
         std::uint16_t flags = Get16(record + 8);
         if (ZipFields::IsUtf8Name(name, nameLength))
-            flags = static_cast<std::uint16_t>(flags | kUtf8NameFlag);
+            flags = static_cast<std::uint16_t>(flags | ziprecords::Utf8NameFlag);
         else
-            flags = static_cast<std::uint16_t>(flags & ~kUtf8NameFlag);
+            flags = static_cast<std::uint16_t>(flags & ~ziprecords::Utf8NameFlag);
         const std::uint32_t dosTime = hasMtime ? ZipFields::DosTimeUtc(mtime) : Get32(record + 12);
         Put16(record + 8, flags);
         Put32(record + 12, dosTime);
 
-        unsigned char local[kLocalSize];
-        if (!ReadAt(fd, local, kLocalSize, localOffset) || Get32(local) != kLocalSignature)
+        unsigned char local[ziprecords::LocalSize];
+        if (!ReadAt(fd, local, ziprecords::LocalSize, localOffset) ||
+            Get32(local) != ziprecords::LocalSignature)
             return false;
         Put16(local + 6, flags);
         Put32(local + 10, dosTime);
-        if (!WriteAt(fd, local, kLocalSize, localOffset))
+        if (!WriteAt(fd, local, ziprecords::LocalSize, localOffset))
             return false;
         at += recordSize;
     }
