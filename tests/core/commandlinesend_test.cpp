@@ -62,7 +62,8 @@ QString ProgramFile()
 // An installed profile on a port of its own.
 struct Copy
 {
-    explicit Copy(const QString& home) : home(home), profile(Profile::Portable(home))
+    explicit Copy(const QString& homeFolder)
+        : home(homeFolder), profile(Profile::Portable(homeFolder))
     {
         SettingsStore store(profile.iniFile());
         ok = installation::Install(profile, store).ok;
