@@ -214,7 +214,7 @@ int ArchiveBuilder::WriteFront()
             entry.info.deflated = !job->store;
         entry.info.offset = m_output.Position();
         m_records.clear();
-        ZipRecords::AppendLocalHeader(m_records, entry.info);
+        ZipRecordWriter::AppendLocalHeader(m_records, entry.info);
         if (!m_output.Write(m_records))
             return WriteFailure();
     }
@@ -235,10 +235,10 @@ int ArchiveBuilder::WriteFront()
     }
     if (piece.last) {
         m_records.clear();
-        ZipRecords::AppendDescriptor(m_records, entry.info, entry.crc, entry.compressed);
+        ZipRecordWriter::AppendDescriptor(m_records, entry.info, entry.crc, entry.compressed);
         if (!m_records.empty() && !m_output.Write(m_records))
             return WriteFailure();
-        ZipRecords::AppendCentralRecord(m_central, entry.info, entry.crc, entry.compressed);
+        ZipRecordWriter::AppendCentralRecord(m_central, entry.info, entry.crc, entry.compressed);
         ++m_entries;
     }
     if (piece.job)
@@ -272,7 +272,7 @@ int ArchiveBuilder::Finish()
     m_pool.reset();
     const std::uint64_t centralOffset = m_output.Position();
     m_records.clear();
-    ZipRecords::AppendEnd(m_records, m_entries, centralOffset, m_central.size());
+    ZipRecordWriter::AppendEnd(m_records, m_entries, centralOffset, m_central.size());
     m_archiveSize = centralOffset + m_central.size() + m_records.size();
     if (!m_output.Write(m_central) || !m_output.Write(m_records) || !m_output.Close()) {
         const int rc = WriteFailure();

@@ -4,7 +4,7 @@
 #include "zipbridge/progresscounter.h"
 #include "zipbridge/sourcetree.h"
 #include "zipbridge/zipoutput.h"
-#include "zipbridge/ziprecords.h"
+#include "zipbridge/ziprecordwriter.h"
 
 #include <sys/types.h>
 
@@ -19,7 +19,7 @@ namespace vantrel {
 class JobPool;
 struct ZipJob;
 
-// Writes one zip archive (layout: ZipRecords) with every core deflating. The calling thread
+// Writes one zip archive (layout: ZipRecordWriter) with every core deflating. The calling thread
 // reads the files in listing order and hands them to a JobPool, a whole small file or one
 // block of kBlockSize of a large file at a time; it writes the results in the same order as
 // they complete. A file of more than one block is deflated in independent blocks, each primed

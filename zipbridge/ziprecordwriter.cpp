@@ -1,5 +1,6 @@
-#include "zipbridge/ziprecords.h"
+#include "zipbridge/ziprecordwriter.h"
 
+#include "core/base/ziprecords.h"
 #include "zipbridge/zipfields.h"
 
 #include <algorithm>
@@ -9,9 +10,7 @@ namespace vantrel {
 namespace {
 
 constexpr std::uint32_t kMax32 = 0xFFFFFFFFu;
-constexpr std::uint16_t kLengthAtEnd = 1u << 3;
-constexpr std::uint16_t kUtf8Name = 1u << 11;
-constexpr std::uint16_t kMadeByUnix = 3 << 8;
+constexpr std::uint16_t kMadeByUnix = ziprecords::UnixHost << 8;
 constexpr std::uint16_t kZip64Version = 45;
 // The "UT" and "ux" fields both headers carry.
 constexpr std::uint16_t kCommonExtraSize = 9 + 15;
@@ -57,8 +56,9 @@ std::uint16_t VersionNeeded(const ZipEntryInfo& e)
 std::uint16_t Flags(const ZipEntryInfo& e)
 {
     const auto* name = reinterpret_cast<const unsigned char*>(e.name.data());
-    return static_cast<std::uint16_t>((e.isDirectory ? 0 : kLengthAtEnd) |
-                                      (ZipFields::IsUtf8Name(name, e.name.size()) ? kUtf8Name : 0));
+    return static_cast<std::uint16_t>(
+        (e.isDirectory ? 0 : ziprecords::DescriptorFlag) |
+        (ZipFields::IsUtf8Name(name, e.name.size()) ? ziprecords::Utf8NameFlag : 0));
 }
 
 std::uint16_t Method(const ZipEntryInfo& e)
@@ -88,13 +88,13 @@ void AppendCommonExtra(std::vector<unsigned char>& out, const ZipEntryInfo& e)
 
 } // namespace
 
-void ZipRecords::AppendLocalHeader(std::vector<unsigned char>& out, const ZipEntryInfo& e)
+void ZipRecordWriter::AppendLocalHeader(std::vector<unsigned char>& out, const ZipEntryInfo& e)
 {
     const bool zip64 = LocalZip64(e);
     // The compressed size of a deflated entry is unknown here: it follows in the descriptor.
     const std::uint64_t compressed = e.isDirectory || e.deflated ? 0 : e.size;
     const std::uint64_t size = e.isDirectory ? 0 : e.size;
-    Put32(out, 0x04034b50);
+    Put32(out, ziprecords::LocalSignature);
     Put16(out, VersionNeeded(e));
     Put16(out, Flags(e));
     Put16(out, Method(e));
@@ -114,12 +114,12 @@ void ZipRecords::AppendLocalHeader(std::vector<unsigned char>& out, const ZipEnt
     }
 }
 
-void ZipRecords::AppendDescriptor(std::vector<unsigned char>& out, const ZipEntryInfo& e,
-                                  std::uint32_t crc, std::uint64_t compressedSize)
+void ZipRecordWriter::AppendDescriptor(std::vector<unsigned char>& out, const ZipEntryInfo& e,
+                                       std::uint32_t crc, std::uint64_t compressedSize)
 {
     if (e.isDirectory)
         return;
-    Put32(out, 0x08074b50);
+    Put32(out, ziprecords::DescriptorSignature);
     Put32(out, crc);
     if (LocalZip64(e)) {
         Put64(out, compressedSize);
@@ -130,8 +130,8 @@ void ZipRecords::AppendDescriptor(std::vector<unsigned char>& out, const ZipEntr
     }
 }
 
-void ZipRecords::AppendCentralRecord(std::vector<unsigned char>& out, const ZipEntryInfo& e,
-                                     std::uint32_t crc, std::uint64_t compressedSize)
+void ZipRecordWriter::AppendCentralRecord(std::vector<unsigned char>& out, const ZipEntryInfo& e,
+                                          std::uint32_t crc, std::uint64_t compressedSize)
 {
     const std::uint64_t size = e.isDirectory ? 0 : e.size;
     const std::uint64_t compressed = e.isDirectory ? 0 : compressedSize;
@@ -146,7 +146,7 @@ void ZipRecords::AppendCentralRecord(std::vector<unsigned char>& out, const ZipE
             Put64(zip64Field, e.offset);
     }
     const std::uint16_t version = VersionNeeded(e);
-    Put32(out, 0x02014b50);
+    Put32(out, ziprecords::CentralSignature);
     Put16(out, kMadeByUnix | version);
     Put16(out, zip64 ? std::max(version, kZip64Version) : version);
     Put16(out, Flags(e));
@@ -171,11 +171,11 @@ void ZipRecords::AppendCentralRecord(std::vector<unsigned char>& out, const ZipE
     }
 }
 
-void ZipRecords::AppendEnd(std::vector<unsigned char>& out, std::uint64_t entries,
-                           std::uint64_t centralOffset, std::uint64_t centralSize)
+void ZipRecordWriter::AppendEnd(std::vector<unsigned char>& out, std::uint64_t entries,
+                                std::uint64_t centralOffset, std::uint64_t centralSize)
 {
     if (centralSize > kMax32 || centralOffset > kMax32 || entries > 0xFFFF) {
-        Put32(out, 0x06064b50);
+        Put32(out, ziprecords::Zip64EndSignature);
         Put64(out, 44); // the size of the rest of this record
         Put16(out, kZip64Version);
         Put16(out, kZip64Version);
@@ -185,13 +185,13 @@ void ZipRecords::AppendEnd(std::vector<unsigned char>& out, std::uint64_t entrie
         Put64(out, entries);
         Put64(out, centralSize);
         Put64(out, centralOffset);
-        Put32(out, 0x07064b50);
+        Put32(out, ziprecords::Zip64LocatorSignature);
         Put32(out, 0);
         Put64(out, centralOffset + centralSize); // where the record above starts
         Put32(out, 1);
     }
     const auto count = static_cast<std::uint32_t>(std::min<std::uint64_t>(entries, 0xFFFF));
-    Put32(out, 0x06054b50);
+    Put32(out, ziprecords::EndSignature);
     Put16(out, 0);
     Put16(out, 0);
     Put16(out, count);

@@ -27,7 +27,7 @@ struct ZipEntryInfo
 // libarchive puts them: in the local header of a file over 4 GiB (3.75 GiB when deflated), in
 // the central record of an entry past those limits, and the Zip64 end records when the
 // directory or the entry count needs them.
-class ZipRecords
+class ZipRecordWriter
 {
 public:
     static void AppendLocalHeader(std::vector<unsigned char>& out, const ZipEntryInfo& entry);
