@@ -1,5 +1,7 @@
 #include "zipbridge/archivebuilder.h"
 
+#include "core/base/fullio.h"
+
 #include "zipbridge/compressionprobe.h"
 #include "zipbridge/jobpool.h"
 #include "zipbridge/zipbridge.h"
@@ -22,20 +24,6 @@ namespace {
 constexpr std::size_t kDictionarySize = 32 * 1024;
 // Pieces in flight per thread: enough to keep every thread busy while the oldest is written.
 constexpr std::size_t kPiecesPerThread = 3;
-
-bool ReadFully(int fd, unsigned char* buffer, std::size_t length)
-{
-    std::size_t done = 0;
-    while (done < length) {
-        const ssize_t got = read(fd, buffer + done, length - done);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return false;
-        done += static_cast<std::size_t>(got);
-    }
-    return true;
-}
 
 } // namespace
 
@@ -152,7 +140,7 @@ int ArchiveBuilder::ReadFile(int fd, const SourceEntry& entry, bool store)
             job->dictionaryLength = 0;
         job->input.resize(job->dictionaryLength + length);
         std::memcpy(job->input.data(), m_dictionary.data(), job->dictionaryLength);
-        if (!ReadFully(fd, job->input.data() + job->dictionaryLength, length))
+        if (!ReadAll(fd, job->input.data() + job->dictionaryLength, length))
             return ZB_SOURCE_ERROR;
         offset += length;
         job->last = offset == entry.size;

@@ -1,11 +1,9 @@
 #include "zipbridge/storedzipstream.h"
 
 #include "core/base/fullio.h"
-#include "core/base/ziprecords.h"
 #include "core/base/zipcrc.h"
 #include "zipbridge/compressionprobe.h"
 #include "zipbridge/zipbridge.h"
-#include "zipbridge/zipfields.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -18,26 +16,7 @@ namespace vantrel {
 
 namespace {
 
-// The records as libarchive's zip writer lays out a stored regular file of known size under
-// 4 GiB, after the header fix-up: version 1.0, flag bit 3 (sizes in the local header, the
-// checksum only in the data descriptor), a "UT" field with the modification time and a "ux"
-// field with owner and group 0.
-constexpr std::size_t kExtraSize = 24;
-constexpr std::uint16_t kVersion = 10;
-constexpr std::uint16_t kMadeByUnix = ziprecords::UnixHost << 8;
 constexpr std::size_t kChecksumBlock = 1024 * 1024;
-
-void Put16(std::vector<unsigned char>& out, std::uint32_t v)
-{
-    out.push_back(static_cast<unsigned char>(v));
-    out.push_back(static_cast<unsigned char>(v >> 8));
-}
-
-void Put32(std::vector<unsigned char>& out, std::uint32_t v)
-{
-    Put16(out, v & 0xFFFF);
-    Put16(out, v >> 16);
-}
 
 } // namespace
 
@@ -65,91 +44,34 @@ int StoredZipStream::Open(const std::string& filePath, std::unique_ptr<StoredZip
         return ZB_OK;
     posix_fadvise(made->m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 
-    const std::string name = filePath.substr(filePath.rfind('/') + 1);
-    const auto* nameBytes = reinterpret_cast<const unsigned char*>(name.data());
-    if (name.size() > 0xFFFF)
+    ZipEntryInfo& entry = made->m_entry;
+    entry.name = filePath.substr(filePath.rfind('/') + 1);
+    if (entry.name.size() > 0xFFFF)
         return ZB_SOURCE_ERROR;
+    entry.size = made->m_fileSize;
+    entry.mode = static_cast<std::uint32_t>(S_IFREG | (st.st_mode & 0777));
     // The UT field holds the time in 32 bits; the DOS time is made from what it holds.
-    const auto mtime = static_cast<std::uint32_t>(st.st_mtim.tv_sec);
-    made->m_flags = static_cast<std::uint16_t>(
-        ziprecords::DescriptorFlag |
-        (ZipFields::IsUtf8Name(nameBytes, name.size()) ? ziprecords::Utf8NameFlag : 0));
-    made->m_dosTime = ZipFields::DosTimeUtc(mtime);
-    made->m_mode = static_cast<std::uint32_t>(S_IFREG | (st.st_mode & 0777));
-
-    std::vector<unsigned char>& fields = made->m_entryFields;
-    fields.assign(name.begin(), name.end());
-    Put16(fields, 0x5455); // "UT": modification time only
-    Put16(fields, 5);
-    fields.push_back(1);
-    Put32(fields, mtime);
-    Put16(fields, 0x7875); // "ux": owner and group 0, four bytes each
-    Put16(fields, 11);
-    fields.push_back(1);
-    fields.push_back(4);
-    Put32(fields, 0);
-    fields.push_back(4);
-    Put32(fields, 0);
-
-    const auto size32 = static_cast<std::uint32_t>(made->m_fileSize);
-    std::vector<unsigned char>& header = made->m_header;
-    Put32(header, ziprecords::LocalSignature);
-    Put16(header, kVersion);
-    Put16(header, made->m_flags);
-    Put16(header, 0); // stored
-    Put32(header, made->m_dosTime);
-    Put32(header, 0); // the checksum follows the data
-    Put32(header, size32);
-    Put32(header, size32);
-    Put16(header, static_cast<std::uint32_t>(name.size()));
-    Put16(header, kExtraSize);
-    header.insert(header.end(), fields.begin(), fields.end());
-    made->m_dataStart = header.size();
-    made->m_tailSize =
-        ziprecords::DescriptorSize + ziprecords::CentralSize + fields.size() + ziprecords::EndSize;
+    entry.mtime = static_cast<std::uint32_t>(st.st_mtim.tv_sec);
+    ZipRecordWriter::AppendLocalHeader(made->m_header, entry);
+    made->m_dataStart = made->m_header.size();
+    // The tail's length does not depend on the checksum it will hold.
+    made->BuildTail();
+    made->m_tailSize = made->m_tail.size();
+    made->m_tailBuilt = false;
     stream = std::move(made);
     return ZB_OK;
 }
 
 bool StoredZipStream::BuildTail()
 {
-    const auto size32 = static_cast<std::uint32_t>(m_fileSize);
-    const std::size_t nameLength = m_entryFields.size() - kExtraSize;
-    std::vector<unsigned char>& tail = m_tail;
-    tail.clear();
-    Put32(tail, ziprecords::DescriptorSignature);
-    Put32(tail, m_crc);
-    Put32(tail, size32);
-    Put32(tail, size32);
-    const auto centralStart = static_cast<std::uint32_t>(m_dataStart + m_fileSize + tail.size());
-    Put32(tail, ziprecords::CentralSignature);
-    Put16(tail, kMadeByUnix | kVersion);
-    Put16(tail, kVersion);
-    Put16(tail, m_flags);
-    Put16(tail, 0);
-    Put32(tail, m_dosTime);
-    Put32(tail, m_crc);
-    Put32(tail, size32);
-    Put32(tail, size32);
-    Put16(tail, static_cast<std::uint32_t>(nameLength));
-    Put16(tail, kExtraSize);
-    Put16(tail, 0); // comment
-    Put16(tail, 0); // disk
-    Put16(tail, 0); // internal attributes
-    Put32(tail, m_mode << 16);
-    Put32(tail, 0); // the local header's offset
-    tail.insert(tail.end(), m_entryFields.begin(), m_entryFields.end());
-    const auto centralSize =
-        static_cast<std::uint32_t>(ziprecords::CentralSize + m_entryFields.size());
-    Put32(tail, ziprecords::EndSignature);
-    Put16(tail, 0);
-    Put16(tail, 0);
-    Put16(tail, 1);
-    Put16(tail, 1);
-    Put32(tail, centralSize);
-    Put32(tail, centralStart);
-    Put16(tail, 0);
-    m_tailBuilt = tail.size() == m_tailSize;
+    m_tail.clear();
+    ZipRecordWriter::AppendDescriptor(m_tail, m_entry, m_crc, m_fileSize);
+    const std::uint64_t centralStart = m_dataStart + m_fileSize + m_tail.size();
+    std::vector<unsigned char> central;
+    ZipRecordWriter::AppendCentralRecord(central, m_entry, m_crc, m_fileSize);
+    m_tail.insert(m_tail.end(), central.begin(), central.end());
+    ZipRecordWriter::AppendEnd(m_tail, 1, centralStart, central.size());
+    m_tailBuilt = m_tail.size() == m_tailSize;
     return m_tailBuilt;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "zipbridge/ziprecordwriter.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -9,7 +11,8 @@ namespace vantrel {
 
 // The archive of one file that the archive builder would store, not deflate, produced on the
 // fly instead of written: the local header, the file's own bytes, the data descriptor, the
-// central directory and the end record, byte for byte as the builder writes them. Its size is
+// central directory and the end record, byte for byte as the builder writes them (its records
+// come from the same ZipRecordWriter). Its size is
 // known before a byte is read. The checksum is computed while the data passes; a read that
 // does not continue the previous one (a resume) first runs the checksum over the file's bytes
 // before it, so any offset gives exactly the bytes a whole pass gives there.
@@ -43,11 +46,8 @@ private:
     int m_fd = -1;
     std::uint64_t m_fileSize = 0;
     std::uint64_t m_dataStart = 0; // the local header's length
+    ZipEntryInfo m_entry;
     std::vector<unsigned char> m_header;
-    std::vector<unsigned char> m_entryFields; // name and extra fields, shared by both headers
-    std::uint16_t m_flags = 0;
-    std::uint32_t m_dosTime = 0;
-    std::uint32_t m_mode = 0;
     std::uint64_t m_tailSize = 0;
     std::vector<unsigned char> m_tail; // descriptor, central directory and end record
     bool m_tailBuilt = false;

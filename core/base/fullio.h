@@ -40,6 +40,13 @@ inline bool ReadAt(int fd, unsigned char* buffer, std::size_t length, std::uint6
     });
 }
 
+// Reads exactly `length` bytes at the file position; false on an error or an early end of file.
+inline bool ReadAll(int fd, unsigned char* buffer, std::size_t length)
+{
+    return fullio::Whole(
+        length, [&](std::size_t done) { return ::read(fd, buffer + done, length - done); });
+}
+
 // Writes all `length` bytes at `offset`; false on an error.
 inline bool WriteAt(int fd, const unsigned char* buffer, std::size_t length, std::uint64_t offset)
 {
