@@ -1,5 +1,6 @@
 #include "receive/storedfiledelivery.h"
 
+#include "core/base/destinationname.h"
 #include "core/base/fullio.h"
 #include "receive/stagingname.h"
 #include "receive/storedentrytracker.h"
@@ -154,18 +155,14 @@ StoredFileDelivery::Deliver(const StoredEntryTracker& entry, const QString& arch
 
     // The target as the ordinary extraction names it: its folder resolved, its own name kept.
     const std::string destination = QFile::encodeName(target).toStdString();
-    const std::size_t slash = destination.rfind('/');
-    const std::string parent = slash == std::string::npos ? std::string(".")
-                               : slash == 0               ? std::string("/")
-                                                          : destination.substr(0, slash);
-    const std::string base =
-        slash == std::string::npos ? destination : destination.substr(slash + 1);
-    char* resolved = ::realpath(parent.c_str(), nullptr);
+    const DestinationName parts = DestinationName::Of(destination);
+    char* resolved = ::realpath(parts.folder.c_str(), nullptr);
     if (!resolved)
         return Result::NotApplicable;
     const std::string folder(resolved);
     std::free(resolved);
-    if (base.empty() || base == "." || base == ".." || folder.size() + base.size() + 64 >= PATH_MAX)
+    const std::string& base = parts.name;
+    if (!parts.NameIsPlain() || folder.size() + base.size() + 64 >= PATH_MAX)
         return Result::NotApplicable;
     const std::string finalPath = (folder == "/" ? folder : folder + '/') + base;
 

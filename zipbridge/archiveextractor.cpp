@@ -1,5 +1,6 @@
 #include "zipbridge/archiveextractor.h"
 
+#include "core/base/destinationname.h"
 #include "zipbridge/centraldirectory.h"
 #include "zipbridge/destinationfailure.h"
 #include "zipbridge/entrypath.h"
@@ -336,16 +337,11 @@ int ArchiveExtractor::ExtractSingleFile(const std::string& archivePath,
     if (rc != ZB_OK)
         return Finish(rc, false);
 
-    const std::size_t slash = destinationFile.rfind('/');
-    const std::string parent = slash == std::string::npos ? std::string(".")
-                               : slash == 0               ? std::string("/")
-                                                          : destinationFile.substr(0, slash);
-    const std::string base =
-        slash == std::string::npos ? destinationFile : destinationFile.substr(slash + 1);
-    const std::string folder = RealPath(parent);
-    if (base.empty() || base == "." || base == ".." || folder.empty())
+    const DestinationName parts = DestinationName::Of(destinationFile);
+    const std::string folder = RealPath(parts.folder);
+    if (!parts.NameIsPlain() || folder.empty())
         return Finish(ZB_DESTINATION_ERROR, false);
-    const std::string target = Join(folder, base);
+    const std::string target = Join(folder, parts.name);
     rc = OpenDisk();
     if (rc != ZB_OK)
         return Finish(rc, false);
