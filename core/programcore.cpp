@@ -103,7 +103,7 @@ void ProgramCore::StartHubAndListener(const Options& options)
         UpdateServer::FromSettings(m_store.ReadString(key, QStringLiteral("UpdateHost")),
                                    m_store.ReadString(key, QStringLiteral("UpdatePort")),
                                    m_store.ReadString(key, QStringLiteral("UpdateProbeAddress"))),
-        m_hub.get(), options.updateTiming);
+        m_hub.get(), options.updateSetup);
     QObject::connect(m_hub.get(), &TransferHub::updateAnswered, m_updates.get(),
                      &UpdateChecks::Answered);
 

@@ -57,7 +57,7 @@ public:
         // False: no listener at all (a send from the command line beside a running copy).
         bool listen = true;
         // The update checks' waits (tests: short).
-        UpdateChecks::Timing updateTiming;
+        UpdateChecks::Setup updateSetup;
         // How the dynamic DNS book's refresh passes look names up; none = the system's.
         HostResolver resolveHost;
     };

@@ -1,13 +1,21 @@
 #include "netutil/updatecheck.h"
 
+#include "core/base/programversion.h"
 #include "netutil/updatereply.h"
 
 namespace vantrel {
 
 UpdateCheck::UpdateCheck(Kind kind, UpdateServer server, HubInbox* hub,
-                         std::chrono::milliseconds delay, ServerExchange::Timeouts timeouts)
-    : m_kind(kind), m_server(std::move(server)), m_hub(hub), m_delay(delay), m_exchange(timeouts)
+                         std::chrono::milliseconds delay, ServerExchange::Timeouts timeouts,
+                         NameProbe probe)
+    : m_kind(kind), m_server(std::move(server)), m_hub(hub), m_delay(delay), m_exchange(timeouts),
+      m_probe(std::move(probe))
 {
+}
+
+bool UpdateCheck::ReverseNameProbe(ServerExchange& exchange, const QString& address)
+{
+    return exchange.ReverseResolves(address);
 }
 
 UpdateCheck::~UpdateCheck()
@@ -51,7 +59,7 @@ void UpdateCheck::RunCheck()
             return;
     }
     // Every end before the answer is silent; the periodic check tries again.
-    if (!m_server.configured() || !m_exchange.ReverseResolves(m_server.probeAddress))
+    if (!m_server.configured() || !m_probe(m_exchange, m_server.probeAddress))
         return;
     const std::optional<QByteArray> text = m_exchange.Ask(
         m_server.host, m_server.port, m_server.RequestText(), UpdateReply::MaxReplyBytes);
@@ -64,7 +72,7 @@ void UpdateCheck::RunCheck()
         HandOver<hub::UM_PUBLIC_ADDRESS>(m_hub, {*reply.publicAddress});
     HandOver<hub::UM_UPDATE_ANSWERED>(m_hub, {});
     // Any other version, older too, is news; the hub asks the user's option.
-    if (*reply.version == OwnVersion)
+    if (*reply.version == ProgramVersion)
         return;
     HandOver<hub::UM_NEW_VERSION>(
         m_hub, {*reply.version, *reply.downloadUrl, reply.featuresUrl.value_or(QString())});

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -25,8 +26,14 @@ public:
         AddressOnly
     };
 
+    // Whether this computer's names resolve, asked before each full check: by default the
+    // probe address must have a reverse name. Replaceable, so that a test's checks do not
+    // depend on the name files of the machine it runs on.
+    using NameProbe = std::function<bool(ServerExchange& exchange, const QString& address)>;
+    static bool ReverseNameProbe(ServerExchange& exchange, const QString& address);
+
     UpdateCheck(Kind kind, UpdateServer server, HubInbox* hub, std::chrono::milliseconds delay,
-                ServerExchange::Timeouts timeouts);
+                ServerExchange::Timeouts timeouts, NameProbe probe = ReverseNameProbe);
     ~UpdateCheck(); // stops
     UpdateCheck(const UpdateCheck&) = delete;
     UpdateCheck& operator=(const UpdateCheck&) = delete;
@@ -34,8 +41,6 @@ public:
     void Start();
     void Stop();
     bool finished() const { return m_finished; }
-
-    static constexpr double OwnVersion = 1.2;
 
 private:
     void Run();
@@ -47,6 +52,7 @@ private:
     HubInbox* const m_hub;
     const std::chrono::milliseconds m_delay;
     ServerExchange m_exchange;
+    const NameProbe m_probe;
     std::mutex m_mutex;
     std::condition_variable m_wake;
     bool m_stopping = false;

@@ -4,13 +4,13 @@
 
 namespace vantrel {
 
-UpdateChecks::UpdateChecks(UpdateServer server, HubInbox* hub, Timing timing, QObject* parent)
-    : QObject(parent), m_server(std::move(server)), m_hub(hub), m_timing(timing)
+UpdateChecks::UpdateChecks(UpdateServer server, HubInbox* hub, Setup setup, QObject* parent)
+    : QObject(parent), m_server(std::move(server)), m_hub(hub), m_setup(std::move(setup))
 {
     m_timer.setObjectName(QStringLiteral("CheckUpdateTimer"));
-    m_timer.setInterval(m_timing.period);
+    m_timer.setInterval(m_setup.period);
     connect(&m_timer, &QTimer::timeout, this,
-            [this] { Launch(UpdateCheck::Kind::Check, m_timing.delay); });
+            [this] { Launch(UpdateCheck::Kind::Check, m_setup.delay); });
 }
 
 UpdateChecks::~UpdateChecks()
@@ -22,7 +22,7 @@ UpdateChecks::~UpdateChecks()
 void UpdateChecks::Start()
 {
     m_timer.start();
-    Launch(UpdateCheck::Kind::Check, m_timing.delay);
+    Launch(UpdateCheck::Kind::Check, m_setup.delay);
 }
 
 void UpdateChecks::Answered()
@@ -40,7 +40,8 @@ void UpdateChecks::Launch(UpdateCheck::Kind kind, std::chrono::milliseconds dela
     // Finished workers are joined here, so a long run holds only the ones still asking.
     std::erase_if(m_workers, [](const auto& worker) { return worker->finished(); });
     m_workers.push_back(
-        std::make_unique<UpdateCheck>(kind, m_server, m_hub, delay, m_timing.timeouts));
+        std::make_unique<UpdateCheck>(kind, m_server, m_hub, delay, m_setup.timeouts,
+                                      m_setup.probe));
     m_workers.back()->Start();
 }
 

@@ -21,16 +21,18 @@ class UpdateChecks : public QObject
 {
     Q_OBJECT
 public:
-    struct Timing
+    // When and how the checks ask.
+    struct Setup
     {
         std::chrono::milliseconds delay{3000};
         std::chrono::milliseconds period{900000};
         ServerExchange::Timeouts timeouts;
+        UpdateCheck::NameProbe probe = UpdateCheck::ReverseNameProbe;
     };
 
-    UpdateChecks(UpdateServer server, HubInbox* hub, Timing timing, QObject* parent = nullptr);
+    UpdateChecks(UpdateServer server, HubInbox* hub, Setup setup, QObject* parent = nullptr);
     UpdateChecks(UpdateServer server, HubInbox* hub, QObject* parent = nullptr)
-        : UpdateChecks(std::move(server), hub, Timing(), parent)
+        : UpdateChecks(std::move(server), hub, Setup(), parent)
     {
     }
     ~UpdateChecks() override;
@@ -48,7 +50,7 @@ private:
 
     UpdateServer m_server;
     HubInbox* m_hub;
-    Timing m_timing;
+    Setup m_setup;
     QTimer m_timer;
     std::vector<std::unique_ptr<UpdateCheck>> m_workers;
 };
