@@ -17,7 +17,9 @@
 #include "core/rulesstart.h"
 #include "core/singleinstance.h"
 #include "core/transferhub.h"
+#include "ui/eventsoundplayer.h"
 #include "vantrelapplication.h"
+#include "widgets/pictures.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -75,6 +77,9 @@ int RunProgram(int argc, char** argv)
     VantrelApplication app(argc, argv);
     InstallHandOverMarks(app);
     QApplication::setApplicationName(QStringLiteral("Vantrel"));
+    // Every window carries the program's icon, and the desktop ties them to the menu entry.
+    QApplication::setWindowIcon(PictureIcon(Picture::Program));
+    QGuiApplication::setDesktopFileName(QStringLiteral("vantrel"));
     // The main window lives in the tray, so no window closing ends the program: only an
     // allowed close (or a stop by signal) does.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -93,6 +98,12 @@ int RunProgram(int argc, char** argv)
         case SingleInstance::Outcome::Became:
             break;
         case SingleInstance::Outcome::AlreadyRunning:
+            // Without windows nobody sees the running copy come forward: say why this ends
+            // (a service's journal shows it).
+            if (headless)
+                QTextStream(stderr) << "Vantrel already runs on this profile ("
+                                    << profile.configFolder() << "); this start ends."
+                                    << Qt::endl;
             return 0;
         case SingleInstance::Outcome::Failed:
             ShowError(headless, QStringLiteral("Init Error!"), instance.errorText());
@@ -122,6 +133,10 @@ int RunProgram(int argc, char** argv)
             };
             options.transferWindows = false;
             options.useTray = false;
+        } else {
+            options.core.makeSoundPlayer = [](const ProgramFolder& folder) {
+                return std::make_unique<EventSoundPlayer>(folder);
+            };
         }
         TMainForm form(std::move(core), options);
         if (!form.initialised())
