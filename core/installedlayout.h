@@ -11,8 +11,8 @@ namespace vantrel {
 class InstalledLayout
 {
 public:
-    // The installed component folder (such as "../lib/vantrel"), relative to the folder of
-    // the executable.
+    // The installed component folder (such as "../lib/x86_64-linux-gnu/vantrel"), relative to
+    // the folder of the executable.
     static QString ComponentFolderFromProgram();
 
     // The folders libzipbridge.so is looked for in, in order: the executable's own folder

@@ -4,9 +4,9 @@
 set -euo pipefail
 
 packages=(
-  qt6-base-dev qt6-charts-dev qt6-multimedia-dev libqt6svg6
+  qt6-base-dev qt6-charts-dev libqt6svg6
   qt6-qpa-plugins libgl-dev libqt6opengl6-dev libxkbcommon-dev libvulkan-dev
-  libarchive-dev libssl-dev zlib1g-dev libdeflate-dev
+  libarchive-dev libssl-dev zlib1g-dev libdeflate-dev libcanberra-dev
   cmake ninja-build g++ pkg-config
   clang libclang-rt-14-dev
   libgtest-dev libgmock-dev
@@ -14,7 +14,7 @@ packages=(
   fonts-dejavu-core adwaita-icon-theme
   python3
   iproute2 nftables
-  dpkg-dev desktop-file-utils
+  dpkg-dev file desktop-file-utils help2man lintian
 )
 
 exec "$(dirname "$0")/install-packages.sh" "${packages[@]}"

@@ -10,6 +10,7 @@ is missing, `cmake --install` into the scratch root stands in for the package.
 """
 
 import argparse
+import gzip
 import os
 import re
 import shutil
@@ -24,13 +25,20 @@ from sender import Failure, check  # noqa: E402
 
 STEP_TIMEOUT = 120
 # What the unpacked program needs from the system, by package name.
-DEPENDENCIES = ("libqt6core6", "libqt6widgets6", "libssl3", "libarchive13", "libqt6svg6")
+DEPENDENCIES = ("libqt6core6", "libqt6widgets6", "libssl3", "libarchive13", "libqt6svg6",
+                "libdeflate0", "libcanberra0")
+# A package a receiver without a display can afford: no video or audio stack.
+HEAVY = re.compile(r"multimedia|gstreamer|libav|ffmpeg|libva|pulse")
 INSTALLED = ("usr/bin/vantrel",
              "usr/share/applications/vantrel.desktop",
-             "usr/share/applications/vantrel-send.desktop",
+             "usr/share/file-manager/actions/vantrel-send.desktop",
              "usr/share/kio/servicemenus/vantrel-servicemenu.desktop",
              "usr/share/icons/hicolor/scalable/apps/vantrel.svg",
-             "usr/share/doc/vantrel/VNTHELP.html")
+             "usr/share/doc/vantrel/VNTHELP.html",
+             "usr/share/doc/vantrel/copyright",
+             "usr/share/doc/vantrel/changelog.gz",
+             "usr/share/man/man1/vantrel.1.gz",
+             "usr/lib/systemd/user/vantrel.service")
 
 
 def run(command, **kwargs):
@@ -54,12 +62,27 @@ def unpack_package(build, cmake, cpack, work, root):
     deb = os.path.join(out, debs[0])
 
     fields = {name: run(["dpkg-deb", "-f", deb, name]).strip()
-              for name in ("Package", "Architecture", "Depends")}
+              for name in ("Package", "Architecture", "Depends", "Recommends", "Version",
+                           "Maintainer")}
     check(fields["Package"] == "vantrel", "the package is called %r" % fields["Package"])
     check(fields["Architecture"] not in ("", "all"), "architecture %r" % fields["Architecture"])
     declared = {re.split(r"[\s(]", item.strip())[0] for item in fields["Depends"].split(",")}
     missing = [name for name in DEPENDENCIES if name not in declared]
     check(not missing, "Depends lacks %r: %s" % (missing, fields["Depends"]))
+    heavy = sorted(name for name in declared if HEAVY.search(name))
+    check(not heavy, "Depends pulls a media stack: %r" % heavy)
+    check("xdg-utils" in fields["Recommends"], "Recommends: %s" % fields["Recommends"])
+    check(not re.search(r"@localhost|@example", fields["Maintainer"]),
+          "maintainer %r" % fields["Maintainer"])
+    # One version: the package's is the program's own.
+    version = run([os.path.join(build, "vantrel"), "--version"]).split()[-1]
+    check(fields["Version"] == version,
+          "the package is version %r, the program %r" % (fields["Version"], version))
+    # The component lives in a private folder: no maintainer script (ldconfig) is needed.
+    control = run(["dpkg-deb", "-I", deb])
+    scripts = [name for name in ("postinst", "postrm", "preinst", "prerm", "triggers")
+               if re.search(r"\b%s\b" % name, control)]
+    check(not scripts, "the package has maintainer scripts %r" % scripts)
 
     # Nothing outside /usr, and nothing from the build or the tests.
     listing = run(["dpkg-deb", "-c", deb])
@@ -67,6 +90,14 @@ def unpack_package(build, cmake, cpack, work, root):
     strays = [p for p in paths if not (p.startswith("./usr/") or p == "./")
               or re.search(r"test|standin|\.a$", p)]
     check(not strays, "unexpected files in the package: %r" % strays)
+    # Debian's own checks of a package: no error, no warning.
+    if shutil.which("lintian"):
+        lint = subprocess.run(["lintian", "--pedantic", "--fail-on", "error,warning", deb],
+                              capture_output=True, text=True, timeout=STEP_TIMEOUT)
+        print("lintian --pedantic:\n" + (lint.stdout + lint.stderr or "(nothing)\n"), end="")
+        check(lint.returncode == 0, "lintian reports errors or warnings")
+    else:
+        print("lintian is not installed: the package's lint is not checked here")
     run(["dpkg-deb", "-x", deb, root])
     return "cpack -G DEB, then dpkg-deb -x (%s)" % debs[0]
 
@@ -84,29 +115,48 @@ def find_component(root):
 
 def check_desktop_files(root):
     applications = os.path.join(root, "usr/share/applications")
-    entries = [os.path.join(applications, name)
-               for name in ("vantrel.desktop", "vantrel-send.desktop")]
+    entry = os.path.join(applications, "vantrel.desktop")
     check(shutil.which("desktop-file-validate"),
           "desktop-file-validate is missing (desktop-file-utils, see scripts/install-deps.sh)")
-    run(["desktop-file-validate"] + entries)
-    for entry in entries:
-        with open(entry, encoding="utf-8") as f:
+    run(["desktop-file-validate", entry])
+    actions = [os.path.join(root, "usr/share/file-manager/actions/vantrel-send.desktop"),
+               os.path.join(root, "usr/share/kio/servicemenus/vantrel-servicemenu.desktop")]
+    for path in [entry] + actions:
+        with open(path, encoding="utf-8") as f:
             text = f.read()
         # The program the entry starts is the one installed, handed one path per start.
-        check(re.search(r"^Exec=vantrel %f$", text, re.M), entry + " does not start 'vantrel %f'")
-        check(re.search(r"^Icon=vantrel$", text, re.M), entry + " does not name the icon")
-    with open(entries[1], encoding="utf-8") as f:
-        send_entry = f.read()
-    check(re.search(r"^Name=Send with Vantrel$", send_entry, re.M), "no 'Send with Vantrel'")
-    mime = re.search(r"^MimeType=(.*)$", send_entry, re.M)
-    check(mime and {"application/octet-stream", "inode/directory"} <= set(mime.group(1).split(";")),
-          "the send entry is not offered for any file and folder")
+        check(re.search(r"^Exec=vantrel %f$", text, re.M), path + " does not start 'vantrel %f'")
+        check(re.search(r"^Icon=vantrel$", text, re.M), path + " does not name the icon")
+    for path in actions:
+        with open(path, encoding="utf-8") as f:
+            check(re.search(r"^Name=Send with Vantrel$", f.read(), re.M),
+                  path + " offers no 'Send with Vantrel'")
+    # An application that claims a type becomes its default opener wherever nothing else
+    # claims it: folders and unknown files would start a send.
+    for name in os.listdir(applications):
+        with open(os.path.join(applications, name), encoding="utf-8") as f:
+            check(not re.search(r"^MimeType=", f.read(), re.M), name + " claims file types")
     icon = os.path.join(root, "usr/share/icons/hicolor/scalable/apps/vantrel.svg")
     try:
         check(ElementTree.parse(icon).getroot().tag == "{http://www.w3.org/2000/svg}svg",
               icon + " is no SVG picture")
     except ElementTree.ParseError as error:
         raise Failure("%s is no XML: %s" % (icon, error))
+
+
+def check_system_files(root):
+    """The manual page, the changelog and the user unit of the copy without a display."""
+    with gzip.open(os.path.join(root, "usr/share/man/man1/vantrel.1.gz"), "rt") as f:
+        page = f.read()
+    check(re.search(r'^\.TH VANTREL "1"', page, re.M), "the manual page has no title line")
+    check("\\-\\-send" in page, "the manual page lacks --send")
+    with gzip.open(os.path.join(root, "usr/share/doc/vantrel/changelog.gz"), "rt") as f:
+        check(re.match(r"vantrel \(", f.read()), "the changelog names another package")
+    with open(os.path.join(root, "usr/lib/systemd/user/vantrel.service"), encoding="utf-8") as f:
+        unit = f.read()
+    for line in (r"ExecStart=vantrel", r"Restart=on-failure", r"KillSignal=SIGTERM",
+                 r"UnsetEnvironment=DISPLAY WAYLAND_DISPLAY", r"WantedBy=default.target"):
+        check(re.search("^" + line, unit, re.M), "the user unit lacks " + line)
 
 
 def start_headless(program, component, work):
@@ -171,6 +221,7 @@ def main():
                 check(os.path.isfile(os.path.join(root, path)), "nothing installed at /" + path)
             component = find_component(root)
             check_desktop_files(root)
+            check_system_files(root)
             start_headless(os.path.join(root, "usr/bin/vantrel"), component, work)
         except Failure as failure:
             print("FAILED:", failure, file=sys.stderr)
