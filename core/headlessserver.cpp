@@ -81,9 +81,9 @@ void HeadlessServer::OnEnded(ReceiveTransfer* transfer, const ReceiveOutcome& ou
         Later(transfer, [](ReceiveTransfer* t) { t->Close(); });
         break;
     case State::Interrupted:
-        Print(tr("Failed"), *transfer,
-              tr("%1; what arrived is kept for a later resume")
-                  .arg(ReceiveStatusTexts::Of(outcome)));
+        Print(
+            tr("Failed"), *transfer,
+            tr("%1; what arrived is kept for a later resume").arg(ReceiveStatusTexts::Of(outcome)));
         // An auto-receive keeps its data and closes by itself; anything else is kept the
         // same way rather than lost.
         if (!transfer->isAutoReceive())

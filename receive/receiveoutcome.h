@@ -46,9 +46,9 @@ struct ReceiveOutcome
 {
     ReceiveState state = ReceiveState::Pending;
     ReceiveReason reason = ReceiveReason::None;
-    QString targetPath;   // the file or folder received into (after the save choice)
-    QString problemPath;  // CannotWriteTarget: the file that could not be written
-    bool resumeAsked = false; // the resume-or-overwrite question was put
+    QString targetPath;              // the file or folder received into (after the save choice)
+    QString problemPath;             // CannotWriteTarget: the file that could not be written
+    bool resumeAsked = false;        // the resume-or-overwrite question was put
     std::uint32_t resumeOffset = 0;  // where a resumed stream starts
     std::uint32_t streamBytes = 0;   // announced by the data header
     std::uint32_t receivedBytes = 0; // the stream position reached, at the last change

@@ -60,9 +60,9 @@ struct SendOutcome
     SendState state = SendState::Preparing;
     SendReason reason = SendReason::None;
     QString sourcePath;
-    QString hostText;       // the receiver's host (as its row shows it), once it answered
-    QString peerNickName;   // the receiver's nickname, once it answered
-    QString refusalComment; // what a refusing receiver wrote
+    QString hostText;              // the receiver's host (as its row shows it), once it answered
+    QString peerNickName;          // the receiver's nickname, once it answered
+    QString refusalComment;        // what a refusing receiver wrote
     std::uint32_t totalSize = 0;   // of the source
     std::uint32_t streamBytes = 0; // what the data phase streams (the archive, or the file)
     std::uint32_t sentBytes = 0;   // the stream position reached, at the last change

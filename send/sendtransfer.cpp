@@ -102,7 +102,8 @@ bool SendTransfer::ExamineSource()
     // Sizes, counts and offsets are 32-bit on the wire, and the name field holds 255 bytes:
     // what does not fit is refused here rather than sent wrong.
     if (!m_isDirectory && !info.isFile()) {
-        RefuseSource(SendReason::NotSendable, tr("Status: Only regular files and directories can be sent"));
+        RefuseSource(SendReason::NotSendable,
+                     tr("Status: Only regular files and directories can be sent"));
         return false;
     }
     if (tooLarge) {
@@ -114,7 +115,8 @@ bool SendTransfer::ExamineSource()
         return false;
     }
     if (!FitsFileName(m_baseName)) {
-        RefuseSource(SendReason::NameTooLong, tr("Status: Name too long to send (more than 255 bytes)"));
+        RefuseSource(SendReason::NameTooLong,
+                     tr("Status: Name too long to send (more than 255 bytes)"));
         return false;
     }
     return true;

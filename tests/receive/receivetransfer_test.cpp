@@ -2,8 +2,8 @@
 // aborting, breaking off, failing, and the pacing of the band limit.
 #include "tests/receive/receivefixture.h"
 
-#include "receive/receivestatustexts.h"
 #include "net/tlssession.h"
+#include "receive/receivestatustexts.h"
 #include "send/zipbridgeloader.h"
 #include "zipbridge/zipbridge.h"
 
@@ -85,7 +85,8 @@ TEST_F(ReceiveFixture, AnnouncesEachStateAndItsEndingOnce)
         std::vector<State> states;
         ReceiveReason reason;
     } cases[] = {
-        {"whole", ScriptedSender::Stream(bytes, true),
+        {"whole",
+         ScriptedSender::Stream(bytes, true),
          {State::WaitingForData, State::Receiving, State::Completed, State::Closed},
          ReceiveReason::Received},
         {"short data header",
@@ -93,7 +94,8 @@ TEST_F(ReceiveFixture, AnnouncesEachStateAndItsEndingOnce)
              if (s.ReadReply(session))
                  session.Write("\x02\0\0\0\x01", 5);
          },
-         {State::WaitingForData, State::Failed, State::Closed}, ReceiveReason::NoDataHeader},
+         {State::WaitingForData, State::Failed, State::Closed},
+         ReceiveReason::NoDataHeader},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -62,13 +62,18 @@ TEST_F(SendTransferTest, AnnouncesEachStateAndEndingWithItsOutcome)
         std::vector<State> states;
         SendReason reason;
     } cases[] = {
-        {"accepted", ScriptedReceiver::Answer::Accept,
+        {"accepted",
+         ScriptedReceiver::Answer::Accept,
          {State::Connecting, State::WaitingForArchive, State::Streaming, State::Completed},
          SendReason::Delivered},
-        {"refused", ScriptedReceiver::Answer::Refuse, {State::Connecting, State::Refused},
+        {"refused",
+         ScriptedReceiver::Answer::Refuse,
+         {State::Connecting, State::Refused},
          SendReason::Refused},
-        {"other version", ScriptedReceiver::Answer::VersionMismatch,
-         {State::Connecting, State::Preparing}, SendReason::VersionMismatch},
+        {"other version",
+         ScriptedReceiver::Answer::VersionMismatch,
+         {State::Connecting, State::Preparing},
+         SendReason::VersionMismatch},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -459,8 +464,7 @@ TEST_F(SendTransferTest, SourceThatVanishesOrShrinksEndsBroken)
         std::function<void(const QString&)> change;
         SendReason reason;
     } cases[] = {
-        {"deleted", [](const QString& path) { QFile::remove(path); },
-         SendReason::SourceUnreadable},
+        {"deleted", [](const QString& path) { QFile::remove(path); }, SendReason::SourceUnreadable},
         {"truncated", [](const QString& path) { ::truncate(QFile::encodeName(path), 70000); },
          SendReason::SourceShrank},
         {"emptied", [](const QString& path) { ::truncate(QFile::encodeName(path), 0); },
