@@ -107,7 +107,8 @@ public:
 
 signals:
     void viewChanged();
-    // Each change of state, with the outcome as it stands after it.
+    // Each change of state, and each failure a preparing send stops at, with the outcome as
+    // it stands after it.
     void stateChanged(const vantrel::SendOutcome& outcome);
     // Each time the send settles (see Settled()): an attempt ended, a failure waits for the
     // user, or the transfer closed. Slots must not close or delete the transfer directly.
