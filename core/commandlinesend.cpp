@@ -7,7 +7,6 @@
 #include "core/quitonsignals.h"
 #include "core/transferhub.h"
 #include "net/certificates.h"
-#include "net/connecttexts.h"
 #include "send/sendinputs.h"
 #include "send/sendtransfer.h"
 
@@ -20,15 +19,6 @@
 namespace vantrel::commandlinesend {
 
 namespace {
-
-using SecureChannel::ConnectFailure;
-
-// The part of a failure text before the peer's name.
-QString FailurePrefix(ConnectFailure failure)
-{
-    const QString text = ConnectTexts::Failure(failure, QString());
-    return text.left(text.indexOf(QLatin1String("''")));
-}
 
 QString Stripped(const QString& status)
 {
@@ -80,37 +70,23 @@ private:
 int Outcome(const SendTransfer& send, const SendRequest& request, QTextStream& out,
             QTextStream& errors)
 {
-    const SendView& view = send.view();
-    switch (send.state()) {
-    case SendTransfer::State::Completed:
+    const SendOutcome& outcome = send.outcome();
+    const int code = ExitCodeOf(outcome.reason);
+    if (code == Delivered) {
         out << "Delivered: " << request.path << " to " << request.hostText << Qt::endl;
-        return Delivered;
-    case SendTransfer::State::Refused:
-        errors << "Vantrel: " << Stripped(view.statusText) << Qt::endl;
-        if (!view.refusalComment.isEmpty())
-            errors << view.refusalLabel << ": " << view.refusalComment << Qt::endl;
-        return Refused;
-    default:
-        break;
+        return code;
     }
-    const QString& status = view.statusText;
-    errors << "Vantrel: " << Stripped(status) << Qt::endl;
-    if (status.startsWith(FailurePrefix(ConnectFailure::Connect)) ||
-        status.startsWith(ConnectTexts::Unresolved(QString()).chopped(2)))
-        return Unreachable;
-    if (status.startsWith(FailurePrefix(ConnectFailure::Verification)) ||
-        status.startsWith(FailurePrefix(ConnectFailure::HandShake))) {
-        if (send.presentedCertificate().isEmpty())
-            errors << "The receiver's certificate is not signed by an authority this profile "
-                      "trusts. Get its authority (vantrel --export-ca FILE on the receiver), "
-                      "check its fingerprint there (vantrel --print-ca), and trust it here with "
-                      "vantrel --trust FILE."
-                   << Qt::endl;
-        return Untrusted;
-    }
-    if (status.contains(QLatin1String("different version")))
-        return VersionMismatch;
-    return Failed;
+    const SendView& view = send.view();
+    errors << "Vantrel: " << Stripped(view.statusText) << Qt::endl;
+    if (outcome.reason == SendReason::Refused && !outcome.refusalComment.isEmpty())
+        errors << view.refusalLabel << ": " << outcome.refusalComment << Qt::endl;
+    if (code == Untrusted && send.presentedCertificate().isEmpty())
+        errors << "The receiver's certificate is not signed by an authority this profile "
+                  "trusts. Get its authority (vantrel --export-ca FILE on the receiver), "
+                  "check its fingerprint there (vantrel --print-ca), and trust it here with "
+                  "vantrel --trust FILE."
+               << Qt::endl;
+    return code;
 }
 
 QString Indented(const QString& text)
@@ -168,6 +144,46 @@ bool ShowUntrusted(const SendTransfer& send, const SendRequest& request, QTextSt
 
 } // namespace
 
+int ExitCodeOf(SendReason reason)
+{
+    switch (reason) {
+    case SendReason::Delivered:
+        return Delivered;
+    case SendReason::Refused:
+        return Refused;
+    case SendReason::Unresolved:
+    case SendReason::Unreachable:
+        return Unreachable;
+    case SendReason::NotTrusted:
+    case SendReason::HandshakeFailed:
+        return Untrusted;
+    case SendReason::VersionMismatch:
+        return VersionMismatch;
+    case SendReason::Cancelled:
+        return Interrupted;
+    case SendReason::None:
+    case SendReason::TlsUnavailable:
+    case SendReason::TrustListUnreadable:
+    case SendReason::TrustListUnwritable:
+    case SendReason::TunnelClosed:
+    case SendReason::ConnectionReset:
+    case SendReason::PathMissing:
+    case SendReason::NotSendable:
+    case SendReason::TooLarge:
+    case SendReason::NoName:
+    case SendReason::NameTooLong:
+    case SendReason::CompressionFailed:
+    case SendReason::NoSpaceToCompress:
+    case SendReason::ArchiveTooLarge:
+    case SendReason::SourceUnreadable:
+    case SendReason::SourceShrank:
+    case SendReason::ChangedWhileSent:
+    case SendReason::ResumeBeyondEnd:
+        break;
+    }
+    return Failed;
+}
+
 int Run(const Profile& profile, const SendRequest& request, QTextStream& out, QTextStream& errors,
         bool terminal, const std::function<bool(const QString& question)>& ask)
 {
@@ -199,7 +215,7 @@ int Run(const Profile& profile, const SendRequest& request, QTextStream& out, QT
     send->FirstShow();
     if (send->Settled()) { // the path could not be read
         errors << "Vantrel: " << Stripped(send->view().statusText) << Qt::endl;
-        return Failed;
+        return ExitCodeOf(send->outcome().reason);
     }
     send->SetCompression(request.compress);
     send->SetBandLimit(request.bandLimit);

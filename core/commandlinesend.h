@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/sendrequest.h"
+#include "send/sendoutcome.h"
 
 #include <QString>
 
@@ -29,6 +30,9 @@ enum ExitCode
     VersionMismatch = 6,
     Interrupted = 130
 };
+
+// The exit code of a send that ended for `reason`: one table, so that no wording decides it.
+int ExitCodeOf(SendReason reason);
 
 // `terminal`: progress is drawn in place. `ask`, when given, puts a yes-or-no question to the
 // person at the terminal (an untrusted receiver's authority); without it nothing is asked.

@@ -1,6 +1,7 @@
 #include "core/headlessserver.h"
 
 #include "core/transferhub.h"
+#include "receive/receivestatustexts.h"
 #include "receive/receivetransfer.h"
 #include "stats/formatsize.h"
 
@@ -16,7 +17,7 @@ HeadlessServer::HeadlessServer(TransferHub& hub, QTextStream& out, QObject* pare
 {
     connect(&hub, &TransferHub::receiveOpened, this, &HeadlessServer::OnReceiveOpened);
     connect(&hub, &TransferHub::transferClosing, this,
-            [this](QObject* transfer) { m_followed.erase(transfer); });
+            [this](QObject* transfer) { m_refused.erase(transfer); });
 }
 
 HeadlessServer::~HeadlessServer() = default;
@@ -29,9 +30,10 @@ QString HeadlessServer::RefusalComment()
 
 void HeadlessServer::OnReceiveOpened(ReceiveTransfer* transfer)
 {
-    m_followed[transfer] = Followed();
-    connect(transfer, &ReceiveTransfer::viewChanged, this,
-            [this, transfer] { OnViewChanged(transfer); });
+    connect(transfer, &ReceiveTransfer::stateChanged, this,
+            [this, transfer](const ReceiveOutcome& outcome) { OnStateChanged(transfer, outcome); });
+    connect(transfer, &ReceiveTransfer::ended, this,
+            [this, transfer](const ReceiveOutcome& outcome) { OnEnded(transfer, outcome); });
     Print(tr("Request"), *transfer,
           transfer->isAutoReceive() ? tr("an auto-receive rule matches")
                                     : tr("no auto-receive rule matches"));
@@ -43,7 +45,7 @@ void HeadlessServer::OnReceiveOpened(ReceiveTransfer* transfer)
 
 void HeadlessServer::Refuse(ReceiveTransfer* transfer)
 {
-    m_followed[transfer].refused = true;
+    m_refused.insert(transfer);
     Print(tr("Refused"), *transfer, RefusalComment());
     transfer->Abort(RefusalComment().toUtf8());
 }
@@ -59,50 +61,37 @@ template <typename Step> void HeadlessServer::Later(ReceiveTransfer* transfer, S
         Qt::QueuedConnection);
 }
 
-void HeadlessServer::OnViewChanged(ReceiveTransfer* transfer)
+void HeadlessServer::OnStateChanged(ReceiveTransfer* transfer, const ReceiveOutcome& outcome)
 {
-    const auto found = m_followed.find(transfer);
-    if (found == m_followed.end())
+    if (outcome.state != State::WaitingForData)
         return;
-    Followed& followed = found->second;
-    if (followed.refused || followed.ended)
+    Print(tr("Accepted"), *transfer,
+          (outcome.resumeAsked ? tr("resuming into %1") : tr("saving as %1"))
+              .arg(outcome.targetPath));
+}
+
+void HeadlessServer::OnEnded(ReceiveTransfer* transfer, const ReceiveOutcome& outcome)
+{
+    if (m_refused.count(transfer) != 0)
         return;
-    switch (transfer->state()) {
-    case State::ResumeQuestion:
-        followed.askedResume = true;
-        break;
-    case State::WaitingForData:
-        if (!followed.accepted) {
-            followed.accepted = true;
-            Print(tr("Accepted"), *transfer,
-                  (followed.askedResume ? tr("resuming into %1") : tr("saving as %1"))
-                      .arg(transfer->targetPath()));
-        }
-        break;
+    switch (outcome.state) {
     case State::Completed:
-        followed.ended = true;
-        Print(tr("Completed"), *transfer, tr("saved as %1").arg(transfer->targetPath()));
+        Print(tr("Completed"), *transfer, tr("saved as %1").arg(outcome.targetPath));
         // "Done".
         Later(transfer, [](ReceiveTransfer* t) { t->Close(); });
         break;
     case State::Interrupted:
-        followed.ended = true;
-        Print(tr("Failed"), *transfer,
-              tr("%1; what arrived is kept for a later resume").arg(transfer->view().statusText));
+        Print(
+            tr("Failed"), *transfer,
+            tr("%1; what arrived is kept for a later resume").arg(ReceiveStatusTexts::Of(outcome)));
         // An auto-receive keeps its data and closes by itself; anything else is kept the
         // same way rather than lost.
         if (!transfer->isAutoReceive())
             Later(transfer, [](ReceiveTransfer* t) { t->SaveForLaterResume(); });
         break;
-    case State::Failed:
-    case State::Closed:
-        // A failure closes the transfer by itself.
-        followed.ended = true;
-        Print(tr("Failed"), *transfer, transfer->view().statusText);
-        break;
-    case State::Pending:
-    case State::Receiving:
-    case State::Decompressing:
+    default:
+        // Failed (which closes by itself), or closed before it ended.
+        Print(tr("Failed"), *transfer, ReceiveStatusTexts::Of(outcome));
         break;
     }
 }

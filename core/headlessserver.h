@@ -1,9 +1,11 @@
 #pragma once
 
+#include "receive/receiveoutcome.h"
+
 #include <QObject>
 #include <QString>
 
-#include <unordered_map>
+#include <unordered_set>
 
 class QTextStream;
 
@@ -28,17 +30,9 @@ public:
     static QString RefusalComment();
 
 private:
-    // What has been said of one transfer, so that each outcome is printed once.
-    struct Followed
-    {
-        bool refused = false;
-        bool askedResume = false;
-        bool accepted = false;
-        bool ended = false;
-    };
-
     void OnReceiveOpened(ReceiveTransfer* transfer);
-    void OnViewChanged(ReceiveTransfer* transfer);
+    void OnStateChanged(ReceiveTransfer* transfer, const ReceiveOutcome& outcome);
+    void OnEnded(ReceiveTransfer* transfer, const ReceiveOutcome& outcome);
     void Refuse(ReceiveTransfer* transfer);
     // Runs `step` on the transfer from the event loop, unless it is gone by then: the
     // transfer's own call that reported the change is still on the stack.
@@ -49,7 +43,8 @@ private:
                const QString& detail = QString());
 
     QTextStream& m_out;
-    std::unordered_map<const QObject*, Followed> m_followed;
+    // The requests refused here: their closing is no news.
+    std::unordered_set<const QObject*> m_refused;
 };
 
 } // namespace vantrel

@@ -6,6 +6,7 @@
 #include "net/incomingconnection.h"
 #include "net/tlssession.h"
 #include "receive/partialrecords.h"
+#include "receive/receivestatustexts.h"
 #include "receive/resumecache.h"
 #include "receive/safename.h"
 #include "stats/formatsize.h"
@@ -43,6 +44,7 @@ ReceiveTransfer::ReceiveTransfer(const TransferServices& services,
     m_isFile = m_request.dirCount == 0;
     m_safeName = safename::SafeBaseName(m_request.fileName, !m_isFile);
     m_targetPath = m_safeName;
+    m_outcome.targetPath = m_targetPath;
     if (m_autoMatch)
         SetBandLimit(m_autoMatch->bandLimit);
 
@@ -68,7 +70,7 @@ ReceiveTransfer::ReceiveTransfer(const TransferServices& services,
     m_view.totalSize = FormatSize(m_request.totalSize);
     m_view.description = safename::PrintableText(m_request.comment);
     m_view.openButtonText = m_isFile ? tr("Open File") : tr("Open Directory");
-    m_view.statusText = tr("New receive request");
+    m_view.statusText = ReceiveStatusTexts::Of(m_outcome);
 }
 
 ReceiveTransfer::~ReceiveTransfer()
@@ -112,7 +114,7 @@ std::uint32_t ReceiveTransfer::bandLimit() const
 
 void ReceiveTransfer::Present()
 {
-    if (!m_firstShow || m_state != State::Pending)
+    if (!m_firstShow || state() != State::Pending)
         return;
     m_firstShow = false;
     emit bringToFront();
@@ -155,7 +157,8 @@ bool ReceiveTransfer::FindPartialCopy()
 
 void ReceiveTransfer::AskResume()
 {
-    m_state = State::ResumeQuestion;
+    m_outcome.resumeAsked = true;
+    SetState(State::ResumeQuestion);
     m_view.panel = View::Panel::ResumeQuestion;
     m_view.acceptEnabled = false;
     m_view.focus = View::Focus::Resume;
@@ -164,7 +167,7 @@ void ReceiveTransfer::AskResume()
 
 void ReceiveTransfer::Accept(const QString& chosenPath)
 {
-    if (m_state != State::Pending || chosenPath.isEmpty())
+    if (state() != State::Pending || chosenPath.isEmpty())
         return;
     m_resumeChosen = false;
     m_resumeOffset = 0;
@@ -174,12 +177,12 @@ void ReceiveTransfer::Accept(const QString& chosenPath)
         AskResume();
         return;
     }
-    ReplyAndStart(ReplyHeader::Accept(OwnNickName(m_services.ownNickName)), tr("Connection error"));
+    ReplyAndStart(ReplyHeader::Accept(OwnNickName(m_services.ownNickName)));
 }
 
 void ReceiveTransfer::AnswerAutoAccept()
 {
-    if (m_state != State::Pending || !m_autoMatch)
+    if (state() != State::Pending || !m_autoMatch)
         return;
     m_resumeChosen = false;
     m_resumeOffset = 0;
@@ -194,12 +197,12 @@ void ReceiveTransfer::AnswerAutoAccept()
         HandOver(this, recv::UM_RECV_AUTO_RESUME{});
         return;
     }
-    ReplyAndStart(ReplyHeader::Accept(OwnNickName(m_services.ownNickName)), tr("Connection error"));
+    ReplyAndStart(ReplyHeader::Accept(OwnNickName(m_services.ownNickName)));
 }
 
 void ReceiveTransfer::Resume()
 {
-    if (m_state != State::ResumeQuestion)
+    if (state() != State::ResumeQuestion)
         return;
     const QByteArray nick = OwnNickName(m_services.ownNickName);
     // Measured again now: the partial copy may have changed, or the resumes window may have
@@ -218,50 +221,51 @@ void ReceiveTransfer::Resume()
         m_resumeChosen = false;
         m_resumeOffset = 0;
         m_matchedResumeId.reset();
-        ReplyAndStart(ReplyHeader::Accept(nick), tr("Connection Error"));
+        ReplyAndStart(ReplyHeader::Accept(nick));
         return;
     }
     m_resumeChosen = true;
     m_resumeOffset = *held;
-    ReplyAndStart(ReplyHeader::Resume(nick, m_resumeOffset), tr("Connection Error"));
+    ReplyAndStart(ReplyHeader::Resume(nick, m_resumeOffset));
 }
 
 void ReceiveTransfer::Overwrite()
 {
-    if (m_state != State::ResumeQuestion)
+    if (state() != State::ResumeQuestion)
         return;
     m_resumeChosen = false;
     m_resumeOffset = 0;
     if (m_matchedResumeId && m_services.resumes)
         m_services.resumes->Discard(*m_matchedResumeId);
     m_matchedResumeId.reset();
-    ReplyAndStart(ReplyHeader::Accept(OwnNickName(m_services.ownNickName)), tr("Connection Error"));
+    ReplyAndStart(ReplyHeader::Accept(OwnNickName(m_services.ownNickName)));
 }
 
-void ReceiveTransfer::ReplyAndStart(const ReplyHeader& reply, const QString& failureStatus)
+void ReceiveTransfer::ReplyAndStart(const ReplyHeader& reply)
 {
     emit answered();
     TlsSession* session = m_connection->session.get();
     if (!session || !WriteReply(*session, reply)) {
-        Fail(failureStatus, tr("Connection Error"), tr("Socket Error"));
+        Fail(ReceiveReason::ReplyFailed, tr("Socket Error"), tr("Connection Error"));
         return;
     }
-    m_state = State::WaitingForData;
+    SetState(State::WaitingForData);
     m_view.acceptEnabled = false;
     m_view.panel = View::Panel::Progress;
-    SetStatus(tr("Waiting for data..."), View::StatusKind::Work);
+    ShowStatus(View::StatusKind::Work);
     m_worker.StartHeaderWait(session, m_workerRuns.Begin());
     Changed();
 }
 
 void ReceiveTransfer::Abort(const QByteArray& reason)
 {
-    const bool beforeData = m_state == State::Pending || m_state == State::ResumeQuestion ||
-                            m_state == State::WaitingForData;
-    if (!beforeData && m_state != State::Receiving)
+    const bool beforeData = state() == State::Pending || state() == State::ResumeQuestion ||
+                            state() == State::WaitingForData;
+    if (!beforeData && state() != State::Receiving)
         return; // nothing to abort: "Abort" is disabled
     const bool sessionFit = StopWorker();
-    SetStatus(tr("Aborted"), View::StatusKind::Failure);
+    m_outcome.reason = ReceiveReason::Cancelled; // announced by the close or interruption
+    ShowStatus(View::StatusKind::Failure);
     SetRowIdleCells();
     SetIcon(TransferListModel::IconStopped);
     emit answered();
@@ -286,7 +290,7 @@ void ReceiveTransfer::Abort(const QByteArray& reason)
 
 void ReceiveTransfer::SaveForLaterResume()
 {
-    if (m_state != State::Interrupted)
+    if (state() != State::Interrupted)
         return;
     // A raw file's partial copy stays where it is: a later Accept to the same path finds it.
     if (!m_receivedRaw && !m_tempArchivePath.isEmpty() && m_services.resumes) {
@@ -312,7 +316,7 @@ void ReceiveTransfer::SaveForLaterResume()
 
 void ReceiveTransfer::DeleteData()
 {
-    if (m_state != State::Interrupted)
+    if (state() != State::Interrupted)
         return;
     if (m_receivedRaw)
         QFile::remove(m_targetPath);
@@ -321,10 +325,11 @@ void ReceiveTransfer::DeleteData()
 
 void ReceiveTransfer::Close()
 {
-    if (m_state == State::Closed)
+    if (state() == State::Closed)
         return;
     Release();
-    m_state = State::Closed;
+    SetState(State::Closed,
+             m_outcome.reason == ReceiveReason::None ? ReceiveReason::Cancelled : m_outcome.reason);
     m_view.acceptEnabled = false;
     m_view.abortEnabled = false;
     m_view.bannerBlinking = false;
@@ -363,7 +368,7 @@ void ReceiveTransfer::Release()
 
 void ReceiveTransfer::KeepForExit()
 {
-    if (m_state == State::Receiving || m_state == State::Decompressing) {
+    if (state() == State::Receiving || state() == State::Decompressing) {
         // As an interruption: what arrived stays (a received archive whole, to be unpacked by
         // the resume that finds it complete).
         StopWorker();
@@ -375,38 +380,62 @@ void ReceiveTransfer::KeepForExit()
         }
         m_output.Close();
         SetIcon(TransferListModel::IconStopped);
-        SetStatus(tr("Stopped: the program ended"), View::StatusKind::Failure);
+        m_outcome.reason = ReceiveReason::InterruptedByExit;
+        ShowStatus(View::StatusKind::Failure);
         SetRowIdleCells();
         ShowInterruption(tr("The program ended during this download"), true);
     }
-    if (m_state == State::Interrupted)
+    if (state() == State::Interrupted) {
         SaveForLaterResume();
-    else
-        Close();
+        return;
+    }
+    // What had not ended by then ends with the program.
+    if (m_outcome.reason == ReceiveReason::None)
+        m_outcome.reason = ReceiveReason::InterruptedByExit;
+    Close();
 }
 
-void ReceiveTransfer::Fail(const QString& status, const QString& boxText, const QString& boxTitle)
+void ReceiveTransfer::Fail(ReceiveReason reason, const QString& boxTitle, const QString& boxText)
 {
     emit bringToFront();
     m_progTimer.stop();
     m_unzipTimer.stop();
     SetIcon(TransferListModel::IconStopped);
-    SetStatus(status, View::StatusKind::Failure);
+    m_outcome.reason = reason;
+    ShowStatus(View::StatusKind::Failure);
     SetRowIdleCells();
     Play(Sound::Error);
-    m_state = State::Failed;
+    SetState(State::Failed);
     m_view.acceptEnabled = false;
     m_view.abortEnabled = false;
     Changed();
-    emit messageBox(boxText, boxTitle);
+    emit messageBox(boxText.isEmpty() ? m_view.statusText : boxText, boxTitle);
     Close();
 }
 
-void ReceiveTransfer::SetStatus(const QString& text, View::StatusKind kind)
+void ReceiveTransfer::SetState(State next, ReceiveReason reason)
 {
-    m_view.statusText = text;
+    const bool endedBefore = m_outcome.state == State::Completed ||
+                             m_outcome.state == State::Interrupted ||
+                             m_outcome.state == State::Failed;
+    m_outcome.state = next;
+    m_outcome.reason = reason;
+    m_outcome.targetPath = m_targetPath;
+    m_outcome.resumeOffset = m_resumeChosen ? m_resumeOffset : 0;
+    m_outcome.streamBytes = m_streamBytes;
+    m_outcome.receivedBytes = receivedBytes();
+    emit stateChanged(m_outcome);
+    const bool ends = next == State::Completed || next == State::Interrupted ||
+                      next == State::Failed || next == State::Closed;
+    if (ends && !endedBefore)
+        emit ended(m_outcome);
+}
+
+void ReceiveTransfer::ShowStatus(View::StatusKind kind)
+{
+    m_view.statusText = ReceiveStatusTexts::Of(m_outcome);
     m_view.statusKind = kind;
-    m_row.Set(TransferListModel::Status, text);
+    m_row.Set(TransferListModel::Status, m_view.statusText);
 }
 
 void ReceiveTransfer::SetRowIdleCells()

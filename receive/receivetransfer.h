@@ -9,6 +9,7 @@
 #include "receive/autoreceivematch.h"
 #include "receive/bufferedoutput.h"
 #include "receive/receivemessages.h"
+#include "receive/receiveoutcome.h"
 #include "receive/receiveview.h"
 #include "receive/receiveworker.h"
 #include "stats/ratecounters.h"
@@ -42,18 +43,7 @@ class ReceiveTransfer : public QObject,
     Q_OBJECT
 public:
     using View = ReceiveView;
-    enum class State
-    {
-        Pending,        // request shown, not answered
-        ResumeQuestion, // a partial copy was found: resume or overwrite?
-        WaitingForData, // accepted, the sender prepares its data
-        Receiving,
-        Decompressing,
-        Completed,
-        Interrupted, // broken or aborted: save for later resume, or delete the data
-        Failed,      // passes to Closed at once
-        Closed,
-    };
+    using State = ReceiveState;
 
     ReceiveTransfer(const TransferServices& services,
                     std::unique_ptr<IncomingConnection> connection, const RequestHeader& request,
@@ -90,7 +80,8 @@ public:
     void ProgressTick();
     void UnzipTick();
 
-    State state() const { return m_state; }
+    State state() const { return m_outcome.state; }
+    const ReceiveOutcome& outcome() const { return m_outcome; }
     const View& view() const { return m_view; }
     const RequestHeader& request() const { return m_request; }
     QString peerName() const;
@@ -111,6 +102,11 @@ public:
 
 signals:
     void viewChanged();
+    // Each change of state, with the outcome as it stands after it.
+    void stateChanged(const vantrel::ReceiveOutcome& outcome);
+    // Once, when the transfer ends: completed, interrupted, failed, or closed before any of
+    // these. Slots must not close or delete the transfer directly.
+    void ended(const vantrel::ReceiveOutcome& outcome);
     // A reply to the request was sent (or refused): the tray animation stops.
     void answered();
     // Minimise and restore the program, show, raise and focus the window.
@@ -136,10 +132,10 @@ private:
 
     bool FindPartialCopy();
     void AskResume();
-    void ReplyAndStart(const ReplyHeader& reply, const QString& failureStatus);
+    void ReplyAndStart(const ReplyHeader& reply);
     void AnswerAutoAccept();
     void OnDataHeader();
-    bool PrepareOutput(const DataHeader& header, QString* failureStatus);
+    bool PrepareOutput(const DataHeader& header, ReceiveReason* failure);
     void OnDecompressionStarted();
     void OnCompleted();
     void OnBroken();
@@ -147,12 +143,18 @@ private:
     // disk refused the data rather than the connection failing.
     void ShowBroken(bool diskError);
     void ShowInterruption(const QString& text, bool aborted);
-    // A failure that ends the transfer: red status, error sound, message box, then Close.
-    void Fail(const QString& status, const QString& boxText, const QString& boxTitle);
+    // A failure that ends the transfer: red status, error sound, message box (by default
+    // with the status text), then Close.
+    void Fail(ReceiveReason reason, const QString& boxTitle, const QString& boxText = QString());
     bool StopWorker(); // true when the session is still fit for a record
     void Release();
 
-    void SetStatus(const QString& text, View::StatusKind kind);
+    // The one way the state changes: records it (with the reason, when given) and the
+    // figures, and announces them.
+    void SetState(State next, ReceiveReason reason);
+    void SetState(State next) { SetState(next, m_outcome.reason); }
+    // The status line and the row's Status cell say what the outcome stands at.
+    void ShowStatus(View::StatusKind kind);
     void SetRowIdleCells();
     void SetIcon(TransferListModel::IconSlot slot);
     void Play(Sound sound);
@@ -164,7 +166,7 @@ private:
     RowRef m_row;
     std::optional<AutoReceiveMatch> m_autoMatch;
 
-    State m_state = State::Pending;
+    ReceiveOutcome m_outcome;
     View m_view;
     bool m_firstShow = true;
     bool m_isFile = true;

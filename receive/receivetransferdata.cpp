@@ -44,59 +44,59 @@ bool MoveOver(const QString& from, const QString& to)
 
 void ReceiveTransfer::Take(recv::UM_RECV_SCATTER)
 {
-    if (m_state != State::Closed)
+    if (state() != State::Closed)
         emit scatter();
 }
 
 void ReceiveTransfer::Take(recv::UM_RECV_AUTO_ACCEPT)
 {
-    if (m_state != State::Closed)
+    if (state() != State::Closed)
         AnswerAutoAccept();
 }
 
 void ReceiveTransfer::Take(recv::UM_RECV_AUTO_RESUME)
 {
-    if (m_state != State::Closed)
+    if (state() != State::Closed)
         Resume();
 }
 
 void ReceiveTransfer::Take(recv::UM_RECV_AUTO_SAVE)
 {
-    if (m_state != State::Closed)
+    if (state() != State::Closed)
         SaveForLaterResume();
 }
 
 // A closed transfer has retired its worker's run, so the checks of the run cover it too.
 void ReceiveTransfer::Take(recv::DataHeaderArrived message)
 {
-    if (!m_workerRuns.IsStale(message) && m_state == State::WaitingForData)
+    if (!m_workerRuns.IsStale(message) && state() == State::WaitingForData)
         OnDataHeader();
 }
 
 void ReceiveTransfer::Take(recv::UM_RECV_NO_DATA message)
 {
-    if (m_workerRuns.IsStale(message) || m_state != State::WaitingForData)
+    if (m_workerRuns.IsStale(message) || state() != State::WaitingForData)
         return;
     m_worker.Join();
-    Fail(tr("Connection error"), tr("Connection Error"), tr("Socket Error"));
+    Fail(ReceiveReason::NoDataHeader, tr("Socket Error"), tr("Connection Error"));
 }
 
 void ReceiveTransfer::Take(recv::UM_RECV_BROKEN message)
 {
-    if (!m_workerRuns.IsStale(message) && m_state == State::Receiving)
+    if (!m_workerRuns.IsStale(message) && state() == State::Receiving)
         OnBroken();
 }
 
 void ReceiveTransfer::Take(recv::DecompressionStarted message)
 {
-    if (!m_workerRuns.IsStale(message) && m_state == State::Receiving)
+    if (!m_workerRuns.IsStale(message) && state() == State::Receiving)
         OnDecompressionStarted();
 }
 
 void ReceiveTransfer::Take(recv::UM_RECV_COMPLETED message)
 {
     if (!m_workerRuns.IsStale(message) &&
-        (m_state == State::Receiving || m_state == State::Decompressing))
+        (state() == State::Receiving || state() == State::Decompressing))
         OnCompleted();
 }
 
@@ -109,22 +109,22 @@ void ReceiveTransfer::OnDataHeader()
     if (header.IsRaw() != announcedRaw) {
         // The stream is not what the request announced (and, on a resume, not what the
         // partial copy holds): nothing sound can be made of it.
-        Fail(tr("Data does not match the request"), tr("Connection Error"), tr("Socket Error"));
+        Fail(ReceiveReason::DataMismatch, tr("Socket Error"), tr("Connection Error"));
         return;
     }
     m_receivedRaw = header.IsRaw();
     m_streamBytes = header.streamSize;
     const std::uint32_t start = m_resumeChosen ? m_resumeOffset : 0;
 
-    QString failure;
+    ReceiveReason failure = ReceiveReason::None;
     if (!PrepareOutput(header, &failure)) {
-        Fail(failure, failure, tr("Error"));
+        Fail(failure, tr("Error")); // the box says what the status line says
         return;
     }
 
-    m_state = State::Receiving;
+    SetState(State::Receiving);
     m_progress.Start(m_clock(), start); // the first speed counts only bytes of this run
-    SetStatus(tr("Receiving data"), View::StatusKind::Work);
+    ShowStatus(View::StatusKind::Work);
     SetIcon(TransferListModel::IconTransferring);
     m_view.dataTransferred =
         FormatSizeFixed(start) + QStringLiteral(" / ") + FormatSizeFixed(m_streamBytes);
@@ -160,7 +160,7 @@ void ReceiveTransfer::OnDataHeader()
     Changed();
 }
 
-bool ReceiveTransfer::PrepareOutput(const DataHeader& header, QString* failure)
+bool ReceiveTransfer::PrepareOutput(const DataHeader& header, ReceiveReason* failure)
 {
     const std::uint32_t start = m_resumeChosen ? m_resumeOffset : 0;
     if (header.IsRaw()) {
@@ -168,14 +168,16 @@ bool ReceiveTransfer::PrepareOutput(const DataHeader& header, QString* failure)
         // file since: bytes beyond that point are cut off, a file now shorter cannot go on.
         const bool opened =
             m_resumeChosen ? m_output.OpenAt(m_targetPath, start) : m_output.Create(m_targetPath);
-        if (!opened)
-            *failure = tr("Unable to write %1").arg(m_targetPath);
+        if (!opened) {
+            *failure = ReceiveReason::CannotWriteTarget;
+            m_outcome.problemPath = m_targetPath;
+        }
         return opened;
     }
 
     m_tempArchivePath = CreateTempArchive(m_services.folder.tempFolder(), QStringLiteral("ZIV"));
     if (m_tempArchivePath.isEmpty()) {
-        *failure = tr("Unable to create a temporary archive");
+        *failure = ReceiveReason::NoTemporaryArchive;
         return false;
     }
     // Before any byte lands there (and before a cached archive moves there): should this copy
@@ -183,7 +185,8 @@ bool ReceiveTransfer::PrepareOutput(const DataHeader& header, QString* failure)
     m_recordPath = PartialRecords(m_services.folder).Write(m_tempArchivePath, m_request);
     if (!m_resumeChosen) {
         if (!m_output.Create(m_tempArchivePath)) {
-            *failure = tr("Unable to write %1").arg(m_tempArchivePath);
+            *failure = ReceiveReason::CannotWriteTarget;
+            m_outcome.problemPath = m_tempArchivePath;
             return false;
         }
         return true;
@@ -193,13 +196,13 @@ bool ReceiveTransfer::PrepareOutput(const DataHeader& header, QString* failure)
     ResumeCache* cache = m_services.resumes;
     const bool present = cache && m_matchedResumeId && cache->FindById(*m_matchedResumeId);
     if (!present || !MoveOver(cache->EntryFile(*m_matchedResumeId), m_tempArchivePath)) {
-        *failure = tr("The partial copy to resume is no longer available");
+        *failure = ReceiveReason::PartialCopyGone;
         return false;
     }
     cache->Remove(*m_matchedResumeId);
     m_matchedResumeId.reset();
     if (!m_output.OpenAt(m_tempArchivePath, start)) {
-        *failure = tr("The partial copy to resume is no longer available");
+        *failure = ReceiveReason::PartialCopyGone;
         return false;
     }
     return true;
@@ -207,12 +210,12 @@ bool ReceiveTransfer::PrepareOutput(const DataHeader& header, QString* failure)
 
 void ReceiveTransfer::OnDecompressionStarted()
 {
-    m_state = State::Decompressing;
+    SetState(State::Decompressing);
     m_progTimer.stop();
     m_view.abortEnabled = false;
     m_view.operation = tr("Decompressing data...");
     SetIcon(TransferListModel::IconCompressing);
-    SetStatus(tr("Decompressing data"), View::StatusKind::Work);
+    ShowStatus(View::StatusKind::Work);
     m_row.Set(TransferListModel::Progress, QStringLiteral("100%"));
     m_view.dataTransferred =
         FormatSizeFixed(receivedBytes()) + QStringLiteral(" / ") + FormatSizeFixed(m_streamBytes);
@@ -253,25 +256,23 @@ void ReceiveTransfer::OnCompleted()
     case Outcome::CompletedWithSkippedEntries:
         break;
     case Outcome::ArchiveTooLarge:
-        Fail(tr("Archive larger than announced"),
+        Fail(ReceiveReason::ArchiveTooLarge, title,
              tr("The received archive expands beyond the size the sender announced; "
-                "nothing of it was kept."),
-             title);
+                "nothing of it was kept."));
         return;
     default:
-        Fail(tr("Decompression failed"),
-             tr("The received archive is damaged and could not be decompressed."), title);
+        Fail(ReceiveReason::ArchiveDamaged, title,
+             tr("The received archive is damaged and could not be decompressed."));
         return;
     }
 
-    m_state = State::Completed;
+    SetState(State::Completed, m_worker.outcome() == Outcome::CompletedWithSkippedEntries
+                                   ? ReceiveReason::ReceivedWithSkippedEntries
+                                   : ReceiveReason::Received);
     m_view.bannerBlinking = true;
     emit bringToFront();
     SetIcon(TransferListModel::IconReceiveCompleted);
-    SetStatus(m_worker.outcome() == Outcome::CompletedWithSkippedEntries
-                  ? tr("Completed (some entries skipped)")
-                  : tr("Completed"),
-              View::StatusKind::Done);
+    ShowStatus(View::StatusKind::Done);
     SetRowIdleCells();
     Play(Sound::Complete);
     m_view.panel = View::Panel::Completion;
@@ -291,8 +292,8 @@ void ReceiveTransfer::ShowBroken(bool diskError)
     emit bringToFront();
     m_progTimer.stop();
     SetIcon(TransferListModel::IconStopped);
-    SetStatus(diskError ? tr("Disk write error") : tr("Connection Error"),
-              View::StatusKind::Failure);
+    m_outcome.reason = diskError ? ReceiveReason::DiskWriteError : ReceiveReason::ConnectionReset;
+    ShowStatus(View::StatusKind::Failure);
     SetRowIdleCells();
     Play(Sound::Error);
     ShowInterruption(diskError ? tr("Unable to write the received data to disk!")
@@ -304,7 +305,7 @@ void ReceiveTransfer::ShowBroken(bool diskError)
 
 void ReceiveTransfer::ShowInterruption(const QString& text, bool aborted)
 {
-    m_state = State::Interrupted;
+    SetState(State::Interrupted);
     m_view.panel = View::Panel::Interruption;
     m_view.interruptionText = text;
     m_view.abortedPictures = aborted;
@@ -316,7 +317,7 @@ void ReceiveTransfer::ShowInterruption(const QString& text, bool aborted)
 
 void ReceiveTransfer::ProgressTick()
 {
-    if (m_state != State::Receiving)
+    if (state() != State::Receiving)
         return;
     const std::uint32_t received = receivedBytes();
     m_view.dataTransferred =
@@ -340,7 +341,7 @@ void ReceiveTransfer::ProgressTick()
 
 void ReceiveTransfer::UnzipTick()
 {
-    if (m_state != State::Decompressing)
+    if (state() != State::Decompressing)
         return;
     m_view.progressMaximum = m_request.totalSize;
     m_view.progressPosition = m_worker.UnzipProgress();

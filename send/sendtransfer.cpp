@@ -29,6 +29,7 @@ SendTransfer::SendTransfer(const TransferServices& services, const QString& sour
       m_clock(TickCount), m_compressTimer(this), m_progressTimer(this)
 {
     m_ownNickName = OwnNickName(m_services.ownNickName);
+    m_outcome.sourcePath = m_sourcePath;
     if (m_services.recentHosts)
         m_recentHosts = m_services.recentHosts->LoadRecentHosts();
     m_compressTimer.setObjectName(QStringLiteral("CompressTimer"));
@@ -47,12 +48,13 @@ SendTransfer::~SendTransfer()
 
 void SendTransfer::FirstShow()
 {
-    if (m_firstShowDone || m_closed)
+    if (m_firstShowDone || state() == State::Closed)
         return;
     m_firstShowDone = true;
     m_view.path = m_sourcePath;
     if (!QFileInfo::exists(m_sourcePath)) {
         emit messageBox(tr("Unable to Find that Path"), tr("Init Error!"));
+        m_outcome.reason = SendReason::PathMissing; // announced by the close
         Close();
         return;
     }
@@ -83,6 +85,7 @@ bool SendTransfer::ExamineSource()
     }
     const bool tooLarge = size >= SizeFieldLimit;
     m_totalSize = tooLarge ? 0 : static_cast<std::uint32_t>(size);
+    m_outcome.totalSize = m_totalSize;
     const QString sizeText = tooLarge ? sendtexts::LargeSize(size) : FormatSizeFixed(m_totalSize);
 
     m_view.dirCount = QString::number(m_dirCount);
@@ -99,30 +102,33 @@ bool SendTransfer::ExamineSource()
     // Sizes, counts and offsets are 32-bit on the wire, and the name field holds 255 bytes:
     // what does not fit is refused here rather than sent wrong.
     if (!m_isDirectory && !info.isFile()) {
-        RefuseSource(tr("Status: Only regular files and directories can be sent"));
+        RefuseSource(SendReason::NotSendable,
+                     tr("Status: Only regular files and directories can be sent"));
         return false;
     }
     if (tooLarge) {
-        RefuseSource(tr("Status: Too large to send (4 GB or more)"));
+        RefuseSource(SendReason::TooLarge, tr("Status: Too large to send (4 GB or more)"));
         return false;
     }
     if (m_baseName.isEmpty()) {
-        RefuseSource(tr("Status: This path has no name to send"));
+        RefuseSource(SendReason::NoName, tr("Status: This path has no name to send"));
         return false;
     }
     if (!FitsFileName(m_baseName)) {
-        RefuseSource(tr("Status: Name too long to send (more than 255 bytes)"));
+        RefuseSource(SendReason::NameTooLong,
+                     tr("Status: Name too long to send (more than 255 bytes)"));
         return false;
     }
     return true;
 }
 
-void SendTransfer::RefuseSource(const QString& statusText)
+void SendTransfer::RefuseSource(SendReason reason, const QString& statusText)
 {
     m_view.sendEnabled = false;
     m_view.compressionToggleEnabled = false;
     SetStatus(statusText, View::Colour::Failure);
     Play(Sound::Error);
+    SetState(State::Preparing, reason);
 }
 
 void SendTransfer::StartCompression()
@@ -146,7 +152,7 @@ void SendTransfer::StopCompression()
 
 void SendTransfer::SetCompression(bool on)
 {
-    if (!m_firstShowDone || m_closed || m_isDirectory || m_compressionLocked ||
+    if (!m_firstShowDone || state() == State::Closed || m_isDirectory || m_compressionLocked ||
         !m_view.compressionToggleEnabled || on == m_view.compressionOn)
         return;
     m_view.compressionOn = on;
@@ -163,7 +169,7 @@ void SendTransfer::SetCompression(bool on)
 
 void SendTransfer::Send(const SendInputs& inputs)
 {
-    if (!m_firstShowDone || m_state != State::Preparing || !m_view.sendEnabled)
+    if (!m_firstShowDone || state() != State::Preparing || !m_view.sendEnabled)
         return;
     if (inputs.direct && inputs.hostText.isEmpty())
         return;
@@ -182,7 +188,10 @@ void SendTransfer::Send(const SendInputs& inputs)
     SetRow(TransferListModel::Host, tr("N/A"));
     SetRow(TransferListModel::Status, QStringLiteral("-"));
     m_row.SetIcon(TransferListModel::IconWaiting);
-    m_state = State::Connecting;
+    m_outcome.hostText.clear();
+    m_outcome.peerNickName.clear();
+    m_outcome.refusalComment.clear();
+    SetState(State::Connecting, SendReason::None);
     m_rawFlag = m_view.compressionOn ? RawFlagArchive : RawFlagRaw;
 
     ConnectWorker::Request request;
@@ -206,7 +215,7 @@ void SendTransfer::Send(const SendInputs& inputs)
             Play(Sound::Error);
             emit refreshTunnelChoices();
             m_view.sendEnabled = true;
-            m_state = State::Preparing;
+            SetState(State::Preparing, SendReason::TunnelClosed);
             Changed();
             return;
         }
@@ -220,7 +229,7 @@ void SendTransfer::Send(const SendInputs& inputs)
 
 void SendTransfer::Abort()
 {
-    switch (m_state) {
+    switch (state()) {
     case State::Preparing:
     case State::Connecting:
     case State::WaitingForArchive:
@@ -242,13 +251,14 @@ void SendTransfer::Abort()
 
 void SendTransfer::TrustReceiver()
 {
-    if (m_state != State::Preparing || m_view.panel != View::Panel::Trust ||
+    if (state() != State::Preparing || m_view.panel != View::Panel::Trust ||
         m_presentedAuthority.isEmpty())
         return;
     m_view.panel = View::Panel::Request;
     if (TrustList(m_services.folder).Append({m_presentedAuthority}) < 0) {
         SetStatus(tr("Status: Cannot write the list of trusted computers"), View::Colour::Failure);
         Play(Sound::Error);
+        SetState(State::Preparing, SendReason::TrustListUnwritable);
         Changed();
         return;
     }
@@ -257,7 +267,7 @@ void SendTransfer::TrustReceiver()
 
 void SendTransfer::DeclineTrust()
 {
-    if (m_state != State::Preparing || m_view.panel != View::Panel::Trust)
+    if (state() != State::Preparing || m_view.panel != View::Panel::Trust)
         return;
     m_view.panel = View::Panel::Request;
     Changed();
@@ -265,7 +275,7 @@ void SendTransfer::DeclineTrust()
 
 void SendTransfer::SendAgain()
 {
-    if (m_state == State::Refused || m_state == State::Broken) {
+    if (state() == State::Refused || state() == State::Broken) {
         SetRow(TransferListModel::Speed, QStringLiteral("-"));
         SetRow(TransferListModel::Progress, QStringLiteral("-"));
         emit refreshTunnelChoices();
@@ -275,7 +285,7 @@ void SendTransfer::SendAgain()
             StopCompression();
             StartCompression();
         }
-    } else if (m_state == State::Completed) {
+    } else if (state() == State::Completed) {
         // The finished row stays as a record; the window gets a fresh one at the top.
         TransferListModel* model = m_row.model;
         if (model) {
@@ -294,17 +304,18 @@ void SendTransfer::SendAgain()
     m_view.panel = View::Panel::Request;
     m_view.sendEnabled = true;
     m_view.abortEnabled = true;
-    m_state = State::Preparing;
+    // A fresh attempt: nothing has ended until it does.
+    SetState(State::Preparing, SendReason::None);
     Changed();
 }
 
 void SendTransfer::Close()
 {
-    if (m_closed)
+    if (state() == State::Closed)
         return;
-    m_closed = true;
     m_attempts.Retire();
-    m_state = State::Closed;
+    // What ended before the close stays its outcome; anything else was given up.
+    SetState(State::Closed, IsSettled(m_outcome) ? m_outcome.reason : SendReason::Cancelled);
     m_compressTimer.stop();
     m_progressTimer.stop();
     StopWorkers();
@@ -394,22 +405,15 @@ void SendTransfer::Changed()
     emit viewChanged();
 }
 
-bool SendTransfer::Settled() const
+void SendTransfer::SetState(State next, SendReason reason)
 {
-    switch (m_state) {
-    case State::Completed:
-    case State::Refused:
-    case State::Broken:
-    case State::Closed:
-        return true;
-    case State::Connecting:
-    case State::WaitingForArchive:
-    case State::Streaming:
-        return false;
-    case State::Preparing:
-        break;
-    }
-    return m_view.statusColour == SendView::Colour::Failure;
+    m_outcome.state = next;
+    m_outcome.reason = reason;
+    m_outcome.streamBytes = m_streamBytes;
+    m_outcome.sentBytes = sentBytes();
+    emit stateChanged(m_outcome);
+    if (IsSettled(m_outcome))
+        emit ended(m_outcome);
 }
 
 } // namespace vantrel

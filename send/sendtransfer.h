@@ -9,6 +9,7 @@
 #include "send/sendcounters.h"
 #include "send/sendinputs.h"
 #include "send/sendmessages.h"
+#include "send/sendoutcome.h"
 #include "send/sendview.h"
 #include "stats/transferprogress.h"
 
@@ -39,17 +40,7 @@ class SendTransfer : public QObject, public SendWorkerInbox, public Accepts<send
 public:
     using View = SendView;
 
-    enum class State
-    {
-        Preparing,         // first show done, compression running in the background
-        Connecting,        // SEND pressed: connect, request, awaiting the reply
-        Refused,           // the other side refused
-        WaitingForArchive, // accepted; the data phase starts once the archive is complete
-        Streaming,         // the data worker runs
-        Broken,            // the data phase failed
-        Completed,
-        Closed,
-    };
+    using State = SendState;
 
     static constexpr int CompressInterval = 200;  // ms
     static constexpr int ProgressInterval = 2000; // ms
@@ -91,10 +82,11 @@ public:
     // The answer to dynDnsDetected: Yes adds the host to the dynamic DNS book.
     void AnswerDynDns(bool yes, const QString& host, const QString& address);
 
-    State state() const { return m_state; }
+    State state() const { return m_outcome.state; }
+    const SendOutcome& outcome() const { return m_outcome; }
     // True once the send has ended, or has stopped while preparing at a failure that waits
     // for the user (the path could not be read): nothing more happens unless asked.
-    bool Settled() const;
+    bool Settled() const { return IsSettled(m_outcome); }
     const View& view() const { return m_view; }
     // The host drop-down's entries, loaded at creation.
     const QStringList& recentHosts() const { return m_recentHosts; }
@@ -115,6 +107,12 @@ public:
 
 signals:
     void viewChanged();
+    // Each change of state, and each failure a preparing send stops at, with the outcome as
+    // it stands after it.
+    void stateChanged(const vantrel::SendOutcome& outcome);
+    // Each time the send settles (see Settled()): an attempt ended, a failure waits for the
+    // user, or the transfer closed. Slots must not close or delete the transfer directly.
+    void ended(const vantrel::SendOutcome& outcome);
     // Minimise-restore, raise and focus the window (refusal, connection error, completion).
     void bringToFront();
     void messageBox(const QString& text, const QString& title);
@@ -135,16 +133,19 @@ private:
     void Take(send::ArchiveFinished) override;
 
     bool ExamineSource();
-    void RefuseSource(const QString& statusText);
+    void RefuseSource(SendReason reason, const QString& statusText);
     void StartCompression();
     void StopCompression();
     void OnRefused();
     void OnBroken();
     void OnCompleted();
     void StartDataPhase();
-    void FailBeforeData(const QString& statusText);
+    void FailBeforeData(SendReason reason, const QString& statusText);
     void OfferTrust(const QByteArray& certificate, const QByteArray& authority);
     void ResetProgressFields();
+    // The one way the state changes: records it with the reason and announces both.
+    void SetState(State next, SendReason reason);
+    void SetState(State next) { SetState(next, m_outcome.reason); }
     void StopWorkers();
     void SetStatus(const QString& text, View::Colour colour);
     void Play(Sound sound);
@@ -162,11 +163,10 @@ private:
     std::uint32_t m_fileCount = 0;
     std::uint32_t m_totalSize = 0;
 
-    State m_state = State::Preparing;
+    SendOutcome m_outcome;
     View m_view;
     bool m_firstShowDone = false;
     bool m_compressionLocked = false; // from the first SEND on
-    bool m_closed = false;
 
     std::unique_ptr<CompressWorker> m_compress;
     QString m_archivePath;

@@ -19,7 +19,7 @@ namespace vantrel {
 
 void SendTransfer::Take(send::ArchiveFinished)
 {
-    if (m_state == State::WaitingForArchive)
+    if (state() == State::WaitingForArchive)
         CompressTick();
 }
 
@@ -55,6 +55,9 @@ void SendTransfer::Take(SendNotice notice)
     switch (notice.kind) {
     case SendNotice::Kind::Status:
         SetStatus(SendStatusTexts::Of(notice.status, notice.subject, m_dataSource), notice.colour);
+        // Announced with the change of state that follows the failure.
+        if (const SendReason reason = ReasonOf(notice.status); reason != SendReason::None)
+            m_outcome.reason = reason;
         if (notice.sound)
             Play(*notice.sound);
         break;
@@ -63,9 +66,9 @@ void SendTransfer::Take(SendNotice notice)
             m_connect->Join();
         m_connect.reset();
         m_view.sendEnabled = true;
-        m_state = State::Preparing;
         if (!notice.presentedCertificate.isEmpty())
             OfferTrust(notice.presentedCertificate, notice.presentedAuthority);
+        SetState(State::Preparing);
         break;
     case SendNotice::Kind::Refused:
         SetRow(TransferListModel::Host, notice.hostText);
@@ -73,7 +76,10 @@ void SendTransfer::Take(SendNotice notice)
         SetRow(TransferListModel::NickName, nick);
         m_view.refusalLabel = tr("Comment from %1").arg(nick);
         m_view.refusalComment = QString::fromUtf8(notice.comment);
-        m_state = State::Refused;
+        m_outcome.hostText = notice.hostText;
+        m_outcome.peerNickName = nick;
+        m_outcome.refusalComment = m_view.refusalComment;
+        SetState(State::Refused, SendReason::Refused);
         break;
     case SendNotice::Kind::Accepted:
         m_resumeOffset = notice.resumeOffset;
@@ -83,13 +89,15 @@ void SendTransfer::Take(SendNotice notice)
         m_row.SetIcon(TransferListModel::IconCompressing);
         SetRow(TransferListModel::Status, tr("Compressing data..."));
         SetRow(TransferListModel::NickName, nick);
-        m_state = State::WaitingForArchive;
+        m_outcome.hostText = notice.hostText;
+        m_outcome.peerNickName = nick;
+        SetState(State::WaitingForArchive);
         m_compressTimer.start();
         break;
     }
     Changed();
     // An archive that is already complete (or no compression) starts the data phase now.
-    if (notice.kind == SendNotice::Kind::Accepted && m_state == State::WaitingForArchive)
+    if (notice.kind == SendNotice::Kind::Accepted && state() == State::WaitingForArchive)
         CompressTick();
 }
 
@@ -120,7 +128,7 @@ void SendTransfer::OnBroken()
     SetRow(TransferListModel::Speed, QStringLiteral("-"));
     SetRow(TransferListModel::Progress, QStringLiteral("-"));
     m_row.SetIcon(TransferListModel::IconWaiting);
-    m_state = State::Broken;
+    SetState(State::Broken);
     Changed();
     emit bringToFront();
 }
@@ -137,14 +145,14 @@ void SendTransfer::OnCompleted()
     SetRow(TransferListModel::Speed, QStringLiteral("-"));
     SetRow(TransferListModel::Progress, QStringLiteral("-"));
     m_row.SetIcon(TransferListModel::IconSendCompleted);
-    m_state = State::Completed;
+    SetState(State::Completed, SendReason::Delivered);
     Changed();
     emit bringToFront();
 }
 
 void SendTransfer::CompressTick()
 {
-    if (m_state != State::WaitingForArchive) {
+    if (state() != State::WaitingForArchive) {
         m_compressTimer.stop();
         return;
     }
@@ -167,9 +175,12 @@ void SendTransfer::CompressTick()
         }
         if (outcome == CompressWorker::Outcome::Failed) {
             m_compressTimer.stop();
-            FailBeforeData(m_compress && m_compress->noSpace()
-                               ? tr("Status: Not enough disk space to compress the data to send")
-                               : tr("Status: Unable to compress the data to send"));
+            if (m_compress && m_compress->noSpace())
+                FailBeforeData(SendReason::NoSpaceToCompress,
+                               tr("Status: Not enough disk space to compress the data to send"));
+            else
+                FailBeforeData(SendReason::CompressionFailed,
+                               tr("Status: Unable to compress the data to send"));
             return;
         }
     }
@@ -185,7 +196,7 @@ void SendTransfer::CompressTick()
 void SendTransfer::StartDataPhase()
 {
     if (!m_session) {
-        FailBeforeData(tr("Status: Connection reset by peer"));
+        FailBeforeData(SendReason::ConnectionReset, tr("Status: Connection reset by peer"));
         return;
     }
     QString source = m_sourcePath;
@@ -195,7 +206,8 @@ void SendTransfer::StartDataPhase()
         const qint64 archiveSize = streamed ? static_cast<qint64>(m_compress->streamedSize())
                                             : QFileInfo(m_archivePath).size();
         if (archiveSize < 0 || static_cast<std::uint64_t>(archiveSize) >= SizeFieldLimit) {
-            FailBeforeData(tr("Status: The archive is too large to send (4 GB or more)"));
+            FailBeforeData(SendReason::ArchiveTooLarge,
+                           tr("Status: The archive is too large to send (4 GB or more)"));
             return;
         }
         m_streamBytes = static_cast<std::uint32_t>(archiveSize);
@@ -214,7 +226,6 @@ void SendTransfer::StartDataPhase()
     m_view.cipher = m_session->CipherText();
     m_view.progressSending = true;
     SetRow(TransferListModel::Status, tr("Sending data"));
-    m_state = State::Streaming;
     m_progressTimer.start();
 
     m_dataSource = source;
@@ -228,6 +239,7 @@ void SendTransfer::StartDataPhase()
     m_data = std::make_unique<DataWorker>(this, m_attempts.current(), std::move(m_session), stream,
                                           m_counters, m_services.counters);
     m_data->Start();
+    SetState(State::Streaming);
     Changed();
 }
 
@@ -249,11 +261,12 @@ void SendTransfer::OfferTrust(const QByteArray& certificate, const QByteArray& a
     m_view.panel = View::Panel::Trust;
 }
 
-void SendTransfer::FailBeforeData(const QString& statusText)
+void SendTransfer::FailBeforeData(SendReason reason, const QString& statusText)
 {
     if (m_session)
         m_session->Close();
     m_session.reset();
+    m_outcome.reason = reason; // announced by the break
     SetStatus(statusText, View::Colour::Failure);
     Play(Sound::Error);
     OnBroken();
@@ -261,7 +274,7 @@ void SendTransfer::FailBeforeData(const QString& statusText)
 
 void SendTransfer::ProgressTick()
 {
-    if (m_state != State::Streaming)
+    if (state() != State::Streaming)
         return;
     const std::uint32_t sent = m_counters.sentBytes.load(std::memory_order_relaxed);
     m_view.dataText =

@@ -467,5 +467,25 @@ TEST_F(CommandLineSendTest, InterruptedByCtrlCAndResumedByTheSameCommand)
     EXPECT_TRUE(file.readAll() == bytes);
 }
 
+// The endings no loopback case above reaches (a name that does not resolve needs a name
+// server; a failed handshake, a receiver that resets) keep the codes the help text promises.
+TEST(CommandLineSendExitCodes, EndingsWithoutALoopbackCaseKeepTheirCodes)
+{
+    const struct
+    {
+        SendReason reason;
+        int code;
+    } cases[] = {
+        {SendReason::Unresolved, commandlinesend::Unreachable},
+        {SendReason::HandshakeFailed, commandlinesend::Untrusted},
+        {SendReason::ConnectionReset, commandlinesend::Failed},
+        {SendReason::ChangedWhileSent, commandlinesend::Failed},
+        {SendReason::TlsUnavailable, commandlinesend::Failed},
+        {SendReason::Cancelled, commandlinesend::Interrupted},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(commandlinesend::ExitCodeOf(c.reason), c.code) << static_cast<int>(c.reason);
+}
+
 } // namespace
 } // namespace vantrel

@@ -89,8 +89,7 @@ TEST_F(Admission, OtherVersionOfServerStopsTheSendWhichMayGoAgain)
     ASSERT_TRUE(WaitUntil([&] {
         return send->state() == SendTransfer::State::Preparing && send->view().sendEnabled;
     }));
-    EXPECT_EQ(send->view().statusText,
-              QStringLiteral("Status: Other side has a different version of Vantrel"));
+    EXPECT_EQ(send->outcome().reason, SendReason::VersionMismatch);
     EXPECT_EQ(send->view().statusColour, SendView::Colour::Failure);
     EXPECT_EQ(send->view().panel, SendView::Panel::Request);
     EXPECT_EQ(m_alice->sounds().Count(Sound::Error), 1);
@@ -120,8 +119,7 @@ TEST_F(Admission, PolicyDenialResetsTheSenderAndListsTheDroppedRequest)
     ASSERT_TRUE(WaitUntil([&] {
         return send->state() == SendTransfer::State::Preparing && send->view().sendEnabled;
     }));
-    EXPECT_EQ(send->view().statusText,
-              QStringLiteral("Status: Connection reset by peer '127.0.0.1'"));
+    EXPECT_EQ(send->outcome().reason, SendReason::ConnectionReset);
     EXPECT_EQ(send->view().statusColour, SendView::Colour::Failure);
 
     ASSERT_TRUE(WaitUntil([&] { return m_bob->downloads().rowCount() == 1; }));
@@ -189,8 +187,7 @@ TEST_F(Admission, UntrustedServerIsRefusedBeforeAnyRequest)
     ASSERT_TRUE(WaitUntil([&] {
         return send->state() == SendTransfer::State::Preparing && send->view().sendEnabled;
     }));
-    EXPECT_EQ(send->view().statusText,
-              QStringLiteral("Status: SSL Certificate Verification failed with '127.0.0.1'"));
+    EXPECT_EQ(send->outcome().reason, SendReason::NotTrusted);
     EXPECT_EQ(m_alice->sounds().Count(Sound::Error), 1);
 
     // Trusted again, the same window gets through.

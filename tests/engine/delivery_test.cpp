@@ -94,7 +94,7 @@ TEST_P(Delivery, ArrivesByteIdenticalAndBothEndsComplete)
     EXPECT_EQ(TreeDifference(source, target), QString());
     EXPECT_EQ(QFileInfo(target).fileName(), QFileInfo(source).fileName());
 
-    EXPECT_EQ(send->view().statusText, QStringLiteral("Status: File Transfer Completed"));
+    EXPECT_EQ(send->outcome().reason, SendReason::Delivered);
     EXPECT_EQ(send->view().statusColour, SendView::Colour::Done);
     EXPECT_EQ(receive->view().statusKind, ReceiveView::StatusKind::Done);
     EXPECT_EQ(TopCell(m_alice->uploads(), Column::Status), QStringLiteral("Completed"));
@@ -153,7 +153,9 @@ TEST_P(Refusal, CommentArrivesByteForByte)
     ASSERT_TRUE(WaitUntil([&] { return send->view().panel == SendView::Panel::Refused; }));
     EXPECT_EQ(send->view().refusalComment.toUtf8(), c.arrives);
     EXPECT_EQ(send->view().refusalLabel, QStringLiteral("Comment from Bob"));
-    EXPECT_EQ(send->view().statusText, QStringLiteral("Status: Bob has refused your request"));
+    EXPECT_EQ(send->outcome().reason, SendReason::Refused);
+    EXPECT_EQ(send->outcome().peerNickName, QStringLiteral("Bob"));
+    EXPECT_EQ(send->outcome().refusalComment.toUtf8(), c.arrives);
     EXPECT_EQ(TopCell(m_alice->uploads(), Column::Status), QStringLiteral("Refused"));
     EXPECT_TRUE(WaitForClosed(receive));
     EXPECT_EQ(TopCell(m_bob->downloads(), Column::Status), QStringLiteral("Aborted"));

@@ -155,7 +155,7 @@ TEST_P(FullDisk, InterruptsKeepsTheDataAndResumesOnceThereIsRoom)
     EXPECT_TRUE(m_bob->messageBoxes().empty()) << Describe(*m_bob);
     ASSERT_TRUE(WaitForState(first, c.senderEnd)) << StatusOf(first);
     if (c.senderEnd == SendState::Broken) {
-        EXPECT_EQ(StatusOf(first), "Status: Connection reset by peer");
+        EXPECT_EQ(first->outcome().reason, SendReason::ConnectionReset);
     }
 
     // What is kept is a true beginning of the stream; nothing half-unpacked is left.
@@ -216,6 +216,8 @@ TEST_F(TwoCopies, FullTempFolderFailsTheSendClearly)
     QPointer<SendTransfer> send = m_alice->OpenSend(source, true);
     EngineCopy::SendTo(*send, *m_bob);
     ASSERT_TRUE(WaitForState(send, SendState::Broken)) << StatusOf(send);
+    EXPECT_EQ(send->outcome().reason, SendReason::NoSpaceToCompress);
+    // The transfer's own words for it: no lower layer's table has them.
     EXPECT_EQ(StatusOf(send), "Status: Not enough disk space to compress the data to send");
     EXPECT_EQ(send->view().statusColour, SendTransfer::View::Colour::Failure);
     EXPECT_EQ(m_alice->sounds().Count(Sound::Error), 1);

@@ -85,7 +85,7 @@ TEST_P(Interruption, BrokenTransferSavedForLaterResumesToAWholeCopy)
 
     first->Abort();
     ASSERT_TRUE(WaitForState(receive, RecvState::Interrupted));
-    EXPECT_EQ(receive->view().statusText, QStringLiteral("Connection Error"));
+    EXPECT_EQ(receive->outcome().reason, ReceiveReason::ConnectionReset);
     EXPECT_EQ(receive->view().interruptionText, QStringLiteral("A connection error has occurred!"));
     EXPECT_EQ(m_bob->sounds().Count(Sound::Error), 1);
     receive->SaveForLaterResume();
@@ -265,7 +265,7 @@ TEST_P(Abort, EachSideEndsAsItShould)
     EXPECT_EQ(TopCell(uploads, Column::Speed), QStringLiteral("-"));
     if (c.side == Side::Receiver && c.stage != Stage::Pending) {
         EXPECT_TRUE(WaitForState(send, SendState::Broken));
-        EXPECT_EQ(send->view().statusText, QStringLiteral("Status: Connection reset by peer"));
+        EXPECT_EQ(send->outcome().reason, SendReason::ConnectionReset);
         EXPECT_EQ(send->view().panel, SendView::Panel::Error);
     }
 

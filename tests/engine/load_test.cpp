@@ -140,15 +140,15 @@ TEST_F(Load, FiftyTransfersAtOnceEndAsTheyShouldAndLeaveNothingBehind)
             EXPECT_TRUE(item.aborted);
             EXPECT_EQ(item.sendEnd, SendState::Streaming);
             EXPECT_EQ(item.receiveEnd, RecvState::Interrupted);
-            EXPECT_EQ(item.receiveStatus, QStringLiteral("Connection Error"));
+            EXPECT_EQ(item.receiveReason, ReceiveReason::ConnectionReset);
             break;
         case Ending::ReceiverDeletes:
         case Ending::ReceiverSaves:
             EXPECT_TRUE(item.aborted);
             EXPECT_EQ(item.sendEnd, SendState::Broken);
-            EXPECT_EQ(item.sendStatus, QStringLiteral("Status: Connection reset by peer"));
+            EXPECT_EQ(item.sendReason, SendReason::ConnectionReset);
             EXPECT_EQ(item.receiveEnd, RecvState::Interrupted);
-            EXPECT_EQ(item.receiveStatus, QStringLiteral("Aborted"));
+            EXPECT_EQ(item.receiveReason, ReceiveReason::Cancelled);
             break;
         }
         if (item.ending == Ending::Completes)

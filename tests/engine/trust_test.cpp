@@ -41,9 +41,7 @@ protected:
         EXPECT_TRUE(send);
         if (send) {
             EXPECT_EQ(send->view().panel, SendView::Panel::Trust) << StatusOf(send);
-            EXPECT_EQ(send->view().statusText,
-                      QStringLiteral("Status: SSL Certificate Verification failed with "
-                                     "'127.0.0.1'"));
+            EXPECT_EQ(send->outcome().reason, SendReason::NotTrusted);
         }
         return send;
     }

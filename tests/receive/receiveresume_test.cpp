@@ -176,6 +176,7 @@ TEST_F(ResumeFixture, EndingTheProgramMidStreamKeepsWhatArrived)
         release = true;
         sender->Join();
         EXPECT_EQ(transfer->state(), State::Closed);
+        EXPECT_EQ(transfer->outcome().reason, ReceiveReason::InterruptedByExit);
         EXPECT_TRUE(TempFiles().isEmpty());
         if (raw) {
             EXPECT_EQ(ReadAll(target), m_content.left(Sent));
@@ -188,6 +189,23 @@ TEST_F(ResumeFixture, EndingTheProgramMidStreamKeepsWhatArrived)
         EXPECT_EQ(ReadAll(saved.EntryFile(saved.entries()[0].id)), m_archive.left(Sent));
         m_resumes->DiscardAll();
     }
+}
+
+// A request not yet receiving ends with the program too, and says so: not as a cancel.
+TEST_F(ResumeFixture, EndingTheProgramBeforeDataEndsTheRequestWithIt)
+{
+    MakeOffer();
+    auto sender = Sender(m_request);
+    auto transfer = Open(*sender);
+    std::vector<ReceiveOutcome> endings;
+    QObject::connect(transfer.get(), &ReceiveTransfer::ended, transfer.get(),
+                     [&](const ReceiveOutcome& outcome) { endings.push_back(outcome); });
+    sender->Start([](TlsSession& session, ScriptedSender& s) { s.ReadReply(session); });
+    transfer->KeepForExit();
+    sender->Join();
+    ASSERT_EQ(endings.size(), 1u);
+    EXPECT_EQ(endings.front().state, State::Closed);
+    EXPECT_EQ(endings.front().reason, ReceiveReason::InterruptedByExit);
 }
 
 TEST_F(ResumeFixture, OverwriteDiscardsTheCachedEntryAndStartsAtZero)
@@ -257,8 +275,7 @@ TEST_F(ResumeFixture, EntryDeletedAfterTheReplyFails)
     m_resumes->Discard(id);
     goOn = true;
     ASSERT_TRUE(WaitForState(*transfer, State::Closed));
-    EXPECT_EQ(transfer->view().statusText,
-              QStringLiteral("The partial copy to resume is no longer available"));
+    EXPECT_EQ(transfer->outcome().reason, ReceiveReason::PartialCopyGone);
     EXPECT_FALSE(QFileInfo::exists(target));
     EXPECT_TRUE(TempFiles().isEmpty());
 }
@@ -342,7 +359,7 @@ TEST_F(AutoReceive, BrokenTransferIsKeptAndLaterResumedUnattended)
         auto transfer = Open(*sender, rule);
         sender->Start(ScriptedSender::Stream(m_archive, false, 45000));
         ASSERT_TRUE(WaitForState(*transfer, State::Closed));
-        EXPECT_EQ(transfer->view().statusText, QStringLiteral("Connection Error"));
+        EXPECT_EQ(transfer->outcome().reason, ReceiveReason::ConnectionReset);
     }
     ASSERT_EQ(m_resumes->entries().size(), 1u);
     EXPECT_EQ(m_resumes->entries()[0].actualSize, 45000u);

@@ -3,6 +3,7 @@
 #include "tests/receive/receivefixture.h"
 
 #include "net/tlssession.h"
+#include "receive/receivestatustexts.h"
 #include "send/zipbridgeloader.h"
 #include "zipbridge/zipbridge.h"
 
@@ -41,7 +42,7 @@ TEST_P(RawReceive, ArrivesByteIdenticalAndCompletes)
     const QByteArray bytes = Pattern(GetParam().size);
     auto sender = Sender(Request("report.bin", 0, 1, static_cast<std::uint32_t>(bytes.size()), 1));
     auto transfer = Open(*sender);
-    EXPECT_EQ(transfer->view().statusText, QStringLiteral("New receive request"));
+    EXPECT_EQ(transfer->outcome().reason, ReceiveReason::None);
     EXPECT_EQ(transfer->proposedName(), QStringLiteral("report.bin"));
     sender->Start(ScriptedSender::Stream(bytes, true));
 
@@ -70,6 +71,63 @@ TEST_P(RawReceive, ArrivesByteIdenticalAndCompletes)
     ASSERT_TRUE(WaitUntil([&] { return !m_hub.closed.empty(); }));
     EXPECT_EQ(m_hub.closed, std::vector<ReceiveTransfer*>{transfer.get()});
     EXPECT_TRUE(TempFiles().isEmpty());
+}
+
+// What a front door learns without reading the window: each change of state, and the one
+// ending with its outcome and figures.
+TEST_F(ReceiveFixture, AnnouncesEachStateAndItsEndingOnce)
+{
+    const QByteArray bytes = Pattern(70000);
+    const struct
+    {
+        const char* what;
+        ScriptedSender::Script play;
+        std::vector<State> states;
+        ReceiveReason reason;
+    } cases[] = {
+        {"whole",
+         ScriptedSender::Stream(bytes, true),
+         {State::WaitingForData, State::Receiving, State::Completed, State::Closed},
+         ReceiveReason::Received},
+        {"short data header",
+         [](TlsSession& session, ScriptedSender& s) {
+             if (s.ReadReply(session))
+                 session.Write("\x02\0\0\0\x01", 5);
+         },
+         {State::WaitingForData, State::Failed, State::Closed},
+         ReceiveReason::NoDataHeader},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto sender =
+            Sender(Request("told.bin", 0, 1, static_cast<std::uint32_t>(bytes.size()), 1));
+        auto transfer = Open(*sender);
+        std::vector<State> states;
+        std::vector<ReceiveOutcome> endings;
+        QObject::connect(transfer.get(), &ReceiveTransfer::stateChanged, transfer.get(),
+                         [&](const ReceiveOutcome& outcome) { states.push_back(outcome.state); });
+        QObject::connect(transfer.get(), &ReceiveTransfer::ended, transfer.get(),
+                         [&](const ReceiveOutcome& outcome) { endings.push_back(outcome); });
+        sender->Start(c.play);
+        const QString target = m_data.file(QString::fromLatin1(c.what));
+        transfer->Accept(target);
+        ASSERT_TRUE(WaitUntil([&] { return !endings.empty(); }));
+        transfer->Close();
+        sender->Join();
+
+        EXPECT_EQ(states, c.states);
+        ASSERT_EQ(endings.size(), 1u) << "closing after the ending is no second ending";
+        const ReceiveOutcome& ending = endings.front();
+        EXPECT_EQ(ending.state, c.states[c.states.size() - 2]);
+        EXPECT_EQ(ending.reason, c.reason);
+        EXPECT_EQ(ending.targetPath, target);
+        EXPECT_FALSE(ending.resumeAsked);
+        if (c.reason == ReceiveReason::Received) {
+            EXPECT_EQ(ending.streamBytes, static_cast<std::uint32_t>(bytes.size()));
+            EXPECT_EQ(ending.receivedBytes, static_cast<std::uint32_t>(bytes.size()));
+        }
+        EXPECT_EQ(transfer->outcome().reason, c.reason) << "the close keeps the ending's reason";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, RawReceive,
@@ -101,7 +159,7 @@ TEST_F(ArchiveReceive, SingleFileDecompressesByteIdentical)
 
     EXPECT_EQ(ReadAll(target), content);
     EXPECT_TRUE(transfer->view().compression.endsWith(QStringLiteral("% Efficiency")));
-    EXPECT_EQ(transfer->view().statusText, QStringLiteral("Completed"));
+    EXPECT_EQ(transfer->outcome().reason, ReceiveReason::Received);
     EXPECT_TRUE(TempFiles().isEmpty()) << "the temporary archive is deleted";
 }
 
@@ -152,7 +210,8 @@ TEST_F(ArchiveReceive, ArchiveLargerThanAnnouncedFailsAndLeavesNothing)
     transfer->Accept(target);
     ASSERT_TRUE(WaitForState(*transfer, State::Closed));
 
-    EXPECT_EQ(transfer->view().statusText, QStringLiteral("Archive larger than announced"));
+    EXPECT_EQ(transfer->outcome().reason, ReceiveReason::ArchiveTooLarge);
+    EXPECT_EQ(transfer->view().statusText, ReceiveStatusTexts::Of(transfer->outcome()));
     EXPECT_EQ(transfer->view().statusKind, ReceiveView::StatusKind::Failure);
     EXPECT_EQ(m_downloads.StateIcon(m_downloads.IdAt(0)), TransferListModel::IconStopped);
     EXPECT_EQ(m_sounds.played.back(), Sound::Error);
@@ -178,7 +237,7 @@ TEST_F(ArchiveReceive, UnpackingTheDiskRefusesKeepsTheWholeArchiveForAResume)
     ASSERT_TRUE(AcceptUnderFileSizeLimit(*transfer, target, 300 * 1024))
         << transfer->view().statusText.toStdString();
 
-    EXPECT_EQ(transfer->view().statusText, QStringLiteral("Disk write error"));
+    EXPECT_EQ(transfer->outcome().reason, ReceiveReason::DiskWriteError);
     EXPECT_EQ(transfer->view().interruptionText,
               QStringLiteral("Unable to write the received data to disk!"));
     EXPECT_EQ(m_downloads.StateIcon(m_downloads.IdAt(0)), TransferListModel::IconStopped);
@@ -228,7 +287,8 @@ TEST_F(ArchiveReceive, RefusedEntriesAreSkippedAndSaidSo)
     QDir().mkpath(m_data.file(QStringLiteral("in")));
     transfer->Accept(m_data.file(QStringLiteral("in/box")));
     ASSERT_TRUE(WaitForState(*transfer, State::Completed));
-    EXPECT_EQ(transfer->view().statusText, QStringLiteral("Completed (some entries skipped)"));
+    EXPECT_EQ(transfer->outcome().reason, ReceiveReason::ReceivedWithSkippedEntries);
+    EXPECT_EQ(transfer->view().statusText, ReceiveStatusTexts::Of(transfer->outcome()));
     EXPECT_EQ(ReadAll(m_data.file(QStringLiteral("in/box/good.txt"))), QByteArrayLiteral("data"));
     EXPECT_FALSE(QFileInfo::exists(m_data.file(QStringLiteral("in/evil.txt"))));
     EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/tmp/vantrel-absolute-evil.txt")));
@@ -241,7 +301,7 @@ TEST_F(ArchiveReceive, DamagedArchiveFailsInsteadOfCompleting)
     sender->Start(ScriptedSender::Stream(Pattern(3000), false));
     transfer->Accept(m_data.file(QStringLiteral("broken.txt")));
     ASSERT_TRUE(WaitForState(*transfer, State::Closed));
-    EXPECT_EQ(transfer->view().statusText, QStringLiteral("Decompression failed"));
+    EXPECT_EQ(transfer->outcome().reason, ReceiveReason::ArchiveDamaged);
     EXPECT_EQ(m_downloads.StateIcon(m_downloads.IdAt(0)), TransferListModel::IconStopped);
     EXPECT_EQ(m_sounds.played.back(), Sound::Error);
     EXPECT_TRUE(TempFiles().isEmpty());
@@ -276,7 +336,7 @@ TEST_P(EmptyArchiveStream, CompletesOnlyForAnEmptyOffer)
     if (c.targetMade)
         EXPECT_EQ(QFileInfo(target).isDir(), c.dirCount != 0);
     else
-        EXPECT_EQ(transfer->view().statusText, QStringLiteral("Decompression failed"));
+        EXPECT_EQ(transfer->outcome().reason, ReceiveReason::ArchiveDamaged);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -308,7 +368,7 @@ TEST_P(Refusal, AbortBeforeDataWritesTheRefusalWithItsComment)
     if (afterAccept) {
         transfer->Accept(m_data.file(QStringLiteral("big.iso")));
         ASSERT_EQ(transfer->state(), State::WaitingForData);
-        EXPECT_EQ(transfer->view().statusText, QStringLiteral("Waiting for data..."));
+        EXPECT_EQ(transfer->outcome().reason, ReceiveReason::None);
         ASSERT_TRUE(WaitUntil([&] { return repliesRead == 1; }));
     }
     const QByteArray reason = QByteArray("Sorry but I'm busy now...") + QByteArray(300, 'x');
@@ -368,7 +428,7 @@ TEST_F(ReceiveFixture, AbortDuringDataKeepsThePartialFileUntilDeleteData)
     EXPECT_EQ(transfer->view().interruptionText, QStringLiteral("You have aborted this download"));
     EXPECT_TRUE(transfer->view().abortedPictures);
     EXPECT_FALSE(transfer->view().abortEnabled);
-    EXPECT_EQ(transfer->view().statusText, QStringLiteral("Aborted"));
+    EXPECT_EQ(transfer->outcome().reason, ReceiveReason::Cancelled);
     // Everything received is on disk: the buffer was flushed when the worker stopped.
     EXPECT_EQ(QFileInfo(target).size(), qint64(transfer->receivedBytes()));
     EXPECT_EQ(ReadAll(target), bytes.left(QFileInfo(target).size()));
@@ -394,7 +454,8 @@ TEST_F(ReceiveFixture, ShortDataHeaderFailsAsConnectionError)
     const QString target = m_data.file(QStringLiteral("a.bin"));
     transfer->Accept(target);
     ASSERT_TRUE(WaitForState(*transfer, State::Closed));
-    EXPECT_EQ(transfer->view().statusText, QStringLiteral("Connection error"));
+    EXPECT_EQ(transfer->outcome().reason, ReceiveReason::NoDataHeader);
+    EXPECT_EQ(transfer->view().statusText, ReceiveStatusTexts::Of(transfer->outcome()));
     ASSERT_EQ(m_boxes.size(), 1u);
     EXPECT_EQ(m_boxes[0],
               std::make_pair(QStringLiteral("Connection Error"), QStringLiteral("Socket Error")));
@@ -432,7 +493,7 @@ TEST_P(RawFlagMismatch, FailsWithoutTouchingTheDestination)
         transfer->Resume();
     }
     ASSERT_TRUE(WaitForState(*transfer, State::Closed));
-    EXPECT_EQ(transfer->view().statusText, QStringLiteral("Data does not match the request"));
+    EXPECT_EQ(transfer->outcome().reason, ReceiveReason::DataMismatch);
     EXPECT_EQ(m_boxes.size(), 1u);
     if (c.partialCopy)
         EXPECT_EQ(ReadAll(target), QByteArrayLiteral("partial"));
@@ -459,7 +520,8 @@ TEST_F(ReceiveFixture, SenderCutMidStreamInterruptsAndKeepsData)
     transfer->Accept(target);
     ASSERT_TRUE(WaitForState(*transfer, State::Interrupted));
 
-    EXPECT_EQ(transfer->view().statusText, QStringLiteral("Connection Error"));
+    EXPECT_EQ(transfer->outcome().reason, ReceiveReason::ConnectionReset);
+    EXPECT_EQ(transfer->view().statusText, ReceiveStatusTexts::Of(transfer->outcome()));
     EXPECT_EQ(transfer->view().interruptionText,
               QStringLiteral("A connection error has occurred!"));
     EXPECT_EQ(transfer->view().focus, ReceiveView::Focus::SaveForLaterResume);
@@ -487,7 +549,7 @@ TEST_F(ReceiveFixture, DiskWriteFailureInterruptsWithoutClaimingCompletion)
     ASSERT_TRUE(AcceptUnderFileSizeLimit(*transfer, target, 300 * 1024))
         << transfer->view().statusText.toStdString();
 
-    EXPECT_EQ(transfer->view().statusText, QStringLiteral("Disk write error"));
+    EXPECT_EQ(transfer->outcome().reason, ReceiveReason::DiskWriteError);
     EXPECT_EQ(transfer->view().statusKind, ReceiveView::StatusKind::Failure);
     EXPECT_EQ(m_downloads.Cell(m_downloads.IdAt(0), TransferListModel::Status),
               QStringLiteral("Disk write error"));

@@ -23,6 +23,7 @@
 #include <algorithm>
 #include <limits>
 #include <thread>
+#include <vector>
 
 namespace vantrel::test {
 
@@ -49,6 +50,97 @@ protected:
         return m_uploads.Cell(transfer.row().id, column);
     }
 };
+
+// What a front door learns without reading the window: each change of state and each
+// ending, with the outcome and its figures.
+TEST_F(SendTransferTest, AnnouncesEachStateAndEndingWithItsOutcome)
+{
+    const struct
+    {
+        const char* what;
+        ScriptedReceiver::Answer answer;
+        std::vector<State> states;
+        SendReason reason;
+    } cases[] = {
+        {"accepted",
+         ScriptedReceiver::Answer::Accept,
+         {State::Connecting, State::WaitingForArchive, State::Streaming, State::Completed},
+         SendReason::Delivered},
+        {"refused",
+         ScriptedReceiver::Answer::Refuse,
+         {State::Connecting, State::Refused},
+         SendReason::Refused},
+        {"other version",
+         ScriptedReceiver::Answer::VersionMismatch,
+         {State::Connecting, State::Preparing},
+         SendReason::VersionMismatch},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QByteArray bytes = RandomBytes(50000, 9);
+        auto transfer = Open(Source(QStringLiteral("told.bin"), bytes));
+        transfer->SetCompression(false);
+        std::vector<State> states;
+        std::vector<SendOutcome> endings;
+        QObject::connect(transfer.get(), &SendTransfer::stateChanged, transfer.get(),
+                         [&](const SendOutcome& outcome) { states.push_back(outcome.state); });
+        QObject::connect(transfer.get(), &SendTransfer::ended, transfer.get(),
+                         [&](const SendOutcome& outcome) { endings.push_back(outcome); });
+        ScriptedReceiver::Script script;
+        script.answer = c.answer;
+        script.comment = QByteArrayLiteral("busy");
+        auto receiver = Receiver(script);
+        SendTo(*transfer, *receiver);
+        ASSERT_TRUE(WaitUntil([&] { return !endings.empty(); }));
+        EXPECT_EQ(states, c.states);
+        ASSERT_EQ(endings.size(), 1u);
+        const SendOutcome& ending = endings.front();
+        EXPECT_EQ(ending.state, c.states.back());
+        EXPECT_EQ(ending.reason, c.reason);
+        EXPECT_EQ(ending.sourcePath, transfer->sourcePath());
+        EXPECT_EQ(ending.totalSize, 50000u);
+        if (c.reason == SendReason::Delivered) {
+            EXPECT_EQ(ending.sentBytes, 50000u);
+            EXPECT_EQ(ending.streamBytes, 50000u);
+            EXPECT_EQ(ending.hostText, QStringLiteral("127.0.0.1"));
+            EXPECT_EQ(ending.peerNickName, QStringLiteral("Bob"));
+        }
+        if (c.reason == SendReason::Refused) {
+            EXPECT_EQ(ending.refusalComment, QStringLiteral("busy"));
+        }
+
+        // Closing is an ending of its own that keeps what the attempt ended with.
+        transfer->Close();
+        EXPECT_EQ(states.back(), State::Closed);
+        ASSERT_EQ(endings.size(), 2u);
+        EXPECT_EQ(endings.back().reason, c.reason);
+    }
+}
+
+TEST_F(SendTransferTest, SendAgainStartsAFreshOutcomeAndAnEarlyCloseIsACancel)
+{
+    auto transfer = Open(Source(QStringLiteral("again.bin"), RandomBytes(3000, 4)));
+    transfer->SetCompression(false);
+    ScriptedReceiver::Script script;
+    script.answer = ScriptedReceiver::Answer::Refuse;
+    auto receiver = Receiver(script);
+    SendTo(*transfer, *receiver);
+    ASSERT_TRUE(WaitUntil([&] { return transfer->view().panel == Panel::Refused; }));
+    ASSERT_TRUE(transfer->Settled());
+
+    transfer->SendAgain();
+    EXPECT_EQ(transfer->state(), State::Preparing);
+    EXPECT_EQ(transfer->outcome().reason, SendReason::None);
+    EXPECT_FALSE(transfer->Settled()) << "it waits for SEND like a fresh send";
+
+    std::vector<SendOutcome> endings;
+    QObject::connect(transfer.get(), &SendTransfer::ended, transfer.get(),
+                     [&](const SendOutcome& outcome) { endings.push_back(outcome); });
+    transfer->Abort();
+    ASSERT_EQ(endings.size(), 1u);
+    EXPECT_EQ(endings.front().state, State::Closed);
+    EXPECT_EQ(endings.front().reason, SendReason::Cancelled);
+}
 
 TEST_F(SendTransferTest, RawFileArrivesByteIdenticalWithTheRequestFields)
 {
@@ -93,7 +185,7 @@ TEST_F(SendTransferTest, RawFileArrivesByteIdenticalWithTheRequestFields)
         EXPECT_TRUE(receiver->endedCleanly());
 
         const SendView& view = transfer->view();
-        EXPECT_EQ(view.statusText, QStringLiteral("Status: File Transfer Completed"));
+        EXPECT_EQ(transfer->outcome().reason, SendReason::Delivered);
         EXPECT_EQ(view.statusColour, Colour::Done);
         EXPECT_EQ(view.panel, Panel::Completed);
         EXPECT_FALSE(view.abortEnabled);
@@ -222,7 +314,9 @@ TEST_F(SendTransferTest, RefusalShowsTheCommentAndKeepsSendDisabled)
     ASSERT_TRUE(WaitUntil([&] { return transfer->view().panel == Panel::Refused; }));
     const SendView& view = transfer->view();
     EXPECT_EQ(transfer->state(), State::Refused);
-    EXPECT_EQ(view.statusText, QStringLiteral("Status: Carol has refused your request"));
+    EXPECT_EQ(transfer->outcome().reason, SendReason::Refused);
+    EXPECT_EQ(transfer->outcome().peerNickName, QStringLiteral("Carol"));
+    EXPECT_EQ(transfer->outcome().refusalComment, QStringLiteral("not today, thanks"));
     EXPECT_EQ(view.statusColour, Colour::Failure);
     EXPECT_EQ(view.refusalLabel, QStringLiteral("Comment from Carol"));
     EXPECT_EQ(view.refusalComment, QStringLiteral("not today, thanks"));
@@ -264,18 +358,17 @@ TEST_F(SendTransferTest, FailuresBeforeAcceptanceReturnToPreparingWithSendEnable
         const char* what;
         Peer peer;
         ScriptedReceiver::Answer answer;
-        const char* status; // %1 stands for the host text
+        SendReason reason;
     } cases[] = {
         {"version mismatch", Peer::Scripted, ScriptedReceiver::Answer::VersionMismatch,
-         "Status: Other side has a different version of Vantrel"},
+         SendReason::VersionMismatch},
         {"closed without reply", Peer::Scripted, ScriptedReceiver::Answer::CloseWithoutReply,
-         "Status: Connection reset by peer '127.0.0.1'"},
+         SendReason::ConnectionReset},
         {"untrusted certificate", Peer::Untrusted, ScriptedReceiver::Answer::Accept,
-         "Status: SSL Certificate Verification failed with '127.0.0.1'"},
+         SendReason::NotTrusted},
         {"nobody listening", Peer::Nobody, ScriptedReceiver::Answer::Accept,
-         "Status: Unable to connect to '127.0.0.1'"},
-        {"no host name", Peer::NoHost, ScriptedReceiver::Answer::Accept,
-         "Status: Unable to resolve Hostname ''"},
+         SendReason::Unreachable},
+        {"no host name", Peer::NoHost, ScriptedReceiver::Answer::Accept, SendReason::Unresolved},
     };
 
     for (const auto& c : cases) {
@@ -306,7 +399,8 @@ TEST_F(SendTransferTest, FailuresBeforeAcceptanceReturnToPreparingWithSendEnable
         EXPECT_EQ(m_uploads.StateIcon(transfer->row().id), TransferListModel::IconWaiting);
         ASSERT_TRUE(WaitForState(*transfer, State::Preparing));
         const SendView& view = transfer->view();
-        EXPECT_EQ(view.statusText, QString::fromLatin1(c.status));
+        EXPECT_EQ(transfer->outcome().reason, c.reason);
+        EXPECT_TRUE(transfer->Settled());
         EXPECT_EQ(view.statusColour, Colour::Failure);
         EXPECT_TRUE(view.sendEnabled);
         EXPECT_FALSE(view.compressionToggleEnabled) << "compression stays as it was sent";
@@ -368,13 +462,13 @@ TEST_F(SendTransferTest, SourceThatVanishesOrShrinksEndsBroken)
     {
         const char* what;
         std::function<void(const QString&)> change;
-        const char* statusStart;
+        SendReason reason;
     } cases[] = {
-        {"deleted", [](const QString& path) { QFile::remove(path); }, "Status: Unable to open '"},
+        {"deleted", [](const QString& path) { QFile::remove(path); }, SendReason::SourceUnreadable},
         {"truncated", [](const QString& path) { ::truncate(QFile::encodeName(path), 70000); },
-         "Status: '"},
+         SendReason::SourceShrank},
         {"emptied", [](const QString& path) { ::truncate(QFile::encodeName(path), 0); },
-         "Status: '"},
+         SendReason::SourceShrank},
     };
 
     for (const auto& c : cases) {
@@ -390,9 +484,8 @@ TEST_F(SendTransferTest, SourceThatVanishesOrShrinksEndsBroken)
         ASSERT_TRUE(WaitForState(*transfer, State::Broken))
             << transfer->view().statusText.toStdString();
         const SendView& view = transfer->view();
-        EXPECT_TRUE(view.statusText.startsWith(QString::fromLatin1(c.statusStart)))
-            << view.statusText.toStdString();
-        EXPECT_TRUE(view.statusText.contains(path));
+        EXPECT_EQ(transfer->outcome().reason, c.reason) << view.statusText.toStdString();
+        EXPECT_TRUE(view.statusText.contains(path)) << "the status line names the source";
         EXPECT_EQ(view.statusColour, Colour::Failure);
         EXPECT_EQ(view.panel, Panel::Error);
         EXPECT_FALSE(view.sendEnabled);
@@ -426,19 +519,24 @@ TEST_F(SendTransferTest, SourcesThatCannotBeDescribedAreRefusedAtFirstShow)
     const struct
     {
         QString path;
+        SendReason reason;
         const char* status;
         const char* sizeText;
     } cases[] = {
-        {big, "Status: Too large to send (4 GB or more)", "4096.00 Mb"},
-        {m_data.file(QStringLiteral("bigtree")), "Status: Too large to send (4 GB or more)",
-         "4096.00 Mb"},
-        {fifo, "Status: Only regular files and directories can be sent", "0 bytes"},
+        {big, SendReason::TooLarge, "Status: Too large to send (4 GB or more)", "4096.00 Mb"},
+        {m_data.file(QStringLiteral("bigtree")), SendReason::TooLarge,
+         "Status: Too large to send (4 GB or more)", "4096.00 Mb"},
+        {fifo, SendReason::NotSendable, "Status: Only regular files and directories can be sent",
+         "0 bytes"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path.toStdString());
         m_sounds.played.clear();
         auto transfer = Open(c.path);
         const SendView& view = transfer->view();
+        EXPECT_EQ(transfer->outcome().reason, c.reason);
+        EXPECT_TRUE(transfer->Settled());
+        // These words are the transfer's own, not a lower layer's.
         EXPECT_EQ(view.statusText, QString::fromLatin1(c.status));
         EXPECT_EQ(view.statusColour, Colour::Failure);
         EXPECT_EQ(view.totalSize, QString::fromLatin1(c.sizeText));
@@ -490,6 +588,7 @@ TEST_F(SendTransferTest, TunnelSendUsesTheTakenSessionAndRemembersNoHost)
     inputs.tunnelText = QStringLiteral("pc1 (Ann)");
     transfer->Send(inputs);
     EXPECT_EQ(asked, QStringList{QStringLiteral("pc1")});
+    EXPECT_EQ(transfer->outcome().reason, SendReason::TunnelClosed);
     EXPECT_EQ(transfer->view().statusText, QStringLiteral("Status: Tunnel Closed "));
     EXPECT_EQ(transfer->view().statusColour, Colour::Failure);
     EXPECT_TRUE(transfer->view().sendEnabled);

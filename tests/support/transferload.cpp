@@ -184,6 +184,7 @@ void TransferLoad::Match(ReceiveTransfer* transfer)
         track();
         QObject::connect(transfer, &ReceiveTransfer::viewChanged, transfer, track);
         QObject::connect(transfer, &ReceiveTransfer::closed, transfer, [tracked, transfer] {
+            tracked->receiveReason = transfer->outcome().reason;
             tracked->receiveStatus = transfer->view().statusText;
             tracked->receiveClosed = true;
         });
@@ -264,6 +265,7 @@ bool TransferLoad::Run(int timeoutMs, QString* error)
         Item* const tracked = &item;
         SendTransfer* const send = item.send;
         QObject::connect(send, &SendTransfer::closed, send, [tracked, send] {
+            tracked->sendReason = send->outcome().reason;
             tracked->sendStatus = send->view().statusText;
             tracked->sendClosed = true;
         });

@@ -47,11 +47,14 @@ public:
         QPointer<SendTransfer> send;
         QPointer<ReceiveTransfer> receive;
         bool aborted = false;
-        // The state each side was in when it closed, and its last status line.
+        // The state each side was in when it closed, the reason it closed with, and its last
+        // status line (for the report of a failure).
         SendTransfer::State sendEnd = SendTransfer::State::Preparing;
+        SendReason sendReason = SendReason::None;
         QString sendStatus;
         bool sendClosed = false;
         ReceiveTransfer::State receiveEnd = ReceiveTransfer::State::Pending;
+        ReceiveReason receiveReason = ReceiveReason::None;
         QString receiveStatus;
         bool receiveClosed = false;
     };
