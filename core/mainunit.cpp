@@ -386,6 +386,10 @@ void TMainForm::MinimizeToTray()
 
 void TMainForm::RestoreApplication()
 {
+    // A copy without windows has nothing to bring forward (and its platform would only log
+    // that it cannot, on every request).
+    if (!m_openTransferWindows)
+        return;
     if (isMinimized() || isHidden())
         showNormal();
     raise();

@@ -317,6 +317,9 @@ def run(program, work):
                     check(a.read() == b.read(), "%s differs from what was sent" % target)
         check(not copy.matching(r"^(Refused|Failed):"),
               "unexpected lines:\n" + "\n".join(copy.lines))
+        # What a service's journal shows: nothing about windows nobody sees, per request.
+        noise = [line for line in copy.errors if "raise()" in line]
+        check(not noise, "window noise on standard error:\n" + "\n".join(noise))
         check(os.listdir(os.path.join(home, "Temp")) == [], "temporary archives were left")
     finally:
         code = copy.stop()
