@@ -62,6 +62,10 @@ make_root() {
     cp /etc/apt/sources.list "$root/etc/apt/sources.list"
   fi
   cp -L /etc/resolv.conf "$root/etc/resolv.conf"
+  # The root a mount point of its own: `ip netns` marks / as a slave mount, which fails on
+  # a plain folder, and the firewall tests would report themselves skipped.
+  mount --bind "$root" "$root"
+  mounted+=("$root")
   local m
   for m in proc sys dev dev/pts run; do
     mkdir -p "$root/$m"
