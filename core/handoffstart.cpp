@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLockFile>
 #include <QProcess>
 #include <QTextStream>
 #include <QThread>
@@ -21,6 +22,20 @@ int Run(const Profile& profile, const QByteArray& path, const QString& executabl
         // Cut short it would name some other file or folder.
         errors << "Vantrel: the path is longer than " << handoff::MaxPathBytes
                << " bytes and cannot be sent: " << shown << Qt::endl;
+        return 1;
+    }
+
+    QDir().mkpath(profile.configFolder());
+    QLockFile turn(profile.handOffTurnFile());
+    // A holder that died is detected by its pid; a live one is never stale.
+    turn.setStaleLockTime(0);
+    if (!turn.tryLock(timing.turnWaitMs)) {
+        if (turn.error() == QLockFile::LockFailedError)
+            errors << "Vantrel: other hand-offs kept the program busy; " << shown
+                   << " was not handed to it." << Qt::endl;
+        else
+            errors << "Vantrel: cannot take a turn to hand off (" << profile.handOffTurnFile()
+                   << "); " << shown << " was not handed to it." << Qt::endl;
         return 1;
     }
 
@@ -57,7 +72,7 @@ int Run(const Profile& profile, const QByteArray& path, const QString& executabl
         errors << "Vantrel: cannot write " << handoff::FilePath(folder) << Qt::endl;
         return 1;
     }
-    switch (client.Deliver()) {
+    switch (client.Deliver(timing.deliveryWaitMs)) {
     case InstanceClient::Delivery::Taken:
         return 0;
     case InstanceClient::Delivery::Refused:

@@ -47,7 +47,7 @@ ProgramCore::InitResult ProgramCore::Initialise(const Options& options)
     // whatever a user types as a relative path.
     if (options.makeProgramFolderCurrent)
         QDir::setCurrent(m_folder.path());
-    m_handOff = std::make_unique<HandOffReceiver>(m_folder);
+    m_handOff = std::make_unique<HandOffReceiver>(m_folder, m_profile.handOffTurnFile());
 
     if (!SecureChannel::Bind())
         return InitResult::SslInitFailed;
