@@ -185,6 +185,12 @@ TEST_F(CommandLineParseTest, SendOptions)
         {{"--send", "peer", "/tmp/x", "/tmp/y"}, Command::Invalid},
         {{"--send", "peer", "/tmp/x", "--comment"}, Command::Invalid},
         {{"--send", "peer", "/tmp/x", "--limit", "lots"}, Command::Invalid},
+        // Without a host the send would wait for ever; an empty path names no file.
+        {{"--send", "", "/tmp/x"}, Command::Invalid},
+        {{"--send", "  ", "/tmp/x"}, Command::Invalid},
+        {{"--send", ":9000", "/tmp/x"}, Command::Invalid},
+        {{"--send", "(nick)", "/tmp/x"}, Command::Invalid},
+        {{"--send", "peer", ""}, Command::Invalid},
     };
     for (const Case& c : cases) {
         const commandline::Parsed parsed = commandline::Parse(c.arguments);

@@ -355,6 +355,19 @@ TEST_F(HandOffProcessTest, UnknownOptionGivesUsageAndHandsNothingOff)
     EXPECT_TRUE(m_opened.isEmpty());
 }
 
+TEST_F(HandOffProcessTest, SendWithoutAHostIsAUsageErrorAtOnce)
+{
+    m_temp.write(QStringLiteral("notes.txt"), "to send");
+    auto process = StartProgram(m_temp.path(), {QStringLiteral("--send"), QString(),
+                                                m_temp.file(QStringLiteral("notes.txt"))});
+    // Not Finished(): that would wait long enough for a hang to pass unnoticed.
+    ASSERT_TRUE(test::WaitUntil([&] { return process->state() == QProcess::NotRunning; }, 10000));
+    EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process->exitCode(), 2);
+    const QByteArray errors = process->readAllStandardError();
+    EXPECT_TRUE(errors.contains("--send needs a host")) << errors.constData();
+}
+
 TEST_F(HandOffProcessTest, SecondNormalStartEndsSilently)
 {
     auto process = StartProgram(m_temp.path(), {});
