@@ -264,6 +264,16 @@ TEST(CommandLineTest, TrustOnAFreshProfileInstallsItFirst)
     EXPECT_EQ(commandline::Run(trust, profile, out, errors), 1);
     EXPECT_TRUE(errorText.contains(QStringLiteral("does not hold a PEM certificate")));
 
+    // The computer's own certificate is no authority: trusting it would verify nothing.
+    errorText.clear();
+    outText.clear();
+    const commandline::Parsed trustServer =
+        commandline::Parse({"--trust", temp.file(QStringLiteral("servercert.pem")).toLocal8Bit()});
+    EXPECT_EQ(commandline::Run(trustServer, profile, out, errors), 1);
+    EXPECT_TRUE(errorText.contains(QStringLiteral("not an authority certificate")))
+        << errorText.toStdString();
+    EXPECT_FALSE(outText.contains(QStringLiteral("Now trusting")));
+
     EXPECT_EQ(commandline::Run(commandline::Parse({"--trust"}), profile, out, errors), 2);
 }
 
