@@ -5,6 +5,7 @@
 #include "core/instanceclient.h"
 #include "core/profile.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QLockFile>
@@ -13,6 +14,23 @@
 #include <QThread>
 
 namespace vantrel::handoffstart {
+
+namespace {
+
+// QLockFile's own wait doubles its sleeps up to seconds: the last of several files handed off
+// together would open seconds after the others.
+bool TakeTurn(QLockFile& turn, int waitMs)
+{
+    const QDeadlineTimer deadline(waitMs);
+    while (!turn.tryLock(0)) {
+        if (turn.error() != QLockFile::LockFailedError || deadline.hasExpired())
+            return false;
+        QThread::msleep(20);
+    }
+    return true;
+}
+
+} // namespace
 
 int Run(const Profile& profile, const QByteArray& path, const QString& executable,
         QTextStream& errors, Timing timing, bool display)
@@ -29,7 +47,7 @@ int Run(const Profile& profile, const QByteArray& path, const QString& executabl
     QLockFile turn(profile.handOffTurnFile());
     // A holder that died is detected by its pid; a live one is never stale.
     turn.setStaleLockTime(0);
-    if (!turn.tryLock(timing.turnWaitMs)) {
+    if (!TakeTurn(turn, timing.turnWaitMs)) {
         if (turn.error() == QLockFile::LockFailedError)
             errors << "Vantrel: other hand-offs kept the program busy; " << shown
                    << " was not handed to it." << Qt::endl;

@@ -19,7 +19,14 @@
 #include <QTextStream>
 
 #include <atomic>
+#include <ostream>
 #include <thread>
+
+// Paths in failure messages as text.
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
 
 namespace vantrel {
 namespace {
