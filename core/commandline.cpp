@@ -5,6 +5,7 @@
 #include "core/handoff.h"
 #include "core/installation.h"
 #include "core/profile.h"
+#include "netutil/parsehosttext.h"
 
 #include <QDir>
 #include <QFile>
@@ -113,6 +114,12 @@ Parsed ParseSend(const QList<QByteArray>& arguments)
     }
     if (fields.size() != 2)
         return Invalid(QStringLiteral("--send takes a host and a path."));
+    // A send without a host would wait for ever, and an empty path would name the current
+    // folder.
+    if (ParseHostText(QString::fromUtf8(fields[0])).host.isEmpty())
+        return Invalid(QStringLiteral("--send needs a host name or address."));
+    if (fields[1].isEmpty())
+        return Invalid(QStringLiteral("--send needs a path to send."));
     parsed.send.hostText = QString::fromUtf8(fields[0]);
     const QString path = QFile::decodeName(fields[1]);
     parsed.send.path = QDir::isAbsolutePath(path) ? path : QDir::current().absoluteFilePath(path);

@@ -3,14 +3,15 @@
 #include "core/handoff.h"
 
 #include <QFile>
+#include <QLockFile>
 #include <QMetaObject>
 
 #include <chrono>
 
 namespace vantrel {
 
-HandOffReceiver::HandOffReceiver(ProgramFolder folder, QObject* parent)
-    : QObject(parent), m_folder(std::move(folder))
+HandOffReceiver::HandOffReceiver(ProgramFolder folder, QString turnFile, QObject* parent)
+    : QObject(parent), m_folder(std::move(folder)), m_turnFile(std::move(turnFile))
 {
 }
 
@@ -29,22 +30,38 @@ bool HandOffReceiver::HandOff(const QString& path)
 {
     if (!handoff::Fits(path))
         return false;
-    if (!handoff::WriteFile(handoff::FilePath(m_folder), handoff::EncodePath(path)))
+    const QByteArray bytes = handoff::EncodePath(path);
+    if (!m_turnFile.isEmpty()) {
+        QLockFile turn(m_turnFile);
+        turn.setStaleLockTime(0);
+        // Never wait here: the start holding the turn waits for this thread to read its path.
+        if (!turn.tryLock(0) && turn.error() == QLockFile::LockFailedError) {
+            StartRestore(bytes);
+            return true;
+        }
+    }
+    if (!handoff::WriteFile(handoff::FilePath(m_folder), bytes))
         return false;
-    HandOver(this, hub::UM_HANDOFF_NOTIFY{});
+    Take(hub::UM_HANDOFF_NOTIFY{});
     return true;
 }
 
 void HandOffReceiver::Take(hub::UM_HANDOFF_NOTIFY)
 {
+    // The writer lets the next start rewrite the file as soon as this returns.
+    StartRestore(handoff::ReadFile(handoff::FilePath(m_folder)));
+}
+
+void HandOffReceiver::StartRestore(std::optional<QByteArray> path)
+{
     // A previous worker has at most its 50 ms left.
     m_worker.Join();
-    m_worker.Start([this] {
+    m_worker.Start([this, path = std::move(path)] {
         // Messages to `this` are discarded if it is destroyed first; the destructor joins, so
         // `this` outlives the worker.
         HandOver(this, hub::RestoreForHandOff{});
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        HandOver(this, hub::UM_HANDOFF_OPEN{});
+        HandOver(this, hub::UM_HANDOFF_OPEN{path});
     });
 }
 
@@ -54,12 +71,11 @@ void HandOffReceiver::Take(hub::RestoreForHandOff)
         m_restore();
 }
 
-void HandOffReceiver::Take(hub::UM_HANDOFF_OPEN)
+void HandOffReceiver::Take(hub::UM_HANDOFF_OPEN open)
 {
-    const std::optional<QByteArray> path = handoff::ReadFile(handoff::FilePath(m_folder));
-    if (!path)
+    if (!open.path)
         return;
-    emit openSendRequested(QFile::decodeName(*path));
+    emit openSendRequested(QFile::decodeName(*open.path));
 }
 
 } // namespace vantrel

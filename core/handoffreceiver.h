@@ -8,14 +8,16 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 namespace vantrel {
 
 // The receiving end of hand-offs. hub::UM_HANDOFF_NOTIFY (from the local server, or from
-// HandOff below) starts a short worker that asks the UI thread to restore the program, waits
-// 50 ms and hands over hub::UM_HANDOFF_OPEN, which reads "filename.vnt" and asks for a send
-// window. The worker never touches a window: the restore is a message to this object's
-// thread.
+// HandOff below) reads "filename.vnt" at once and starts a short worker that asks the UI
+// thread to restore the program, waits 50 ms and hands over hub::UM_HANDOFF_OPEN with the path
+// read, which asks for a send window. Reading at the notice, not 50 ms later, keeps each
+// hand-off's path its own when several arrive together. The worker never touches a window:
+// the restore is a message to this object's thread.
 class HandOffReceiver : public QObject,
                         public HandOffNotifyInbox,
                         public Accepts<hub::UM_HANDOFF_OPEN>,
@@ -23,7 +25,10 @@ class HandOffReceiver : public QObject,
 {
     Q_OBJECT
 public:
-    explicit HandOffReceiver(ProgramFolder folder, QObject* parent = nullptr);
+    // `turnFile`: the profile's hand-off turn (Profile::handOffTurnFile); empty when no other
+    // process writes the hand-off file.
+    explicit HandOffReceiver(ProgramFolder folder, QString turnFile = {},
+                             QObject* parent = nullptr);
     ~HandOffReceiver() override;
 
     const ProgramFolder& folder() const { return m_folder; }
@@ -32,8 +37,9 @@ public:
     void SetRestoreApplication(std::function<void()> restore);
 
     // The in-process hand-off of the menu commands and drops: writes the hand-off file and
-    // hands UM_HANDOFF_NOTIFY to itself. False (nothing written) when the path does not fit
-    // the file whole or the file cannot be written.
+    // takes UM_HANDOFF_NOTIFY itself. While another start holds the turn (it has written the
+    // file for its own path) the file is left to it and the path goes on without it. False
+    // (nothing opened) when the path does not fit the file whole or the file cannot be written.
     bool HandOff(const QString& path);
 
 signals:
@@ -41,11 +47,13 @@ signals:
     void openSendRequested(const QString& path);
 
 private:
-    void Take(hub::UM_HANDOFF_NOTIFY) override; // starts the restore worker
+    void Take(hub::UM_HANDOFF_NOTIFY) override; // reads the file, starts the restore worker
     void Take(hub::UM_HANDOFF_OPEN) override;
     void Take(hub::RestoreForHandOff) override;
+    void StartRestore(std::optional<QByteArray> path);
 
     ProgramFolder m_folder;
+    QString m_turnFile;
     std::function<void()> m_restore;
     WorkerThread m_worker; // never stopped: it lives at most 50 ms
 };

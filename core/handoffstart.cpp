@@ -5,13 +5,32 @@
 #include "core/instanceclient.h"
 #include "core/profile.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QLockFile>
 #include <QProcess>
 #include <QTextStream>
 #include <QThread>
 
 namespace vantrel::handoffstart {
+
+namespace {
+
+// QLockFile's own wait doubles its sleeps up to seconds: the last of several files handed off
+// together would open seconds after the others.
+bool TakeTurn(QLockFile& turn, int waitMs)
+{
+    const QDeadlineTimer deadline(waitMs);
+    while (!turn.tryLock(0)) {
+        if (turn.error() != QLockFile::LockFailedError || deadline.hasExpired())
+            return false;
+        QThread::msleep(20);
+    }
+    return true;
+}
+
+} // namespace
 
 int Run(const Profile& profile, const QByteArray& path, const QString& executable,
         QTextStream& errors, Timing timing, bool display)
@@ -21,6 +40,20 @@ int Run(const Profile& profile, const QByteArray& path, const QString& executabl
         // Cut short it would name some other file or folder.
         errors << "Vantrel: the path is longer than " << handoff::MaxPathBytes
                << " bytes and cannot be sent: " << shown << Qt::endl;
+        return 1;
+    }
+
+    QDir().mkpath(profile.configFolder());
+    QLockFile turn(profile.handOffTurnFile());
+    // A holder that died is detected by its pid; a live one is never stale.
+    turn.setStaleLockTime(0);
+    if (!TakeTurn(turn, timing.turnWaitMs)) {
+        if (turn.error() == QLockFile::LockFailedError)
+            errors << "Vantrel: other hand-offs kept the program busy; " << shown
+                   << " was not handed to it." << Qt::endl;
+        else
+            errors << "Vantrel: cannot take a turn to hand off (" << profile.handOffTurnFile()
+                   << "); " << shown << " was not handed to it." << Qt::endl;
         return 1;
     }
 
@@ -57,7 +90,7 @@ int Run(const Profile& profile, const QByteArray& path, const QString& executabl
         errors << "Vantrel: cannot write " << handoff::FilePath(folder) << Qt::endl;
         return 1;
     }
-    switch (client.Deliver()) {
+    switch (client.Deliver(timing.deliveryWaitMs)) {
     case InstanceClient::Delivery::Taken:
         return 0;
     case InstanceClient::Delivery::Refused:

@@ -273,10 +273,29 @@ Result TrustAuthority(const ProgramFolder& folder, const QString& peerFile)
                     "Installation", "%1 does not hold a PEM certificate; nothing was changed.")
                     .arg(peerFile)};
 
+    // A computer's own certificate in the list would verify nothing: every later send to it
+    // would still fail as untrusted. A file that holds one with its authority (a server
+    // certificate file may) gives the authority.
+    QList<QByteArray> authorities;
+    QStringList leftOut;
+    for (const QByteArray& cert : certificates::SplitPemCertificates(*peer)) {
+        if (certificates::IsAuthority(cert))
+            authorities << cert;
+        else
+            leftOut << certificates::SubjectText(cert);
+    }
+    if (authorities.isEmpty())
+        return {false, QCoreApplication::translate(
+                           "Installation",
+                           "%1 holds a computer's certificate (%2), not an authority certificate; "
+                           "nothing was changed. Trust the authority that issued it instead: on "
+                           "that computer, run vantrel --export-ca FILE and trust that file.")
+                           .arg(peerFile, leftOut.join(QStringLiteral(", ")))};
+
     TrustList list(folder);
     QList<QByteArray> fresh;
     QStringList lines;
-    for (const QByteArray& cert : certificates::SplitPemCertificates(*peer)) {
+    for (const QByteArray& cert : authorities) {
         if (list.Contains(cert) || fresh.contains(cert))
             continue;
         fresh << cert;
@@ -293,9 +312,15 @@ Result TrustAuthority(const ProgramFolder& folder, const QString& peerFile)
         return {false,
                 QCoreApplication::translate("Installation", "Cannot write %1; nothing was changed.")
                     .arg(folder.file(TrustListFile))};
-    return {true, QCoreApplication::translate("Installation",
-                                              "Now trusting, for outgoing connections:\n%1")
-                      .arg(lines.join(QLatin1Char('\n')))};
+    QString message =
+        QCoreApplication::translate("Installation", "Now trusting, for outgoing connections:\n%1")
+            .arg(lines.join(QLatin1Char('\n')));
+    if (!leftOut.isEmpty())
+        message += QCoreApplication::translate("Installation",
+                                               "\nNot trusted, as a computer's certificate is no "
+                                               "authority: %1")
+                       .arg(leftOut.join(QStringLiteral(", ")));
+    return {true, message};
 }
 
 } // namespace vantrel::installation

@@ -47,7 +47,8 @@ Result DescribeAuthority(const ProgramFolder& folder);
 // Copies the own authority certificate to `file`, for another computer to trust.
 Result ExportAuthority(const ProgramFolder& folder, const QString& file);
 // Appends the certificates of `peerFile` to the trust list. A file without a PEM
-// certificate, or whose certificates are all trusted already, changes nothing.
+// certificate, with a certificate that is no authority, or whose certificates are all trusted
+// already, changes nothing.
 Result TrustAuthority(const ProgramFolder& folder, const QString& peerFile);
 
 } // namespace installation

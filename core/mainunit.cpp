@@ -212,6 +212,8 @@ void TMainForm::BuildPages()
 
     connect(m_transfersPage, &ActiveTransfersPage::sendPathChosen, this, &TMainForm::HandOffPath);
     connect(m_optionsPage, &OptionsPage::manualRequested, this, &TMainForm::OpenManual);
+    connect(m_optionsPage, &OptionsPage::nickNameEdited, this,
+            [this] { m_core->PublishNickName(); });
 }
 
 void TMainForm::BuildToolWindows()

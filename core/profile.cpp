@@ -59,6 +59,11 @@ QString Profile::lockFile() const
     return m_configFolder + QStringLiteral("/vantrel.lock");
 }
 
+QString Profile::handOffTurnFile() const
+{
+    return m_configFolder + QStringLiteral("/handoff.lock");
+}
+
 QString Profile::InstanceName() const
 {
     QString path = QFileInfo(m_configFolder).canonicalFilePath();

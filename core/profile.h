@@ -27,6 +27,9 @@ public:
     const QString& home() const { return m_home; }
     QString iniFile() const;
     QString lockFile() const;
+    // Held by one hand-off at a time, from writing the hand-off file until the running copy
+    // has read it, so that no other start's path replaces it meanwhile.
+    QString handOffTurnFile() const;
 
     // The local server's name: stable for a profile however its path is spelled (it hashes
     // the canonical config folder once that exists), different for different profiles.

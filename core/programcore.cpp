@@ -42,12 +42,13 @@ ProgramCore::InitResult ProgramCore::Initialise(const Options& options)
         m_book, options.resolveHost ? options.resolveHost : HostResolver(ResolveIpv4));
     m_autostart = DefaultAutostartEntry(executable, m_profile.home());
     m_settings = LoadSettings(m_store, m_autostart);
+    PublishNickName();
     m_folder = m_profile.ProgramFolderFrom(m_store);
     // Every program file is resolved through m_folder; the current directory only serves
     // whatever a user types as a relative path.
     if (options.makeProgramFolderCurrent)
         QDir::setCurrent(m_folder.path());
-    m_handOff = std::make_unique<HandOffReceiver>(m_folder);
+    m_handOff = std::make_unique<HandOffReceiver>(m_folder, m_profile.handOffTurnFile());
 
     if (!SecureChannel::Bind())
         return InitResult::SslInitFailed;
@@ -107,14 +108,25 @@ void ProgramCore::StartHubAndListener(const Options& options)
     QObject::connect(m_hub.get(), &TransferHub::updateAnswered, m_updates.get(),
                      &UpdateChecks::Answered);
 
-    // Connection threads get the nickname as loaded, never the live settings: settings take
-    // effect at the next start anyway.
     if (!options.listen)
         return;
+    // Connection threads read the published copy, never the settings the UI thread edits.
     m_listener = std::make_unique<Listener>(
-        m_folder, m_policy, m_book,
-        [nick = m_settings.EffectiveNickName().toUtf8()] { return nick; }, m_hub.get());
+        m_folder, m_policy, m_book, [this] { return NickNameInForce(); }, m_hub.get());
     m_listener->Start(options.listenPort.value_or(m_settings.ServerPort()));
+}
+
+void ProgramCore::PublishNickName()
+{
+    const QByteArray nick = m_settings.EffectiveNickName().toUtf8();
+    const std::lock_guard lock(m_nickNameMutex);
+    m_nickNameInForce = nick;
+}
+
+QByteArray ProgramCore::NickNameInForce() const
+{
+    const std::lock_guard lock(m_nickNameMutex);
+    return m_nickNameInForce;
 }
 
 void ProgramCore::LoadStoredLists()

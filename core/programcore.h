@@ -18,6 +18,7 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 namespace vantrel {
@@ -80,6 +81,10 @@ public:
     SettingsStore& store() { return m_store; }
     Settings& settings() { return m_settings; }
     const AutostartEntry& autostart() const { return m_autostart; }
+    // The NickName setting is edited in place on the UI thread; connection threads (the
+    // version-mismatch reply) read the copy published here. Call after each edit.
+    void PublishNickName();
+    QByteArray NickNameInForce() const;
     RateCounters& counters() { return m_counters; }
     ZipBridgeLoader* zip() const { return m_zip.get(); }
     // Exists once Initialise has loaded the settings.
@@ -133,6 +138,8 @@ private:
     std::unique_ptr<TransferHub> m_hub;
     std::unique_ptr<Listener> m_listener;
     std::unique_ptr<UpdateChecks> m_updates;
+    mutable std::mutex m_nickNameMutex;
+    QByteArray m_nickNameInForce; // guarded by m_nickNameMutex
 };
 
 } // namespace vantrel

@@ -58,16 +58,23 @@ void SingleInstance::SetNotifyTarget(HandOffNotifyInbox* target)
 {
     m_target = target;
     m_targetObject = dynamic_cast<QObject*>(target);
-    for (; m_pending > 0 && Notify(); --m_pending) {
+    if (!m_targetObject)
+        return;
+    std::vector<QPointer<QLocalSocket>> waiting;
+    waiting.swap(m_waitingNotices);
+    for (const QPointer<QLocalSocket>& socket : waiting) {
+        // A start that gave up has told its user the path was not taken: it must not open.
+        if (socket && socket->state() == QLocalSocket::ConnectedState)
+            AnswerNotice(socket);
     }
 }
 
-bool SingleInstance::Notify()
+void SingleInstance::AnswerNotice(QLocalSocket* socket)
 {
-    if (!m_targetObject)
-        return false;
-    HandOver(m_target, hub::UM_HANDOFF_NOTIFY{});
-    return true;
+    // Synchronous: the file is read before the answer lets the start (and the next) go on.
+    m_target->Take(hub::UM_HANDOFF_NOTIFY{});
+    socket->write(&NotifyByte, 1);
+    socket->flush();
 }
 
 void SingleInstance::SetRulesHandler(RulesHandler handler)
@@ -115,9 +122,10 @@ void SingleInstance::ReadMessages(QLocalSocket* socket)
             socket->write(&RefusedByte, 1);
             continue;
         }
-        if (!Notify())
-            ++m_pending;
-        socket->write(&NotifyByte, 1);
+        if (m_targetObject)
+            AnswerNotice(socket);
+        else
+            m_waitingNotices.emplace_back(socket);
     }
     socket->flush();
 }

@@ -41,9 +41,11 @@ public:
     bool isInstance() const { return m_server != nullptr; }
     const QString& errorText() const { return m_errorText; }
 
-    // Takes hub::UM_HANDOFF_NOTIFY for each notification delivered. Notifications that
-    // arrive before a target is set (the server listens before the main window exists) are
-    // handed to it when it is set. A target destroyed meanwhile gets nothing more.
+    // Takes hub::UM_HANDOFF_NOTIFY, synchronously, for each notification delivered, and only
+    // then answers it: the start that wrote the hand-off file learns that its path was read.
+    // Notifications that arrive before a target is set (the server listens before the main
+    // window exists) are handed to it when it is set, those whose start has given up
+    // meanwhile excepted. A target destroyed meanwhile gets nothing more.
     void SetNotifyTarget(HandOffNotifyInbox* target);
     // A copy without a display cannot drive a send: every notification is answered with
     // RefusedByte and none is delivered.
@@ -54,8 +56,8 @@ public:
     using RulesHandler = std::function<QByteArray(const QByteArray& request)>;
     void SetRulesHandler(RulesHandler handler);
 
-    // One byte asks for a notification; the same byte comes back once it has been posted,
-    // RefusedByte when this copy refuses hand-offs.
+    // One byte asks for a notification; the same byte comes back once the target has read
+    // the hand-off file, RefusedByte when this copy refuses hand-offs.
     static constexpr char NotifyByte = 'N';
     static constexpr char RefusedByte = 'H';
     // A request about the rules: RulesByte, the payload's size (4 bytes, big-endian), the
@@ -75,7 +77,7 @@ private:
     void AcceptConnections();
     void ReadMessages(QLocalSocket* socket);
     void AnswerRules(QLocalSocket* socket, const QByteArray& request);
-    bool Notify(); // false when there is no target (any more)
+    void AnswerNotice(QLocalSocket* socket);
 
     Profile m_profile;
     std::unique_ptr<QLockFile> m_lock;
@@ -83,7 +85,7 @@ private:
     HandOffNotifyInbox* m_target = nullptr;
     QPointer<QObject> m_targetObject; // the same object: tells whether it still exists
     QString m_errorText;
-    int m_pending = 0;
+    std::vector<QPointer<QLocalSocket>> m_waitingNotices; // no target yet
     RulesHandler m_rulesHandler;
     std::vector<PendingRules> m_pendingRules;
     bool m_refuseHandOffs = false;

@@ -218,6 +218,14 @@ QString ReadableFingerprint(const QByteArray& certificatePem)
     return text;
 }
 
+bool IsAuthority(const QByteArray& certificatePem)
+{
+    ossl::X509Ptr cert = ParseCertificate(certificatePem);
+    const bool ok = cert && X509_check_ca(cert.get()) > 0;
+    ERR_clear_error();
+    return ok;
+}
+
 bool IsIssuerOf(const QByteArray& authorityPem, const QByteArray& certificatePem)
 {
     ossl::X509Ptr authority = ParseCertificate(authorityPem);

@@ -39,6 +39,9 @@ QString Fingerprint(const QByteArray& certificatePem);
 // The same fingerprint for people to read aloud and compare: 64 upper-case hex digits in
 // 16 groups of four, eight groups to a line ("1A2B 3C4D ...\n..."); empty when there is none.
 QString ReadableFingerprint(const QByteArray& certificatePem);
+// True when the certificate may sign others (CA:TRUE, or an old self-signed one without
+// extensions): only such a certificate in the trust list lets a connection be verified.
+bool IsAuthority(const QByteArray& certificatePem);
 // True when `authorityPem` is an authority (CA:TRUE) whose key verifies the signature of
 // `certificatePem`.
 bool IsIssuerOf(const QByteArray& authorityPem, const QByteArray& certificatePem);

@@ -2,6 +2,7 @@
 
 #include "net/workerthread.h"
 #include "netutil/dyndnsbook.h"
+#include "netutil/hostlookup.h"
 
 #include <algorithm>
 #include <climits>
@@ -66,11 +67,16 @@ void DynDnsRefresher::RunPass(std::uint64_t pass, WorkerThread* worker)
         const std::optional<DynDnsBook::Entry> entry = m_book.EntryAt(index);
         if (!entry)
             break;
-        // The lookup runs without the book's lock: connection threads keep naming peers.
-        const std::optional<QString> address = m_resolver(entry->host);
-        if (worker->StopRequested())
+        // The lookup runs without the book's lock: connection threads keep naming peers. A
+        // stop leaves it to finish on its own, so that joining this pass never waits for the
+        // name server.
+        const hostlookup::Dotted found =
+            hostlookup::ResolveWith(m_resolver, entry->host, worker->stop());
+        if (found.outcome == hostlookup::Outcome::Stopped || worker->StopRequested())
             break;
-        m_book.StoreAddress(entry->id, address.value_or(DynDnsBook::Unresolved));
+        m_book.StoreAddress(entry->id, found.outcome == hostlookup::Outcome::Found
+                                           ? found.address
+                                           : DynDnsBook::Unresolved);
         HandOver<DynDnsPassStep>(this, {pass, DynDnsPassStep::Kind::Advanced, total, index + 1});
     }
     HandOver<DynDnsPassStep>(this, {pass, DynDnsPassStep::Kind::Ended, total, 0});

@@ -18,8 +18,9 @@ class WorkerThread;
 
 // Re-resolves the book's names: a refresh pass on a worker thread, at most one at a time,
 // started on demand and by RefTimer every so many minutes. A new pass stops the running one
-// (its flag is set and it is joined, after at most the lookup in progress) and discards what
-// it had left. Lives on the UI thread.
+// (its flag is set and it is joined at once: a lookup in progress is left to finish on a
+// helper thread and its answer is dropped) and discards what it had left. Lives on the UI
+// thread.
 class DynDnsRefresher : public QObject, public Inbox<DynDnsPassStep>
 {
     Q_OBJECT
@@ -36,11 +37,12 @@ public:
 
     explicit DynDnsRefresher(DynDnsBook& book, HostResolver resolver = ResolveIpv4,
                              QObject* parent = nullptr);
-    // Stops and joins a running pass.
+    // Stops and joins a running pass, without waiting for its lookup.
     ~DynDnsRefresher() override;
 
     void RefreshAll();
-    // Stops a running pass and waits for its thread; its list stays as far as it got.
+    // Stops a running pass and waits for its thread (not for its lookup); its list stays as
+    // far as it got.
     void StopPass();
 
     // The minutes as typed: restarts RefTimer with that period (30 minutes when not a whole

@@ -75,6 +75,20 @@ Address Resolve(const QString& host, const WorkerStop& stop)
         stop);
 }
 
+Dotted ResolveWith(const HostResolver& resolver, const QString& host, const WorkerStop& stop)
+{
+    return RunStoppable<Dotted>(
+        [resolver, host] {
+            Dotted result;
+            if (std::optional<QString> address = resolver(host)) {
+                result.outcome = Outcome::Found;
+                result.address = std::move(*address);
+            }
+            return result;
+        },
+        stop);
+}
+
 Name ReverseName(std::uint32_t ipv4, const WorkerStop& stop)
 {
     return RunStoppable<Name>(

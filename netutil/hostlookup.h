@@ -1,5 +1,7 @@
 #pragma once
 
+#include "netutil/hostresolver.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -34,8 +36,17 @@ struct Name
     QString name;
 };
 
+struct Dotted
+{
+    Outcome outcome = Outcome::NotFound;
+    QString address; // the dotted text of the first IPv4 address
+};
+
 // getaddrinfo, IPv4 only.
 Address Resolve(const QString& host, const WorkerStop& stop);
+// The same through `resolver` (the dynamic DNS book's, which tests replace): the helper thread
+// owns a copy of it.
+Dotted ResolveWith(const HostResolver& resolver, const QString& host, const WorkerStop& stop);
 // getnameinfo with NI_NAMEREQD: only a real name counts.
 Name ReverseName(std::uint32_t ipv4, const WorkerStop& stop);
 

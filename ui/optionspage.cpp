@@ -111,8 +111,10 @@ QWidget* OptionsPage::BuildSettingsRow()
     updateCheck->setChecked(m_settings.autoUpdateCheck);
 
     // The fields are the settings' live copies: the rest of the program reads Settings.
-    connect(nickName, &QLineEdit::textChanged, this,
-            [this](const QString& text) { m_settings.nickName = text; });
+    connect(nickName, &QLineEdit::textChanged, this, [this](const QString& text) {
+        m_settings.nickName = text;
+        emit nickNameEdited();
+    });
     connect(port, &QLineEdit::textChanged, this,
             [this](const QString& text) { m_settings.serverPortText = text; });
     connect(runCheck, &QCheckBox::toggled, this,

@@ -45,6 +45,8 @@ public:
     QMenu* PrepareInternetMenu();
 
 signals:
+    // The NickName field changed Settings::nickName (what threads read must follow).
+    void nickNameEdited();
     void policiesRequested();
     void autoReceivesRequested();
     void dynDnsRequested();

@@ -185,6 +185,12 @@ TEST_F(CommandLineParseTest, SendOptions)
         {{"--send", "peer", "/tmp/x", "/tmp/y"}, Command::Invalid},
         {{"--send", "peer", "/tmp/x", "--comment"}, Command::Invalid},
         {{"--send", "peer", "/tmp/x", "--limit", "lots"}, Command::Invalid},
+        // Without a host the send would wait for ever; an empty path names no file.
+        {{"--send", "", "/tmp/x"}, Command::Invalid},
+        {{"--send", "  ", "/tmp/x"}, Command::Invalid},
+        {{"--send", ":9000", "/tmp/x"}, Command::Invalid},
+        {{"--send", "(nick)", "/tmp/x"}, Command::Invalid},
+        {{"--send", "peer", ""}, Command::Invalid},
     };
     for (const Case& c : cases) {
         const commandline::Parsed parsed = commandline::Parse(c.arguments);
@@ -257,6 +263,16 @@ TEST(CommandLineTest, TrustOnAFreshProfileInstallsItFirst)
         commandline::Parse({"--trust", temp.file(QStringLiteral("bad.pem")).toLocal8Bit()});
     EXPECT_EQ(commandline::Run(trust, profile, out, errors), 1);
     EXPECT_TRUE(errorText.contains(QStringLiteral("does not hold a PEM certificate")));
+
+    // The computer's own certificate is no authority: trusting it would verify nothing.
+    errorText.clear();
+    outText.clear();
+    const commandline::Parsed trustServer =
+        commandline::Parse({"--trust", temp.file(QStringLiteral("servercert.pem")).toLocal8Bit()});
+    EXPECT_EQ(commandline::Run(trustServer, profile, out, errors), 1);
+    EXPECT_TRUE(errorText.contains(QStringLiteral("not an authority certificate")))
+        << errorText.toStdString();
+    EXPECT_FALSE(outText.contains(QStringLiteral("Now trusting")));
 
     EXPECT_EQ(commandline::Run(commandline::Parse({"--trust"}), profile, out, errors), 2);
 }

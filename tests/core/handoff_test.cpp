@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QLockFile>
 
 namespace vantrel {
 namespace {
@@ -131,16 +132,22 @@ TEST_F(HandOffReceiverTest, NotifyRestoresThenOpensTheHandedOffPath)
     EXPECT_EQ(m_events, QStringList({QStringLiteral("restore"), QStringLiteral("open ") + path}));
 }
 
-TEST_F(HandOffReceiverTest, OpenWithoutAFileDoesNothing)
+TEST_F(HandOffReceiverTest, NoticeReadsTheFileAtOnceAndWithoutOneOnlyRestores)
 {
-    HandOver(&m_receiver, hub::UM_HANDOFF_OPEN{});
-    QCoreApplication::sendPostedEvents(&m_receiver);
-    EXPECT_TRUE(m_events.isEmpty());
+    static_cast<HandOffNotifyInbox&>(m_receiver).Take(hub::UM_HANDOFF_NOTIFY{});
+    ASSERT_TRUE(test::WaitUntil([&] { return !m_events.isEmpty(); }));
+    test::WaitUntil([] { return false; }, 200);
+    EXPECT_EQ(m_events, QStringList({QStringLiteral("restore")}));
 
+    // The writer may let the next start rewrite the file once the notice is taken: what
+    // opens is what the file held then.
+    m_events.clear();
     m_temp.write(handoff::FileName, QByteArray("/tmp/written by hand\0ignored", 28));
-    HandOver(&m_receiver, hub::UM_HANDOFF_OPEN{});
-    QCoreApplication::sendPostedEvents(&m_receiver);
-    EXPECT_EQ(m_events, QStringList({QStringLiteral("open /tmp/written by hand")}));
+    static_cast<HandOffNotifyInbox&>(m_receiver).Take(hub::UM_HANDOFF_NOTIFY{});
+    m_temp.write(handoff::FileName, QByteArray("/tmp/the next one", 18));
+    ASSERT_TRUE(test::WaitUntil([&] { return m_events.size() == 2; }));
+    EXPECT_EQ(m_events, QStringList({QStringLiteral("restore"),
+                                     QStringLiteral("open /tmp/written by hand")}));
 }
 
 TEST_F(HandOffReceiverTest, TooLongPathIsRefusedAndLeavesTheFileAlone)
@@ -151,12 +158,41 @@ TEST_F(HandOffReceiverTest, TooLongPathIsRefusedAndLeavesTheFileAlone)
     EXPECT_EQ(handoff::ReadFile(m_temp.file(handoff::FileName)), QByteArray("/tmp/first"));
 }
 
-TEST_F(HandOffReceiverTest, QuickSuccessionOpensOnceForEachNotifyWithTheLastPath)
+TEST_F(HandOffReceiverTest, QuickSuccessionOpensEachPathOnce)
 {
     ASSERT_TRUE(m_receiver.HandOff(QStringLiteral("/tmp/one")));
     ASSERT_TRUE(m_receiver.HandOff(QStringLiteral("/tmp/two")));
     ASSERT_TRUE(test::WaitUntil([&] { return m_events.size() == 4; }));
-    EXPECT_EQ(m_events.filter(QStringLiteral("open /tmp/two")).size(), 2);
+    EXPECT_EQ(m_events.filter(QStringLiteral("open ")),
+              QStringList({QStringLiteral("open /tmp/one"), QStringLiteral("open /tmp/two")}));
+    EXPECT_EQ(handoff::ReadFile(m_temp.file(handoff::FileName)), QByteArray("/tmp/two"));
+}
+
+TEST(HandOffReceiverTurnTest, WhileAnotherStartHoldsTheTurnTheFileIsLeftToIt)
+{
+    test::TempFolder temp;
+    const QString turnFile = temp.file(QStringLiteral("handoff.lock"));
+    HandOffReceiver receiver(ProgramFolder(temp.path()), turnFile);
+    QStringList opened;
+    QObject::connect(&receiver, &HandOffReceiver::openSendRequested, &receiver,
+                     [&](const QString& path) { opened << path; });
+
+    // Another start has taken its turn and written its path; its notice is on its way.
+    QLockFile other(turnFile);
+    ASSERT_TRUE(other.tryLock(0));
+    temp.write(handoff::FileName, QByteArray("/tmp/from another start", 24));
+    ASSERT_TRUE(receiver.HandOff(QStringLiteral("/tmp/dropped")));
+    static_cast<HandOffNotifyInbox&>(receiver).Take(hub::UM_HANDOFF_NOTIFY{});
+    other.unlock();
+    ASSERT_TRUE(test::WaitUntil([&] { return opened.size() == 2; }));
+    EXPECT_EQ(opened, QStringList({QStringLiteral("/tmp/dropped"),
+                                   QStringLiteral("/tmp/from another start")}));
+
+    // With the turn free the in-process hand-off writes the file as before.
+    ASSERT_TRUE(receiver.HandOff(QStringLiteral("/tmp/later")));
+    EXPECT_EQ(handoff::ReadFile(temp.file(handoff::FileName)), QByteArray("/tmp/later"));
+    ASSERT_TRUE(test::WaitUntil([&] { return opened.size() == 3; }));
+    EXPECT_EQ(opened.back(), QStringLiteral("/tmp/later"));
 }
 
 } // namespace

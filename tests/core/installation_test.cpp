@@ -196,6 +196,12 @@ TEST_F(InstallationTest, TrustAddsOnlyNewPemCertificates)
     m_temp.write(QStringLiteral("garbage.pem"), "-----BEGIN CERTIFICATE-----\nnope\n");
     m_temp.write(QStringLiteral("key.pem"), peer->privateKeyPem);
     ASSERT_TRUE(installation::ExportAuthority(m_folder, m_temp.file(QStringLiteral("own.pem"))).ok);
+    // A computer's certificate (the peer's servercert.pem), alone or before its authority.
+    const auto peerHost =
+        certificates::MakeServerCertificate(*peer, QStringLiteral("peerhost"), -60, 86400);
+    ASSERT_TRUE(peerHost);
+    m_temp.write(QStringLiteral("servercert.pem"), peerHost->certificatePem);
+    m_temp.write(QStringLiteral("chain.pem"), peerHost->certificatePem + peer->certificatePem);
 
     struct Case
     {
@@ -208,7 +214,9 @@ TEST_F(InstallationTest, TrustAddsOnlyNewPemCertificates)
         {"key.pem", false, "does not hold a PEM certificate"},
         {"missing.pem", false, "Cannot read"},
         {"own.pem", false, "already trusted"},
-        {"peer.pem", true, "Peer Authority"},
+        {"servercert.pem", false, "holds a computer's certificate (CN=peerhost)"},
+        // With its authority, the authority is trusted and the other named as left out.
+        {"chain.pem", true, "Peer Authority"},
         {"peer.pem", false, "already trusted"},
     };
     for (const Case& c : cases) {
@@ -222,15 +230,17 @@ TEST_F(InstallationTest, TrustAddsOnlyNewPemCertificates)
         if (!c.ok) {
             EXPECT_EQ(Bytes(installation::TrustListFile), listBefore);
         }
+        if (QLatin1String(c.file) == QLatin1String("chain.pem")) {
+            EXPECT_TRUE(result.message.contains(QStringLiteral("Not trusted")) &&
+                        result.message.endsWith(QStringLiteral("CN=peerhost")))
+                << result.message.toStdString();
+        }
     }
 
     const QByteArray list = Bytes(installation::TrustListFile);
     EXPECT_EQ(certificates::SplitPemCertificates(list).size(), 2);
     EXPECT_TRUE(list.startsWith(Bytes(installation::AuthorityFile)));
-    const auto peerServer =
-        certificates::MakeServerCertificate(*peer, QStringLiteral("peerhost"), -60, 86400);
-    ASSERT_TRUE(peerServer);
-    EXPECT_TRUE(VerifiesAgainst(peerServer->certificatePem, list));
+    EXPECT_TRUE(VerifiesAgainst(peerHost->certificatePem, list));
     EXPECT_TRUE(VerifiesAgainst(Bytes(installation::ServerCertificateFile), list));
 }
 

@@ -33,6 +33,7 @@
 #include <QFont>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QSplitter>
@@ -132,6 +133,16 @@ TEST_F(MainWindowTest, FrameHasTheFivePagesStatusPanelsTimerAndTray)
         ASSERT_NE(tool, nullptr);
         EXPECT_FALSE(tool->isVisible());
     }
+}
+
+TEST_F(MainWindowTest, EditingTheNickNamePublishesItForTheConnectionThreads)
+{
+    auto* field = form().findChild<QLineEdit*>(QStringLiteral("NickName"));
+    ASSERT_NE(field, nullptr);
+    field->setText(QStringLiteral("Edited"));
+    EXPECT_EQ(form().core().NickNameInForce(), QByteArray("Edited"));
+    field->clear();
+    EXPECT_EQ(form().core().NickNameInForce(), QByteArray("Anonymous"));
 }
 
 TEST_F(MainWindowTest, FirstShowGoesToTheTrayOrTheTaskBar)

@@ -140,6 +140,40 @@ TEST(ProgramCoreTest, CopyListensHandsOffToTheHubAndEndsCleanly)
     EXPECT_LE(silent->Read(&byte, 1), 0);
 }
 
+// A peer of another version learns the nickname in force, not the one loaded at start.
+TEST(ProgramCoreTest, VersionMismatchReplyNamesTheNickNameInForce)
+{
+    test::TempFolder home;
+    ASSERT_TRUE(test::testcertificates::WriteProfileCertificates(home.path()));
+    auto core = std::make_unique<ProgramCore>(Profile::Portable(home.path()));
+    core->store().Write(SettingsStore::MainKey, QStringLiteral("NickName"),
+                        QStringLiteral("Loaded"));
+    ProgramCore::Options options = BuildFolderOptions();
+    options.listenPort = 0;
+    ASSERT_EQ(core->Initialise(options), ProgramCore::InitResult::Ok);
+    const int port = core->listener()->PortInUse();
+    auto replyNick = [&]() -> QByteArray {
+        auto session = Connect(core->folder().path(), port);
+        if (!session)
+            return "no connection";
+        RequestHeader request;
+        request.versionB = 3;
+        if (!WriteRequest(*session, request))
+            return "not written";
+        const std::optional<ReplyHeader> reply = ReadReply(*session);
+        if (!reply || !reply->IsVersionMismatch())
+            return "no version-mismatch reply";
+        return reply->nickName;
+    };
+    EXPECT_EQ(replyNick(), QByteArray("Loaded"));
+    core->settings().nickName = QStringLiteral("Renamed");
+    core->PublishNickName();
+    EXPECT_EQ(replyNick(), QByteArray("Renamed"));
+    core->settings().nickName.clear();
+    core->PublishNickName();
+    EXPECT_EQ(replyNick(), QByteArray("Anonymous"));
+}
+
 // The start removes the staging that receives of a copy that died left where targets go (the
 // program folder and every rule's folder), and leaves the staging of a copy that runs.
 TEST(ProgramCoreTest, LoadingTheListsRemovesStagingThatDeadCopiesLeft)

@@ -2,6 +2,7 @@
 
 #include "core/base/settingsstore.h"
 #include "core/handoffreceiver.h"
+#include "core/handoffstart.h"
 #include "core/instanceclient.h"
 #include "core/rulesedit.h"
 #include "core/rulesstart.h"
@@ -18,7 +19,14 @@
 #include <QTextStream>
 
 #include <atomic>
+#include <ostream>
 #include <thread>
+
+// Paths in failure messages as text.
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
 
 namespace vantrel {
 namespace {
@@ -82,30 +90,43 @@ TEST(SingleInstanceTest, ReleasedProfileCanBeTakenAgain)
     EXPECT_TRUE(client.Connect());
 }
 
-TEST(SingleInstanceTest, NotificationsWaitForTheirTarget)
+TEST(SingleInstanceTest, NotificationsWaitForTheirTargetAndAreAnsweredOnceRead)
 {
     test::TempFolder temp;
     const Profile profile = Profile::Portable(temp.path());
     SingleInstance instance(profile);
     ASSERT_EQ(instance.TryBecomeInstance(), SingleInstance::Outcome::Became);
 
-    // Delivered before the receiver exists, as when a hand-off starts the program.
+    // Delivered before the receiver exists, as when a hand-off starts the program: one start
+    // waits for its answer, another gives up first.
+    temp.write(QStringLiteral("filename.vnt"), QByteArray("/tmp/early", 11));
     std::atomic<int> notified{-1};
+    std::atomic<int> gaveUp{-1};
     std::thread notifier([&] {
         InstanceClient client(profile);
-        notified = client.Connect() && client.Notify() ? 1 : 0;
+        notified = client.Connect() && client.Notify(20000) ? 1 : 0;
     });
-    test::WaitUntil([&] { return notified >= 0; });
-    notifier.join();
-    ASSERT_EQ(notified, 1);
+    std::thread impatient([&] {
+        InstanceClient client(profile);
+        gaveUp = client.Connect() && client.Notify(200) ? 1 : 0;
+    });
+    test::WaitUntil([&] { return gaveUp >= 0; });
+    impatient.join();
+    EXPECT_EQ(gaveUp, 0);
+    test::WaitUntil([] { return false; }, 200);
+    EXPECT_EQ(notified, -1); // no answer before the path has been read
 
     HandOffReceiver receiver{ProgramFolder(temp.path())};
     QStringList opened;
     QObject::connect(&receiver, &HandOffReceiver::openSendRequested, &receiver,
                      [&](const QString& path) { opened << path; });
-    temp.write(QStringLiteral("filename.vnt"), QByteArray("/tmp/early", 11));
     instance.SetNotifyTarget(&receiver);
+    test::WaitUntil([&] { return notified >= 0; });
+    notifier.join();
+    EXPECT_EQ(notified, 1);
+    temp.write(QStringLiteral("filename.vnt"), QByteArray("/tmp/rewritten after", 21));
     ASSERT_TRUE(test::WaitUntil([&] { return !opened.isEmpty(); }));
+    test::WaitUntil([] { return false; }, 200);
     EXPECT_EQ(opened, QStringList({QStringLiteral("/tmp/early")}));
 }
 
@@ -294,6 +315,27 @@ TEST_F(HandOffProcessTest, PathOnTheCommandLineReachesTheRunningInstance)
     }
 }
 
+// A file manager's "send" on several selected files starts one process per file at once.
+TEST_F(HandOffProcessTest, StartsTogetherHandOffEachTheirOwnPathOnce)
+{
+    QStringList paths;
+    std::vector<std::unique_ptr<QProcess>> starts;
+    for (int i = 1; i <= 5; ++i) {
+        const QString name = QStringLiteral("m%1.bin").arg(i);
+        m_temp.write(name, name.toUtf8());
+        paths << m_temp.file(name);
+        starts.push_back(StartProgram(m_temp.path(), {paths.back()}));
+    }
+    for (auto& start : starts) {
+        ASSERT_TRUE(Finished(*start));
+        EXPECT_EQ(start->exitCode(), 0) << start->readAllStandardError().constData();
+    }
+    ASSERT_TRUE(test::WaitUntil([&] { return m_opened.size() >= paths.size(); }));
+    test::WaitUntil([] { return false; }, 300); // nothing more arrives
+    m_opened.sort();
+    EXPECT_EQ(m_opened, paths);
+}
+
 TEST_F(HandOffProcessTest, FileNamedLikeAnOptionIsHandedOffByItsPath)
 {
     const QString folder = m_temp.file(QStringLiteral("work"));
@@ -320,6 +362,19 @@ TEST_F(HandOffProcessTest, UnknownOptionGivesUsageAndHandsNothingOff)
     EXPECT_TRUE(m_opened.isEmpty());
 }
 
+TEST_F(HandOffProcessTest, SendWithoutAHostIsAUsageErrorAtOnce)
+{
+    m_temp.write(QStringLiteral("notes.txt"), "to send");
+    auto process = StartProgram(m_temp.path(), {QStringLiteral("--send"), QString(),
+                                                m_temp.file(QStringLiteral("notes.txt"))});
+    // Not Finished(): that would wait long enough for a hang to pass unnoticed.
+    ASSERT_TRUE(test::WaitUntil([&] { return process->state() == QProcess::NotRunning; }, 10000));
+    EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process->exitCode(), 2);
+    const QByteArray errors = process->readAllStandardError();
+    EXPECT_TRUE(errors.contains("--send needs a host")) << errors.constData();
+}
+
 TEST_F(HandOffProcessTest, SecondNormalStartEndsSilently)
 {
     auto process = StartProgram(m_temp.path(), {});
@@ -340,6 +395,72 @@ TEST_F(HandOffProcessTest, TooLongPathIsRefusedWithoutHandingOff)
     EXPECT_EQ(process->exitCode(), 1);
     EXPECT_TRUE(process->readAllStandardError().contains("longer than 511 bytes"));
     EXPECT_FALSE(QFileInfo::exists(m_temp.file(QStringLiteral("filename.vnt"))));
+}
+
+// Starts with paths while no copy runs: the first starts the program, the others wait for
+// it. The "program" here only records that it was started; this test then becomes the copy,
+// as a program slow to start would.
+TEST(HandOffStartTest, StartsTogetherWithoutACopyStartItOnceAndEachPathArrivesOnce)
+{
+    test::TempFolder temp;
+    const Profile profile = Profile::Portable(temp.path());
+    const QString program = temp.file(QStringLiteral("program.sh"));
+    const QString log = temp.file(QStringLiteral("started.log"));
+    temp.write(QStringLiteral("program.sh"),
+               "#!/bin/sh\necho started >> '" + QFile::encodeName(log) + "'\n");
+    ASSERT_TRUE(
+        QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+
+    constexpr int Count = 5;
+    QStringList paths;
+    for (int i = 1; i <= Count; ++i)
+        paths << temp.file(QStringLiteral("file %1.bin").arg(i));
+    std::atomic<int> exitCodes[Count];
+    QString errorTexts[Count];
+    std::vector<std::thread> starts;
+    for (int i = 0; i < Count; ++i) {
+        exitCodes[i] = -1;
+        starts.emplace_back([&, i] {
+            QTextStream errors(&errorTexts[i]);
+            handoffstart::Timing timing;
+            timing.polls = 100; // a loaded machine may take a while to run the script
+            exitCodes[i] = handoffstart::Run(profile, QFile::encodeName(paths[i]), program, errors,
+                                             timing, true);
+        });
+    }
+    auto allDone = [&] {
+        for (const auto& code : exitCodes) {
+            if (code < 0)
+                return false;
+        }
+        return true;
+    };
+
+    SingleInstance instance(profile);
+    HandOffReceiver receiver(ProgramFolder(temp.path()), profile.handOffTurnFile());
+    QStringList opened;
+    QObject::connect(&receiver, &HandOffReceiver::openSendRequested, &receiver,
+                     [&](const QString& path) { opened << path; });
+    const bool started =
+        test::WaitUntil([&] { return QFileInfo::exists(log) || allDone(); }, 30000);
+    if (started) {
+        EXPECT_EQ(instance.TryBecomeInstance(), SingleInstance::Outcome::Became);
+        instance.SetNotifyTarget(&receiver);
+    }
+    EXPECT_TRUE(test::WaitUntil(allDone, 120000));
+    for (std::thread& start : starts)
+        start.join();
+    ASSERT_TRUE(started);
+    for (int i = 0; i < Count; ++i)
+        EXPECT_EQ(exitCodes[i], 0) << errorTexts[i].toStdString();
+
+    ASSERT_TRUE(test::WaitUntil([&] { return opened.size() >= Count; }));
+    test::WaitUntil([] { return false; }, 300);
+    opened.sort();
+    EXPECT_EQ(opened, paths);
+    QFile startedLog(log);
+    ASSERT_TRUE(startedLog.open(QIODevice::ReadOnly));
+    EXPECT_EQ(startedLog.readAll(), QByteArray("started\n")); // one copy was started
 }
 
 TEST(ProgramProcessTest, HandOffWithoutDisplayStartsNoCopy)

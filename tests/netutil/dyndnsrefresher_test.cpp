@@ -6,10 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QMap>
 #include <QTimer>
 
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <ostream>
 #include <thread>
@@ -25,58 +27,63 @@ namespace {
 using namespace Qt::StringLiterals;
 
 // Answers names from a table; while held, each lookup waits until released, so a test can
-// catch a pass in the middle.
+// catch a pass in the middle. A stopped pass leaves its lookup running on a helper thread:
+// the lookups share the table's state, so they may outlive the test.
 class TableResolver
 {
 public:
     HostResolver Resolver()
     {
-        return [this](const QString& host) -> std::optional<QString> {
-            std::unique_lock lock(m_mutex);
-            ++m_lookups;
-            m_changed.notify_all();
-            m_changed.wait(lock, [this] { return !m_held; });
-            const auto found = m_table.constFind(host);
-            if (found == m_table.constEnd())
+        return [state = m_state](const QString& host) -> std::optional<QString> {
+            std::unique_lock lock(state->mutex);
+            ++state->lookups;
+            state->changed.notify_all();
+            state->changed.wait(lock, [&] { return !state->held; });
+            const auto found = state->table.constFind(host);
+            if (found == state->table.constEnd())
                 return std::nullopt;
             return *found;
         };
     }
     void Set(const QString& host, const QString& address)
     {
-        std::lock_guard lock(m_mutex);
-        m_table[host] = address;
+        std::lock_guard lock(m_state->mutex);
+        m_state->table[host] = address;
     }
     void Remove(const QString& host)
     {
-        std::lock_guard lock(m_mutex);
-        m_table.remove(host);
+        std::lock_guard lock(m_state->mutex);
+        m_state->table.remove(host);
     }
     void Hold(bool held)
     {
-        std::lock_guard lock(m_mutex);
-        m_held = held;
-        m_changed.notify_all();
+        std::lock_guard lock(m_state->mutex);
+        m_state->held = held;
+        m_state->changed.notify_all();
     }
     // Waits on this thread (not the event loop) until `count` lookups have begun.
     bool WaitForLookups(int count)
     {
-        std::unique_lock lock(m_mutex);
-        return m_changed.wait_for(lock, std::chrono::seconds(10),
-                                  [&] { return m_lookups >= count; });
+        std::unique_lock lock(m_state->mutex);
+        return m_state->changed.wait_for(lock, std::chrono::seconds(10),
+                                         [&] { return m_state->lookups >= count; });
     }
     int lookups()
     {
-        std::lock_guard lock(m_mutex);
-        return m_lookups;
+        std::lock_guard lock(m_state->mutex);
+        return m_state->lookups;
     }
 
 private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    QMap<QString, QString> m_table;
-    bool m_held = false;
-    int m_lookups = 0;
+    struct State
+    {
+        std::mutex mutex;
+        std::condition_variable changed;
+        QMap<QString, QString> table;
+        bool held = false;
+        int lookups = 0;
+    };
+    std::shared_ptr<State> m_state = std::make_shared<State>();
 };
 
 class DynDnsRefresherTest : public ::testing::Test
@@ -175,6 +182,88 @@ TEST_F(DynDnsRefresherTest, StoppingAPassLeavesItEndedAndTheLockFree)
     // Steps still queued from the stopped pass change nothing.
     QCoreApplication::processEvents();
     EXPECT_FALSE(m_refresher.view().running);
+}
+
+// A name server that does not answer: each lookup blocks until released (or for a long
+// while). Its state is shared with the lookups, which may outlive the test.
+struct BlockingResolver
+{
+    struct State
+    {
+        std::mutex mutex;
+        std::condition_variable changed;
+        int began = 0;
+        bool released = false;
+    };
+    std::shared_ptr<State> state = std::make_shared<State>();
+
+    HostResolver Resolver() const
+    {
+        return [state = state](const QString&) -> std::optional<QString> {
+            std::unique_lock lock(state->mutex);
+            ++state->began;
+            state->changed.notify_all();
+            state->changed.wait_for(lock, std::chrono::seconds(5), [&] { return state->released; });
+            return u"10.7.7.7"_s;
+        };
+    }
+    bool WaitForLookups(int count) const
+    {
+        std::unique_lock lock(state->mutex);
+        return state->changed.wait_for(lock, std::chrono::seconds(10),
+                                       [&] { return state->began >= count; });
+    }
+    void Release() const
+    {
+        std::lock_guard lock(state->mutex);
+        state->released = true;
+        state->changed.notify_all();
+    }
+};
+
+TEST(DynDnsRefresherStopTest, StoppingDuringALookupReturnsWithoutWaitingForTheNameServer)
+{
+    enum class Stop
+    {
+        StopPass,
+        TimerFires,
+        ProgramCloses
+    };
+    for (const Stop stop : {Stop::StopPass, Stop::TimerFires, Stop::ProgramCloses}) {
+        SCOPED_TRACE(static_cast<int>(stop));
+        const BlockingResolver resolver;
+        DynDnsBook book;
+        book.AddEntry(u"slow.dyn.test"_s, DynDnsBook::Unresolved);
+        auto refresher = std::make_unique<DynDnsRefresher>(book, resolver.Resolver());
+        refresher->RefreshAll();
+        ASSERT_TRUE(resolver.WaitForLookups(1));
+
+        QElapsedTimer clock;
+        clock.start();
+        switch (stop) {
+        case Stop::StopPass:
+            refresher->StopPass();
+            break;
+        case Stop::TimerFires:
+            refresher->RefreshAll();
+            break;
+        case Stop::ProgramCloses:
+            refresher.reset();
+            break;
+        }
+        EXPECT_LT(clock.elapsed(), 1000);
+        if (refresher) {
+            EXPECT_EQ(refresher->view().running, stop == Stop::TimerFires);
+        }
+        // The abandoned lookup's answer is dropped.
+        EXPECT_EQ(book.entries().front().address, DynDnsBook::Unresolved);
+
+        resolver.Release();
+        if (stop == Stop::TimerFires) {
+            ASSERT_TRUE(test::WaitUntil([&] { return !refresher->view().running; }));
+            EXPECT_EQ(book.entries().front().address, u"10.7.7.7"_s);
+        }
+    }
 }
 
 TEST_F(DynDnsRefresherTest, EntriesAddedDuringAPassWaitForTheNext)

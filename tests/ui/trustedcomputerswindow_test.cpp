@@ -90,12 +90,20 @@ TEST_F(TrustedComputersWindowTest, RemovesOnlyAfterConfirmation)
 TEST_F(TrustedComputersWindowTest, ImportsAnAuthorityFileWithTheCommandLinesChecks)
 {
     const certificates::PemPair dave = NewAuthority(QStringLiteral("Dave"));
+    const auto daveServer =
+        certificates::MakeServerCertificate(dave, QStringLiteral("davehost"), -60, 86400);
+    ASSERT_TRUE(daveServer);
     m_profile.write(QStringLiteral("dave.pem"), dave.certificatePem);
     m_profile.write(QStringLiteral("junk.pem"), "not a certificate");
+    // A computer's certificate would verify nothing: it is refused, saying why.
+    m_profile.write(QStringLiteral("servercert.pem"), daveServer->certificatePem);
     const QByteArray before = List();
 
     m_dialogs.openPaths = {m_profile.file(QStringLiteral("junk.pem")),
+                           m_profile.file(QStringLiteral("servercert.pem")),
                            m_profile.file(QStringLiteral("dave.pem"))};
+    m_window->findChild<QPushButton*>(QStringLiteral("ImportBtn"))->click();
+    EXPECT_EQ(List(), before);
     m_window->findChild<QPushButton*>(QStringLiteral("ImportBtn"))->click();
     EXPECT_EQ(List(), before);
     m_window->findChild<QPushButton*>(QStringLiteral("ImportBtn"))->click();
@@ -105,9 +113,12 @@ TEST_F(TrustedComputersWindowTest, ImportsAnAuthorityFileWithTheCommandLinesChec
     EXPECT_EQ(Cell(2, 0), QStringLiteral("CN=Dave"));
     EXPECT_NE(Cell(2, 2), TrustList::UnrecordedText()); // dated now
     const auto messages = m_dialogs.ShownOf(QStringLiteral("message"));
-    ASSERT_EQ(messages.size(), 2u);
+    ASSERT_EQ(messages.size(), 3u);
     EXPECT_EQ(messages[0].icon, QMessageBox::Warning);
-    EXPECT_EQ(messages[1].icon, QMessageBox::Information);
+    EXPECT_EQ(messages[1].icon, QMessageBox::Warning);
+    EXPECT_TRUE(messages[1].text.contains(QStringLiteral("not an authority")))
+        << messages[1].text.toStdString();
+    EXPECT_EQ(messages[2].icon, QMessageBox::Information);
 }
 
 } // namespace
