@@ -77,15 +77,18 @@ int RunProgram(int argc, char** argv)
     VantrelApplication app(argc, argv);
     InstallHandOverMarks(app);
     QApplication::setApplicationName(QStringLiteral("Vantrel"));
-    // Every window carries the program's icon, and the desktop ties them to the menu entry.
-    QApplication::setWindowIcon(PictureIcon(Picture::Program));
-    QGuiApplication::setDesktopFileName(QStringLiteral("vantrel"));
     // The main window lives in the tray, so no window closing ends the program: only an
     // allowed close (or a stop by signal) does.
     QApplication::setQuitOnLastWindowClosed(false);
     const QString platform = QGuiApplication::platformName();
     headless =
         headless || platform == QLatin1String("offscreen") || platform == QLatin1String("minimal");
+    if (!headless) {
+        // Every window carries the program's icon, and the desktop ties them to the menu
+        // entry; a copy without windows draws no icon at start.
+        QApplication::setWindowIcon(PictureIcon(Picture::Program));
+        QGuiApplication::setDesktopFileName(QStringLiteral("vantrel"));
+    }
 
     app.SetShowException([&headless](const QString& message) {
         ShowError(headless, QStringLiteral("Vantrel"), message);
